@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A private world for one test: a temporary folder holding the settings file,
+// the log, the database directory and the export directory. Construction
+// writes a settings file pointing there, loads it and starts the log;
+// destruction stops the log and puts the settings object back.
+class TestEnvironment
+{
+public:
+    explicit TestEnvironment(bool outLog = true);
+    ~TestEnvironment();
+    TestEnvironment(const TestEnvironment &) = delete;
+    TestEnvironment &operator=(const TestEnvironment &) = delete;
+
+    QString Root() const { return m_dir.path(); }
+    QString ConfigDirectory() const;
+    QString DatabaseDirectory() const;
+    QString ExportDirectory() const;
+    QString LogText() const;
+
+    // Makes every Qt warning fail the running test; call from a test's init().
+    static void FailOnWarnings();
+
+private:
+    QTemporaryDir m_dir;
+};
