@@ -42,7 +42,8 @@ QString MSettings::GetConfigDirectory()
     if (QFileInfo(programDirectory).isWritable())
         return programDirectory;
     // An installed program's folder belongs to root; each user keeps his own.
-    const QString userDirectory = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString userDirectory =
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(userDirectory);
     return userDirectory;
 }

@@ -7,7 +7,8 @@ void SetRecordText(char16_t *field, std::size_t capacity, const QString &value)
     std::fill(field, field + capacity, u'\0');
     if (capacity == 0)
         return;
-    std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(value.size()), capacity - 1);
+    std::size_t length =
+        std::min<std::size_t>(static_cast<std::size_t>(value.size()), capacity - 1);
     // Cutting between the halves of a surrogate pair would leave half a character.
     if (length > 0 && length < static_cast<std::size_t>(value.size()) &&
         value.at(static_cast<qsizetype>(length - 1)).isHighSurrogate())

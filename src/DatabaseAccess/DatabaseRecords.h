@@ -71,7 +71,8 @@ constexpr quint32 MONITOR_PSEUDO_PATIENT_ID = 0xFFFFFFFFu;
 
 // Work types of a database work item (iWorkType). The two parameters travel as
 // pointer-sized integers so that a pointer is never cut on a 64-bit build.
-enum DB_WORK_TYPE : uint {
+enum DB_WORK_TYPE : uint
+{
     DB_WORK_INSERT_NEW_PATIENT = 1,
     DB_WORK_DELETE_PATIENT = 2,
     DB_WORK_UPDATE_PATIENT = 3,
@@ -90,7 +91,8 @@ enum DB_WORK_TYPE : uint {
 };
 
 // Result codes of every store operation and of OnDatabaseProcessResult.
-enum DB_RESULT_CODE : uint {
+enum DB_RESULT_CODE : uint
+{
     DB_OK = 0,
     DB_ERR_UNSUPPORTED = 1,
     DB_ERR_DRIVER_OR_PATH = 2,
@@ -118,7 +120,8 @@ enum DB_RESULT_CODE : uint {
 
 // Merge key bits (wParam of DB_WORK_SEARCH_PATIENT_TO_MERGE): bit i asks for
 // equality in column i + 1 of the Patient table.
-enum MERGE_KEY_BITS : uint {
+enum MERGE_KEY_BITS : uint
+{
     MERGE_KEY_DEVICE_SN = 0x0001,
     MERGE_KEY_ID_IN_DEVICE = 0x0002,
     MERGE_KEY_NAME = 0x0004,

@@ -1,0 +1,169 @@
+#include "MSettings.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+
+    static void WriteFile(const QByteArray &text)
+    {
+        QFile file(MSettings::GetFilePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    static QByteArray ReadFile()
+    {
+        QFile file(MSettings::GetFilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        TestEnvironment::FailOnWarnings();
+        m_dir = new QTemporaryDir;
+        MSettings::SetConfigDirectory(m_dir->path());
+        MSettings::GetInstance()->ResetToConstructionValues();
+    }
+
+    void cleanup()
+    {
+        MSettings::SetConfigDirectory(QString());
+        MSettings::GetInstance()->ResetToConstructionValues();
+        delete m_dir;
+    }
+
+    void firstStartWritesTheDefaults()
+    {
+        MSettings *settings = MSettings::GetInstance();
+        QVERIFY(settings->LoadSettings());
+        const QString home = QDir::homePath();
+        const QByteArray expected = "# begin database settings\n"
+                                    "DATABASE_FILE_PATH = " +
+                                    home.toUtf8() +
+                                    "/VantrelMonitorSoftware/Database\n"
+                                    "# end database settings\n"
+                                    "\n"
+                                    "# begin Log settings\n"
+                                    "OUTLOG = 1\n"
+                                    "# end Log settings\n"
+                                    "\n"
+                                    "# begin export file settings\n"
+                                    "EXPORT_FILE_PATH = " +
+                                    home.toUtf8() +
+                                    "/VantrelMonitorSoftware/Export Files\n"
+                                    "# end export file settings\n"
+                                    "\n"
+                                    "# begin patient key settings\n"
+                                    "PATIENT_KEY_DEVICE_SN = 0\n"
+                                    "PATIENT_KEY_PATIENT_ID = 0\n"
+                                    "PATIENT_KEY_PATIENT_NAME = 1\n"
+                                    "PATIENT_KEY_IDENTIFY_CODE = 0\n"
+                                    "PATIENT_KEY_SOCIETY_CODE = 0\n"
+                                    "# end patient key settings\n"
+                                    "\n";
+        QCOMPARE(ReadFile(), expected);
+        QCOMPARE(ReadFile().count('\n'), 20);
+        QVERIFY(settings->IsOutLog());
+        QVERIFY(settings->IsPatientKeyPatientName());
+        QVERIFY(!settings->IsPatientKeyDeviceSN());
+        QCOMPARE(settings->GetMergeKeyBits(), 0x0004u);
+    }
+
+    void parsingFollowsTheLineRules()
+    {
+        WriteFile("OUTLOG = 7\n"
+                  "EXPORT_FILE_PATH = /data/exports  \n"
+                  " DATABASE_FILE_PATH = /ignored\n"
+                  "# PATIENT_KEY_DEVICE_SN = 1\n"
+                  "patient_key_patient_id = 1\n"
+                  "PATIENT_KEY_SOCIETY_CODE=1\n"
+                  "no separator here\n"
+                  " = 1\n"
+                  "PATIENT_KEY_IDENTIFY_CODE = 1\n"
+                  "PATIENT_KEY_IDENTIFY_CODE = 0\n"
+                  "PATIENT_KEY_PATIENT_NAME = yes\n"
+                  "DATABASE_FILE_PATH = /db\n"
+                  "DATABASE_FILE_PATH = /db/second\n");
+        MSettings *settings = MSettings::GetInstance();
+        settings->SetPatientKeyPatientName(true);
+        QVERIFY(settings->LoadSettings());
+        QVERIFY(settings->IsOutLog());                                       // 7 is not 0
+        QCOMPARE(settings->GetExportFilePath(), QString("/data/exports  ")); // blanks stay
+        QCOMPARE(settings->GetDatabaseFilePath(), QString("/db/second"));    // last one wins
+        QVERIFY(!settings->IsPatientKeyDeviceSN());                          // comment
+        QVERIFY(!settings->IsPatientKeyPatientID());                         // lower case key
+        QVERIFY(!settings->IsPatientKeySocietyCode());                       // no blanks: key cut
+        QVERIFY(!settings->IsPatientKeyIdentifyCode());                      // duplicate, last is 0
+        QVERIFY(!settings->IsPatientKeyPatientName());                       // no number reads as 0
+    }
+
+    void valueEdgeCases()
+    {
+        // "=" as the last character: the value is the whole line, which is no number.
+        WriteFile("OUTLOG =\nEXPORT_FILE_PATH = \n");
+        MSettings *settings = MSettings::GetInstance();
+        settings->SetExportFilePath(QStringLiteral("/before"));
+        QVERIFY(settings->LoadSettings());
+        QVERIFY(!settings->IsOutLog());
+        QCOMPARE(settings->GetExportFilePath(), QString());
+    }
+
+    void emptyExportDirectoryRoundTrips()
+    {
+        MSettings *settings = MSettings::GetInstance();
+        QVERIFY(settings->LoadSettings());
+        settings->SetExportFilePath(QString());
+        settings->SetPatientKeyIdentifyCode(true);
+        QVERIFY(settings->SaveSettings());
+        QVERIFY(ReadFile().contains("\nEXPORT_FILE_PATH = \n"));
+        settings->ResetToConstructionValues();
+        QVERIFY(settings->LoadSettings());
+        QCOMPARE(settings->GetExportFilePath(), QString());
+        QVERIFY(settings->IsOutLog()); // written back unchanged
+        QCOMPARE(settings->GetMergeKeyBits(), 0x0204u);
+    }
+
+    void failedSaveKeepsTheOldFile()
+    {
+        MSettings *settings = MSettings::GetInstance();
+        QVERIFY(settings->LoadSettings());
+        const QByteArray before = ReadFile();
+        settings->SetExportFilePath(QStringLiteral("/somewhere/else"));
+        // A file size limit makes the write fail part-way, also for root.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit original{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &original), 0);
+        rlimit small = original;
+        small.rlim_cur = 64;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool saved = settings->SaveSettings();
+        setrlimit(RLIMIT_FSIZE, &original);
+        QVERIFY(!saved);
+        QCOMPARE(ReadFile(), before);
+    }
+
+    void unreadableFileKeepsConstructionValues()
+    {
+        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Setttings.conf")));
+        MSettings *settings = MSettings::GetInstance();
+        QVERIFY(!settings->LoadSettings());
+        QVERIFY(!settings->IsOutLog());
+        QCOMPARE(settings->GetDatabaseFilePath(), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "tst_settings.moc"
