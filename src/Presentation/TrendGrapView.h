@@ -1,0 +1,85 @@
+#pragma once
+
+#include "TrendPageWindow.h"
+
+#include <QDateTime>
+#include <QWidget>
+
+class QCustomPlot;
+class QHBoxLayout;
+class QPushButton;
+class QRadioButton;
+class QVBoxLayout;
+
+// The "Trend" page: three plots of the current patient's NIBP, SpO2 and
+// temperature records over one window of an hour, a day, a week or a month,
+// paged from the window that holds the patient's earliest record.
+class TrendGrapView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TrendGrapView(QWidget *parent = nullptr);
+    ~TrendGrapView() override;
+
+    int CurrentPage() const { return m_iCurrentPage; }
+    QDateTime StartTime() const { return m_StartTime; }
+    QDateTime EndTime() const { return m_EndTime; }
+    QCustomPlot *NIBPPlot() const { return NIBPTrendGrap; }
+    QCustomPlot *SPO2Plot() const { return SPO2TrendGrap; }
+    QCustomPlot *TEMPPlot() const { return TEMPTrendGrap; }
+
+    // The index of the window that holds the patient's latest record.
+    int GetMaxPageIndex() const;
+
+public slots:
+    void OnPatientNIBPDataChanged();
+    void OnPatientSPO2DataChanged();
+    void OnPatientTEMPDataChanged();
+    void OnClearPatientData();
+    void OnRadioButtonClicked();
+    void OnFirstButtonClicked();
+    void OnPrevButtonClicked();
+    void OnNextButtonClicked();
+    void OnLastButtonClicked();
+
+private:
+    void SetupUi();
+    void RetranslateUi();
+    void ConfigurePlots();
+    void ConnectButtons();
+    QPushButton *CreatePageButton(const char *pName);
+    QRadioButton *CreateRadioButton(const char *pName);
+
+    TrendPageWindow::Span CheckedSpan() const;
+    QDateTime ReferenceTime() const;
+    void GetBaseTimeRange(QDateTime &start, QDateTime &end) const;
+    void GetPageTimeRange();
+    void SetTimeAxis();
+    void UpdateTrendGraph();
+    void DrawNIBP();
+    void DrawSPO2();
+    void DrawTEMP();
+    void UpdatePageButtons();
+
+    int m_iCurrentPage = 0;
+    QDateTime m_StartTime;
+    QDateTime m_EndTime;
+
+    QVBoxLayout *verticalLayout = nullptr;
+    QCustomPlot *NIBPTrendGrap = nullptr;
+    QCustomPlot *SPO2TrendGrap = nullptr;
+    QCustomPlot *TEMPTrendGrap = nullptr;
+    QHBoxLayout *horizontalLayout_4 = nullptr;
+    QHBoxLayout *horizontalLayout_2 = nullptr;
+    QHBoxLayout *horizontalLayout = nullptr;
+    QHBoxLayout *horizontalLayout_3 = nullptr;
+    QPushButton *pushButton_FirstPage = nullptr;
+    QPushButton *pushButton_PrevPage = nullptr;
+    QPushButton *pushButton_NextPage = nullptr;
+    QPushButton *pushButton_LastPage = nullptr;
+    QRadioButton *radioButton_Hour = nullptr;
+    QRadioButton *radioButton_Day = nullptr;
+    QRadioButton *radioButton_Week = nullptr;
+    QRadioButton *radioButton_Month = nullptr;
+};

@@ -1,0 +1,232 @@
+#include "TrendPageWindow.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kSecondsPerHour = 3600;
+constexpr int kSecondsPerDay = 86400;
+constexpr int kDaysPerWeek = 7;
+constexpr int kDayStartHour = 8;
+
+template <typename Record> const Record *LastRecord(const Record *pRecord)
+{
+    while (pRecord != nullptr && pRecord->pNext != nullptr) {
+        pRecord = pRecord->pNext;
+    }
+    return pRecord;
+}
+
+template <typename Record> void TakeEarlier(const Record *pHead, QDateTime &reference)
+{
+    if (pHead != nullptr && pHead->MeasureTime < reference) {
+        reference = pHead->MeasureTime;
+    }
+}
+
+QDateTime AtDayStart(const QDate &date, const QDateTime &like)
+{
+    return QDateTime(date, QTime(kDayStartHour, 0), like.timeSpec());
+}
+
+// Whole spans from baseStart to time, as a first guess; PageIndexOf corrects it
+// against the real page windows, which differ from fixed lengths across months
+// and clock changes.
+int EstimatedPage(TrendPageWindow::Span span, const QDateTime &baseStart, const QDateTime &time)
+{
+    switch (span) {
+    case TrendPageWindow::SpanHour:
+        return static_cast<int>(baseStart.secsTo(time) / kSecondsPerHour);
+    case TrendPageWindow::SpanDay:
+        return static_cast<int>(baseStart.secsTo(time) / kSecondsPerDay);
+    case TrendPageWindow::SpanWeek:
+        return static_cast<int>(baseStart.daysTo(time) / kDaysPerWeek);
+    case TrendPageWindow::SpanMonth:
+        return (time.date().year() - baseStart.date().year()) * 12 +
+               (time.date().month() - baseStart.date().month());
+    }
+    return 0;
+}
+
+QDateTime PageStart(TrendPageWindow::Span span, const QDateTime &baseStart, int iPage)
+{
+    switch (span) {
+    case TrendPageWindow::SpanHour:
+        return baseStart.addSecs(static_cast<qint64>(iPage) * kSecondsPerHour);
+    case TrendPageWindow::SpanDay:
+        return baseStart.addDays(iPage);
+    case TrendPageWindow::SpanWeek:
+        return baseStart.addDays(static_cast<qint64>(iPage) * kDaysPerWeek);
+    case TrendPageWindow::SpanMonth:
+        return baseStart.addMonths(iPage);
+    }
+    return baseStart;
+}
+
+int DaysInWindowMonth(const QDateTime &start)
+{
+    return start.date().daysInMonth();
+}
+
+int TickCount(TrendPageWindow::Span span, const QDateTime &start)
+{
+    switch (span) {
+    case TrendPageWindow::SpanHour:
+        return 12;
+    case TrendPageWindow::SpanDay:
+        return 24;
+    case TrendPageWindow::SpanWeek:
+        return kDaysPerWeek;
+    case TrendPageWindow::SpanMonth:
+        return DaysInWindowMonth(start);
+    }
+    return 0;
+}
+
+double TickStep(TrendPageWindow::Span span)
+{
+    return span == TrendPageWindow::SpanHour  ? 300.0
+           : span == TrendPageWindow::SpanDay ? double(kSecondsPerHour)
+                                              : double(kSecondsPerDay);
+}
+
+QString WeekdayLabel(int iIndex)
+{
+    static const char *const kNames[kDaysPerWeek] = {"Mon", "Tues", "Wen", "Thur",
+                                                     "Fri", "Sat",  "Sun"};
+    return QCoreApplication::translate("TrendGrapView", kNames[iIndex]);
+}
+
+QString TickLabel(TrendPageWindow::Span span, int iIndex)
+{
+    switch (span) {
+    case TrendPageWindow::SpanHour:
+        return QString::number(iIndex * 5);
+    case TrendPageWindow::SpanDay:
+        // The day starts at 08:00; midnight is shown as 24.
+        return QString::number((kDayStartHour + iIndex - 1) % 24 + 1);
+    case TrendPageWindow::SpanWeek:
+        return WeekdayLabel(iIndex);
+    case TrendPageWindow::SpanMonth:
+        return QString::number(iIndex + 1);
+    }
+    return QString();
+}
+
+} // namespace
+
+QDateTime TrendPageWindow::ReferenceTime(const STU_DB_NIBP_DATA_LIST *pNIBP,
+                                         const STU_DB_SPO2_DATA_LIST *pSPO2,
+                                         const STU_DB_TEMP_DATA_LIST *pTEMP, const QDateTime &now)
+{
+    QDateTime reference = pNIBP != nullptr ? pNIBP->MeasureTime : now;
+    TakeEarlier(pSPO2, reference);
+    TakeEarlier(pTEMP, reference);
+    return reference;
+}
+
+void TrendPageWindow::BaseTimeRange(Span span, const QDateTime &reference, QDateTime &start,
+                                    QDateTime &end)
+{
+    if (span == SpanHour) {
+        start =
+            QDateTime(reference.date(), QTime(reference.time().hour(), 0), reference.timeSpec());
+        end = start.addSecs(kSecondsPerHour);
+        return;
+    }
+    if (reference.time().hour() >= kDayStartHour) {
+        start = AtDayStart(reference.date(), reference);
+        end = start.addDays(1);
+    } else {
+        end = AtDayStart(reference.date(), reference);
+        start = end.addDays(-1);
+    }
+    if (span == SpanWeek) {
+        start = start.addDays(1 - start.date().dayOfWeek());
+        end = start.addDays(kDaysPerWeek);
+    } else if (span == SpanMonth) {
+        start = AtDayStart(QDate(start.date().year(), start.date().month(), 1), start);
+        end = start.addMonths(1);
+    }
+}
+
+void TrendPageWindow::PageTimeRange(Span span, const QDateTime &baseStart, const QDateTime &baseEnd,
+                                    int iPage, QDateTime &start, QDateTime &end)
+{
+    start = baseStart;
+    end = baseEnd;
+    if (iPage <= 0) {
+        return;
+    }
+    start = PageStart(span, baseStart, iPage);
+    end = PageStart(span, baseEnd, iPage);
+}
+
+int TrendPageWindow::PageIndexOf(Span span, const QDateTime &baseStart, const QDateTime &time)
+{
+    int iPage = std::max(0, EstimatedPage(span, baseStart, time));
+    while (iPage > 0 && time < PageStart(span, baseStart, iPage)) {
+        --iPage;
+    }
+    while (PageStart(span, baseStart, iPage + 1) <= time) {
+        ++iPage;
+    }
+    return iPage;
+}
+
+int TrendPageWindow::MaxPageIndex(Span span, const QDateTime &baseStart,
+                                  const STU_DB_NIBP_DATA_LIST *pNIBP,
+                                  const STU_DB_SPO2_DATA_LIST *pSPO2,
+                                  const STU_DB_TEMP_DATA_LIST *pTEMP)
+{
+    int iMax = 0;
+    if (const auto *pLast = LastRecord(pNIBP)) {
+        iMax = std::max(iMax, PageIndexOf(span, baseStart, pLast->MeasureTime));
+    }
+    if (const auto *pLast = LastRecord(pSPO2)) {
+        iMax = std::max(iMax, PageIndexOf(span, baseStart, pLast->MeasureTime));
+    }
+    if (const auto *pLast = LastRecord(pTEMP)) {
+        iMax = std::max(iMax, PageIndexOf(span, baseStart, pLast->MeasureTime));
+    }
+    return iMax;
+}
+
+double TrendPageWindow::AxisLength(Span span, const QDateTime &start)
+{
+    switch (span) {
+    case SpanHour:
+        return kSecondsPerHour;
+    case SpanDay:
+        return kSecondsPerDay;
+    case SpanWeek:
+        return double(kDaysPerWeek) * kSecondsPerDay;
+    case SpanMonth:
+        return double(DaysInWindowMonth(start)) * kSecondsPerDay;
+    }
+    return 0.0;
+}
+
+QVector<double> TrendPageWindow::TickPositions(Span span, const QDateTime &start)
+{
+    QVector<double> ticks;
+    const int iCount = TickCount(span, start);
+    ticks.reserve(iCount);
+    for (int i = 0; i < iCount; ++i) {
+        ticks.append(i * TickStep(span));
+    }
+    return ticks;
+}
+
+QVector<QString> TrendPageWindow::TickLabels(Span span, const QDateTime &start)
+{
+    QVector<QString> labels;
+    const int iCount = TickCount(span, start);
+    labels.reserve(iCount);
+    for (int i = 0; i < iCount; ++i) {
+        labels.append(TickLabel(span, i));
+    }
+    return labels;
+}
