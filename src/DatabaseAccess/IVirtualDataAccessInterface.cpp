@@ -1,0 +1,4 @@
+#include "IVirtualDataAccessInterface.h"
+
+// Defined here so the interface's vtable lives in one object file.
+IVirtualDataAccessInterface::~IVirtualDataAccessInterface() = default;

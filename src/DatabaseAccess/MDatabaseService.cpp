@@ -1,0 +1,337 @@
+#include "MDatabaseService.h"
+
+#include "DatabaseAccessSQLite.h"
+#include "MLog.h"
+
+#include <QThread>
+
+#include <memory>
+#include <new>
+
+namespace {
+
+// Frees a whole chain (or a single record) when no signal has taken it.
+template <typename Record> struct ChainDeleter
+{
+    void operator()(Record *head) const { FreeRecordChain(head); }
+};
+template <typename Record> using ChainPtr = std::unique_ptr<Record, ChainDeleter<Record>>;
+using UuidPtr = std::unique_ptr<QUuid>;
+
+template <typename Record> ChainPtr<Record> AdoptChain(quintptr value)
+{
+    return ChainPtr<Record>(reinterpret_cast<Record *>(value));
+}
+
+UuidPtr AdoptUuid(quintptr value)
+{
+    return UuidPtr(reinterpret_cast<QUuid *>(value));
+}
+
+} // namespace
+
+MDatabaseService *MDatabaseService::s_pInstance = nullptr;
+
+MDatabaseService *MDatabaseService::GetInstance()
+{
+    // First call on the GUI thread during start-up, so no lock is needed.
+    if (!s_pInstance)
+        s_pInstance = new MDatabaseService();
+    return s_pInstance;
+}
+
+MDatabaseService::MDatabaseService()
+{
+    RegisterDatabaseMetaTypes();
+    m_pDataAccess = new (std::nothrow) DatabaseAccessSQLite();
+    if (m_pDataAccess)
+        MLOG("database service started.");
+    else
+        MLOG("memory not enough");
+}
+
+MDatabaseService::~MDatabaseService()
+{
+    // The thread stops first so that no work item is running while the store
+    // goes away.
+    if (m_pThread) {
+        if (m_pThread->isRunning()) {
+            m_pThread->quit();
+            m_pThread->wait();
+        }
+        delete m_pThread;
+        m_pThread = nullptr;
+    }
+    delete m_pDataAccess;
+    m_pDataAccess = nullptr;
+    if (s_pInstance == this)
+        s_pInstance = nullptr;
+    MLOG("database service stopped.");
+}
+
+void MDatabaseService::Start()
+{
+    if (m_pThread)
+        return;
+    m_pThread = new QThread();
+    moveToThread(m_pThread);
+    m_pThread->start(QThread::InheritPriority);
+}
+
+void MDatabaseService::ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, quintptr lParam)
+{
+    uint code = DB_ERR_UNSUPPORTED;
+    if (m_pDataAccess)
+        code = RunWorkItem(iWorkType, wParam, lParam);
+    if (code != DB_OK)
+        emit OnDatabaseProcessResult(iWorkType, code);
+}
+
+uint MDatabaseService::RunWorkItem(uint iWorkType, quintptr wParam, quintptr lParam)
+{
+    switch (iWorkType) {
+    case DB_WORK_INSERT_NEW_PATIENT:
+        return ProcessInserNewPatient(wParam);
+    case DB_WORK_DELETE_PATIENT:
+        return ProcessDeletePatient(wParam);
+    case DB_WORK_UPDATE_PATIENT:
+        return ProcessUpdatePatient(wParam);
+    case DB_WORK_GET_ALL_PATIENT_BRIEF:
+        return ProcessGetAllPatientBrief();
+    case DB_WORK_INSERT_NIBP_DATA:
+        return ProcessInsertNIBPData(wParam, lParam);
+    case DB_WORK_GET_NIBP_DATA:
+        return ProcessGetNIBPData(wParam);
+    case DB_WORK_INSERT_TEMP_DATA:
+        return ProcessInsertTEMPData(wParam, lParam);
+    case DB_WORK_GET_TEMP_DATA:
+        return ProcessGetTEMPData(wParam);
+    case DB_WORK_INSERT_SPO2_DATA:
+        return ProcessInsertSPO2Data(wParam, lParam);
+    case DB_WORK_GET_SPO2_DATA:
+        return ProcessGetSPO2Data(wParam);
+    case DB_WORK_GET_ONE_PATIENT_DETAIL:
+        return ProcessGetOnePatientDetail(wParam);
+    case DB_WORK_SEARCH_PATIENT_TO_MERGE:
+        return ProcessSearchPatientToMerge(wParam, lParam);
+    case DB_WORK_MERGE_PATIENT_DATA:
+        return ProcessMergePatientData(wParam, lParam);
+    case DB_WORK_GET_ONE_PATIENT_BRIEF:
+        return ProcessGetOnePatientBrief(wParam);
+    case DB_WORK_UPDATE_BROWSER_FLAG:
+        return ProcessUpdateBrowserFlag(wParam, lParam);
+    default:
+        // The parameters of an unknown item cannot be freed: their types are unknown.
+        MLOG("Database don't support this function, maybe have memory leak here!");
+        return DB_ERR_UNSUPPORTED;
+    }
+}
+
+// Each handler adopts the parameters it was given; whatever a signal hands on
+// is released from the holder, the rest is freed when the handler returns.
+// OnDatabaseProcessResult carries no pointer, so nothing relies on them.
+
+uint MDatabaseService::ProcessInserNewPatient(quintptr wParam)
+{
+    auto patient = AdoptChain<STU_DB_PATIENT_LIST>(wParam);
+    if (!patient) {
+        MLOG("ProcessInserNewPatient, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = m_pDataAccess->InsertNewPatient(patient.get());
+    if (code != DB_ERR_PATIENT_EXISTS)
+        emit OnDatabaseInsertNewPatientSucc(patient.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessDeletePatient(quintptr wParam)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    if (!uuid) {
+        MLOG("ProcessDeletePatient, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = m_pDataAccess->DeletePatient(uuid.get());
+    if (code == DB_OK)
+        emit OnDatabaseDeletePatientSucc(uuid.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessUpdatePatient(quintptr wParam)
+{
+    auto patient = AdoptChain<STU_DB_PATIENT_LIST>(wParam);
+    if (!patient) {
+        MLOG("ProcessUpdatePatient, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = m_pDataAccess->UpdatePatient(patient.get());
+    if (code == DB_OK)
+        emit OnDatabaseUpdateOnePatientDetailInfoSucc(patient.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessGetAllPatientBrief()
+{
+    STU_DB_PATIENT_LIST *head = nullptr;
+    const uint code = m_pDataAccess->GetAllPatientBrief(&head);
+    ChainPtr<STU_DB_PATIENT_LIST> chain(head);
+    if (code == DB_OK)
+        emit OnDatabaseGetAllPatientBriefSucc(chain.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessInsertNIBPData(quintptr wParam, quintptr lParam)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    auto chain = AdoptChain<STU_DB_NIBP_DATA_LIST>(lParam);
+    if (!uuid || !chain) {
+        MLOG("ProcessInsertNIBPData, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    return m_pDataAccess->InsertNibpData(uuid.get(), chain.get());
+}
+
+uint MDatabaseService::ProcessGetNIBPData(quintptr wParam)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    if (!uuid || uuid->isNull()) {
+        MLOG("ProcessGetNIBPData, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    STU_DB_NIBP_DATA_LIST *head = nullptr;
+    const uint code = m_pDataAccess->GetNibpDataList(uuid.get(), &head);
+    ChainPtr<STU_DB_NIBP_DATA_LIST> chain(head);
+    if (code == DB_OK)
+        emit OnDatabaseGetNIBPDataListSucc(uuid.release(), chain.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessInsertTEMPData(quintptr wParam, quintptr lParam)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    auto chain = AdoptChain<STU_DB_TEMP_DATA_LIST>(lParam);
+    if (!uuid || !chain) {
+        MLOG("ProcessInsertTEMPData, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = m_pDataAccess->InsertTempData(uuid.get(), chain.get());
+    // The import waits for this signal to finish the patient, so it comes
+    // whatever the store answered.
+    emit OnImportPatientDataFinished(uuid.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessGetTEMPData(quintptr wParam)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    if (!uuid || uuid->isNull()) {
+        MLOG("ProcessGetTEMPData, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    STU_DB_TEMP_DATA_LIST *head = nullptr;
+    const uint code = m_pDataAccess->GetTempDataList(uuid.get(), &head);
+    ChainPtr<STU_DB_TEMP_DATA_LIST> chain(head);
+    if (code == DB_OK)
+        emit OnDatabaseGetTEMPDataListSucc(uuid.release(), chain.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessInsertSPO2Data(quintptr wParam, quintptr lParam)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    auto chain = AdoptChain<STU_DB_SPO2_DATA_LIST>(lParam);
+    if (!uuid || !chain) {
+        MLOG("ProcessInsertSPO2Data, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    return m_pDataAccess->InsertSPO2Data(uuid.get(), chain.get());
+}
+
+uint MDatabaseService::ProcessGetSPO2Data(quintptr wParam)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    if (!uuid || uuid->isNull()) {
+        MLOG("ProcessGetSPO2Data, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    STU_DB_SPO2_DATA_LIST *head = nullptr;
+    const uint code = m_pDataAccess->GetSPO2DataList(uuid.get(), &head);
+    ChainPtr<STU_DB_SPO2_DATA_LIST> chain(head);
+    if (code == DB_OK)
+        emit OnDatabaseGetSPO2DataListSucc(uuid.release(), chain.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessGetOnePatientDetail(quintptr wParam)
+{
+    auto patient = AdoptChain<STU_DB_PATIENT_LIST>(wParam);
+    if (!patient) {
+        MLOG("ProcessGetOnePatientDetail, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = m_pDataAccess->GetPatientDetail(patient.get());
+    if (code == DB_OK) {
+        // Opening the details is what marks a patient as read.
+        m_pDataAccess->UpdateBrowserFlag(&patient->PatientID, true);
+        patient->ReadFlag = true;
+        emit OnDatabaseGetOnePatientDetailSucc(patient.release());
+    }
+    return code;
+}
+
+uint MDatabaseService::ProcessSearchPatientToMerge(quintptr wParam, quintptr lParam)
+{
+    // The compared record is the service's own copy; it is never passed on.
+    auto patient = AdoptChain<STU_DB_PATIENT_LIST>(lParam);
+    const uint keyBits = static_cast<uint>(wParam);
+    if (keyBits == 0 || !patient) {
+        MLOG("ProcessSearchPatientToMerge, wParam and lParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    STU_DB_PATIENT_LIST *head = nullptr;
+    const uint code = m_pDataAccess->SearchPatientToMerge(keyBits, patient.get(), &head);
+    ChainPtr<STU_DB_PATIENT_LIST> chain(head);
+    if (code != DB_OK)
+        chain.reset();
+    emit OnSearchPatientToMergeSucc(chain.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessMergePatientData(quintptr wParam, quintptr lParam)
+{
+    UuidPtr remaining = AdoptUuid(wParam);
+    UuidPtr removed = AdoptUuid(lParam);
+    if (!remaining || !removed) {
+        MLOG("ProcessMergePatientData, wParam or lParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = m_pDataAccess->MergePatientData(remaining.get(), removed.get());
+    emit OnMergePatientDataSucc(remaining.release(), removed.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessGetOnePatientBrief(quintptr wParam)
+{
+    auto patient = AdoptChain<STU_DB_PATIENT_LIST>(wParam);
+    if (!patient) {
+        MLOG("ProcessGetOnePatientBrief, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = m_pDataAccess->GetOnePatientBriefInfo(patient.get());
+    if (code == DB_OK)
+        emit OnDatabaseGetOnePatientBriefSucc(patient.release());
+    return code;
+}
+
+uint MDatabaseService::ProcessUpdateBrowserFlag(quintptr wParam, quintptr lParam)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    if (!uuid) {
+        MLOG("ProcessUpdateBrowserFlag, wParam is null");
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = m_pDataAccess->UpdateBrowserFlag(uuid.get(), lParam != 0);
+    if (code == DB_OK)
+        emit OnDatabaseUpdateBrowserFlagSucc(uuid.release());
+    return code;
+}

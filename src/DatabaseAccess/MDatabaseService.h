@@ -1,0 +1,79 @@
+#pragma once
+
+#include "DatabaseRecords.h"
+
+#include <QObject>
+#include <QUuid>
+
+class IVirtualDataAccessInterface;
+class QThread;
+
+// The only door to the patient database. Owns the store and runs every work
+// item on a thread of its own, one at a time in posting order, answering with
+// a success signal and, for every non-zero result, OnDatabaseProcessResult.
+//
+// Ownership: the pointers a work item brings are handed on with the success
+// signal that carries them; the receiver of a signal owns every pointer it
+// brings. Whatever no signal hands on is freed here.
+class MDatabaseService : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The process-wide service, created by the first call (GUI thread).
+    static MDatabaseService *GetInstance();
+
+    // Stops the thread, closes the store and lets GetInstance() build a new
+    // service. In the program the instance lives until the process ends.
+    ~MDatabaseService() override;
+    MDatabaseService(const MDatabaseService &) = delete;
+    MDatabaseService &operator=(const MDatabaseService &) = delete;
+
+    // Moves the service onto its own thread and starts it. Call once.
+    void Start();
+
+signals:
+    void OnDatabaseProcessResult(uint iWorkType, uint iErrorCode);
+    void OnDatabaseGetAllPatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnDatabaseGetOnePatientDetailSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnDatabaseUpdateOnePatientDetailInfoSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnDatabaseGetNIBPDataListSucc(QUuid *pGUID, STU_DB_NIBP_DATA_LIST *pDataList);
+    void OnDatabaseGetSPO2DataListSucc(QUuid *pGUID, STU_DB_SPO2_DATA_LIST *pDataList);
+    void OnDatabaseGetTEMPDataListSucc(QUuid *pGUID, STU_DB_TEMP_DATA_LIST *pDataList);
+    void OnDatabaseDeletePatientSucc(QUuid *pGUID);
+    void OnDatabaseInsertNewPatientSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnSearchPatientToMergeSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnMergePatientDataSucc(QUuid *puuidNew, QUuid *puuidOld);
+    void OnDatabaseUpdateBrowserFlagSucc(QUuid *pGUID);
+    void OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnImportPatientDataFinished(QUuid *pGUID);
+
+public slots:
+    // Runs one work item (DB_WORK_ type, parameters as pointer-sized integers).
+    void ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, quintptr lParam);
+
+private:
+    MDatabaseService();
+
+    uint RunWorkItem(uint iWorkType, quintptr wParam, quintptr lParam);
+    uint ProcessInserNewPatient(quintptr wParam);
+    uint ProcessDeletePatient(quintptr wParam);
+    uint ProcessUpdatePatient(quintptr wParam);
+    uint ProcessGetAllPatientBrief();
+    uint ProcessInsertNIBPData(quintptr wParam, quintptr lParam);
+    uint ProcessGetNIBPData(quintptr wParam);
+    uint ProcessInsertTEMPData(quintptr wParam, quintptr lParam);
+    uint ProcessGetTEMPData(quintptr wParam);
+    uint ProcessInsertSPO2Data(quintptr wParam, quintptr lParam);
+    uint ProcessGetSPO2Data(quintptr wParam);
+    uint ProcessGetOnePatientDetail(quintptr wParam);
+    uint ProcessSearchPatientToMerge(quintptr wParam, quintptr lParam);
+    uint ProcessMergePatientData(quintptr wParam, quintptr lParam);
+    uint ProcessGetOnePatientBrief(quintptr wParam);
+    uint ProcessUpdateBrowserFlag(quintptr wParam, quintptr lParam);
+
+    static MDatabaseService *s_pInstance;
+
+    IVirtualDataAccessInterface *m_pDataAccess = nullptr;
+    QThread *m_pThread = nullptr;
+};
