@@ -1,8 +1,22 @@
 #pragma once
 
-#include <QDialog>
+#include "DatabaseRecords.h"
+#include "Ui_PCViewer.h"
 
-// The program's single frameless main window.
+#include <QDialog>
+#include <QRect>
+#include <QUuid>
+
+class QStackedWidget;
+class QTableWidgetItem;
+class PatientDetailInfoView;
+class TrendTableView;
+class TrendGrapView;
+
+// The program's single frameless main window: the patient list, the commands
+// on it, the view stack and the Settings tab. It asks for database work only
+// through GetDataFromDatabaseRequest and keeps the list in step with the
+// answers of the database service.
 class QuarvelPCSoftware : public QDialog
 {
     Q_OBJECT
@@ -10,4 +24,78 @@ class QuarvelPCSoftware : public QDialog
 public:
     explicit QuarvelPCSoftware(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
     ~QuarvelPCSoftware() override;
+
+    // The 1024 x 768 window centred in an available screen area; on a smaller
+    // area the window keeps to its top left corner and its height.
+    static QRect RestoredGeometry(const QRect &available);
+    // The rounded outline the window shows itself in (corner radius 5).
+    static QRegion WindowMask(int width, int height);
+    // The merge search keys chosen on the Settings tab, as MERGE_KEY_ bits.
+    static uint CurrentMergeKeyBits();
+
+    QStackedWidget *ViewStack() const { return m_pStackedWidget; }
+    const Ui_PCViewer &Form() const { return ui; }
+
+signals:
+    // Every database work item of the window. wParam and lParam carry the
+    // work's objects (created with new); the service owns them from the emit on.
+    void GetDataFromDatabaseRequest(uint iWorkType, quintptr wParam, quintptr lParam);
+
+public slots:
+    void Help();
+    void Info();
+    void MinMainDialog();
+    void MaxMainDialog();
+    void CloseMainDialog();
+    void OnPatientInfoButtonClicked();
+    void OnTrendTableButtonClicked();
+    void OnTrendGrapButtonClicked();
+    void NewDeviceConnected();
+    void DeviceDisconnected();
+    void ImportDataFinished();
+    void ImportButtonClicked();
+    void DeleteButtonClicked();
+    void ExportButtonClicked();
+    void PrintButtonClicked();
+    void SettingBrowseButtonClicked();
+    void SettingSaveButtonClicked();
+    // Each slot below owns the objects it receives.
+    void OnDatabaseGetAllPatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnDatabaseGetOnePatientDetailSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnDatabaseUpdateOnePatientDetailInfoSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnDatabaseDeletePatientSucc(QUuid *pGUID);
+    void OnDatabaseInsertNewPatientSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnPatientListSelectRowChanged();
+    void OnMergePatientDataSucc(QUuid *puuidNew, QUuid *puuidOld);
+    void OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
+    void OnImportPatientDataFinished(QUuid *pGUID);
+
+private:
+    void ApplyWindowMask();
+    void SetUpPatientListTable();
+    void CreateViews();
+    void AddViewPage(QWidget *view);
+    void LoadSettingsTab();
+    void LayOutDesktopTab();
+    void ConnectImportControl();
+    void ConnectCommands();
+    void ConnectDatabaseService();
+    void ShowPage(int page);
+    void ShowInformation(const QString &title, const QString &text);
+
+    void InsertPatientRow(const STU_DB_PATIENT_LIST &record);
+    void FillPatientRow(int row, const STU_DB_PATIENT_LIST &record);
+    void SetPatientRowReadState(const QUuid &uuid, bool read);
+    int FindPatientRow(const QUuid &uuid) const;
+    QUuid RowPatientId(int row) const;
+    QList<int> SelectedRows() const;
+    void RepaintPatientList();
+
+    Ui_PCViewer ui;
+    QStackedWidget *m_pStackedWidget = nullptr;
+    PatientDetailInfoView *m_pPatientDetailInfoView = nullptr;
+    TrendTableView *m_pTrendTableView = nullptr;
+    TrendGrapView *m_pTrendGrapView = nullptr;
+    // True while the next MaxMainDialog() fills the screen's available area.
+    bool m_bMaximise = true;
 };

@@ -1,0 +1,474 @@
+#include "Ui_PCViewer.h"
+
+#include "LongButtonStyle.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpacerItem>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const char *const kImagePrefix = ":/QuarvelPCSoftware/Resources/";
+
+QString ImageUrl(const QString &file)
+{
+    return QStringLiteral("url(%1%2)").arg(QLatin1String(kImagePrefix), file);
+}
+
+QFont ArialFont(int pointSize, bool bold = false)
+{
+    QFont font;
+    font.setFamily(QStringLiteral("Arial"));
+    font.setPointSize(pointSize);
+    font.setBold(bold);
+    return font;
+}
+
+QString HeaderTextButtonStyle(const QString &name)
+{
+    const QString base = QStringLiteral("UI/Button/") + name;
+    return QStringLiteral("QPushButton{border:none; color: rgb(207, 224, 243); text-align: right;"
+                          " padding-right: 6px; background-color: rgba(255, 255, 255, 0);"
+                          " background-image: %1;}"
+                          "QPushButton:hover{background-image: %2;}"
+                          "QPushButton:pressed{background-image: %3;}"
+                          "QPushButton:disabled{background-image: %4;}")
+        .arg(ImageUrl(base + "_Available.png"), ImageUrl(base + "_Hover.png"),
+             ImageUrl(base + "_Press.png"), ImageUrl(base + "_Invalid.png"));
+}
+
+QString HeaderIconButtonStyle(const QString &name)
+{
+    const QString base = QStringLiteral("UI/Button/") + name;
+    return QStringLiteral("QPushButton{border:none; background-color: rgba(255, 255, 255, 0);"
+                          " background-image: %1;}"
+                          "QPushButton:hover{background-image: %2;}"
+                          "QPushButton:pressed{background-image: %3;}"
+                          "QPushButton:disabled{background-image: %4;}")
+        .arg(ImageUrl(base + "_Available.png"), ImageUrl(base + "_Hover.png"),
+             ImageUrl(base + "_Press.png"), ImageUrl(base + "_Invalid.png"));
+}
+
+QString ToolButtonStyle(const QString &name)
+{
+    const QString base = QStringLiteral("UI/AnalysisButton/") + name;
+    return QStringLiteral("QToolButton{border:none; color: rgb(26, 73, 120);"
+                          " background-color: rgba(255, 255, 255, 0); background-image: %1;}"
+                          "QToolButton:hover{background-image: %2;}"
+                          "QToolButton:checked{background-image: %3;}"
+                          "QToolButton:disabled{color: rgb(136, 136, 136); background-image: %4;}")
+        .arg(ImageUrl(base + "_Available.png"), ImageUrl(base + "_Hover.png"),
+             ImageUrl(base + "_Press.png"), ImageUrl(base + "_Invalid.png"));
+}
+
+QString TabStyleSheet()
+{
+    const QString tab = QStringLiteral("UI/Tab/TabButton_");
+    return QStringLiteral("QTabBar::tab{width: 200px; height: 30px; font: bold 16pt; border: none;"
+                          " color: rgb(186, 222, 255); border-image: %1;}"
+                          "QTabBar::tab:first{margin-left: 30px;}"
+                          "QTabBar::tab:last{margin-left: 10px;}"
+                          "QTabBar::tab:hover{color: rgb(26, 73, 120); border-image: %2;}"
+                          "QTabBar::tab:selected{color: rgb(26, 73, 120); border-image: %3;}"
+                          "QTabBar::tab:pressed{color: rgb(186, 222, 255); border-image: %4;}"
+                          "QTabBar::tab:disabled{color: rgb(136, 136, 136); border-image: %5;}"
+                          "#WorkStationTab, #SettingTab{background-color: rgb(190, 213, 245);}")
+        .arg(ImageUrl(tab + "Unselected.png"), ImageUrl(tab + "Unselected_Hover.png"),
+             ImageUrl(tab + "Selected.png"), ImageUrl(tab + "Unselected_Press.png"),
+             ImageUrl(tab + "Unselected_Invalid.png"));
+}
+
+QPushButton *MakeHeaderButton(QWidget *parent, const char *objectName, int width)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setFixedSize(width, 30);
+    button->setFlat(true);
+    button->setAutoDefault(false);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QPushButton *MakeLongButton(QWidget *parent, const char *objectName, int pointSize = -1)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    if (pointSize > 0)
+        button->setFont(ArialFont(pointSize));
+    button->setMinimumHeight(32);
+    button->setAutoDefault(false);
+    button->setStyleSheet(LongButtonStyleSheet());
+    return button;
+}
+
+QToolButton *MakeToolButton(QWidget *parent, const char *objectName, const QString &image)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setFixedSize(94, 71);
+    button->setFont(ArialFont(11));
+    button->setCheckable(true);
+    button->setAutoExclusive(true);
+    button->setAutoRaise(true);
+    button->setStyleSheet(ToolButtonStyle(image));
+    return button;
+}
+
+QCheckBox *MakeKeyCheckBox(QWidget *parent, const char *objectName)
+{
+    auto *box = new QCheckBox(parent);
+    box->setObjectName(QString::fromLatin1(objectName));
+    box->setMinimumHeight(32);
+    return box;
+}
+
+QSpacerItem *ExpandingSpacer(int width, int height)
+{
+    return new QSpacerItem(width, height, QSizePolicy::Expanding, QSizePolicy::Minimum);
+}
+
+QString Translate(const char *text)
+{
+    return QCoreApplication::translate("PCViewer", text);
+}
+
+} // namespace
+
+void Ui_PCViewer::setupUi(QDialog *PCViewer)
+{
+    if (PCViewer->objectName().isEmpty())
+        PCViewer->setObjectName(QStringLiteral("PCViewer"));
+    PCViewer->resize(1024, 853);
+    PCViewer->setMinimumSize(1024, 600);
+    PCViewer->setFont(ArialFont(14));
+    // Every dialog at or below the window, message boxes included, is framed.
+    PCViewer->setStyleSheet(QStringLiteral("QDialog{border: 1px solid rgb(10, 48, 82);}"));
+
+    gridLayout_2 = new QGridLayout(PCViewer);
+    gridLayout_2->setObjectName(QStringLiteral("gridLayout_2"));
+    gridLayout_2->setSpacing(0);
+    gridLayout_2->setContentsMargins(4, 2, 4, 4);
+
+    setupHeader(PCViewer);
+    setupTabs(PCViewer);
+
+    retranslateUi(PCViewer);
+    tabWidget->setCurrentIndex(1);
+    QMetaObject::connectSlotsByName(PCViewer);
+}
+
+void Ui_PCViewer::setupHeader(QDialog *PCViewer)
+{
+    Header = new QWidget(PCViewer);
+    Header->setObjectName(QStringLiteral("Header"));
+    Header->setMinimumWidth(1019);
+    Header->setFixedHeight(30);
+    Header->setAttribute(Qt::WA_StyledBackground, true);
+    Header->setStyleSheet(QStringLiteral("#Header{background-color: rgb(68, 110, 158);}"));
+
+    gridLayout = new QGridLayout(Header);
+    gridLayout->setObjectName(QStringLiteral("gridLayout"));
+    gridLayout->setSpacing(0);
+    gridLayout->setContentsMargins(0, 0, 10, 0);
+
+    SoftwareLabel = new QLabel(Header);
+    SoftwareLabel->setObjectName(QStringLiteral("SoftwareLabel"));
+    SoftwareLabel->setFont(ArialFont(14));
+    SoftwareLabel->setStyleSheet(QStringLiteral("color: rgb(207, 224, 243);"));
+    gridLayout->addWidget(SoftwareLabel, 0, 0, 2, 1);
+
+    horizontalSpacer = ExpandingSpacer(240, 20);
+    gridLayout->addItem(horizontalSpacer, 0, 1, 2, 1);
+
+    PatientInfoLabel = new QLabel(Header);
+    PatientInfoLabel->setObjectName(QStringLiteral("PatientInfoLabel"));
+    PatientInfoLabel->setFont(ArialFont(12));
+    PatientInfoLabel->setStyleSheet(QStringLiteral("color: rgb(207, 224, 243);"));
+    gridLayout->addWidget(PatientInfoLabel, 0, 2, 2, 1);
+
+    horizontalSpacer_2 = ExpandingSpacer(240, 20);
+    gridLayout->addItem(horizontalSpacer_2, 0, 3, 2, 1);
+
+    InfoButton = MakeHeaderButton(Header, "InfoButton", 55);
+    InfoButton->setFont(ArialFont(11));
+    InfoButton->setStyleSheet(HeaderTextButtonStyle(QStringLiteral("Info")));
+    gridLayout->addWidget(InfoButton, 0, 4, 2, 1);
+
+    horizontalSpacer_3 = new QSpacerItem(13, 20, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    gridLayout->addItem(horizontalSpacer_3, 0, 5, 2, 1);
+
+    HelpButton = MakeHeaderButton(Header, "HelpButton", 55);
+    HelpButton->setFont(ArialFont(11));
+    HelpButton->setStyleSheet(HeaderTextButtonStyle(QStringLiteral("Help")));
+    gridLayout->addWidget(HelpButton, 0, 6, 2, 1);
+
+    horizontalSpacer_4 = new QSpacerItem(20, 20, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    gridLayout->addItem(horizontalSpacer_4, 0, 7, 2, 1);
+
+    MinButton = MakeHeaderButton(Header, "MinButton", 29);
+    MinButton->setStyleSheet(HeaderIconButtonStyle(QStringLiteral("Min")));
+    gridLayout->addWidget(MinButton, 0, 8, 2, 1);
+
+    MaxButton = MakeHeaderButton(Header, "MaxButton", 29);
+    MaxButton->setStyleSheet(HeaderIconButtonStyle(QStringLiteral("Max")));
+    gridLayout->addWidget(MaxButton, 0, 9, 2, 1);
+
+    CloseButton = MakeHeaderButton(Header, "CloseButton", 29);
+    CloseButton->setStyleSheet(HeaderIconButtonStyle(QStringLiteral("Close")));
+    gridLayout->addWidget(CloseButton, 0, 10, 2, 1);
+
+    gridLayout_2->addWidget(Header, 0, 0, 1, 1);
+}
+
+void Ui_PCViewer::setupTabs(QDialog *PCViewer)
+{
+    MainUIVerticalLayout = new QVBoxLayout();
+    MainUIVerticalLayout->setObjectName(QStringLiteral("MainUIVerticalLayout"));
+    MainUIVerticalLayout->setSpacing(0);
+
+    tabWidget = new QTabWidget(PCViewer);
+    tabWidget->setObjectName(QStringLiteral("tabWidget"));
+    tabWidget->setFont(ArialFont(16));
+    tabWidget->setDocumentMode(true);
+    tabWidget->setTabsClosable(false);
+    tabWidget->setMovable(false);
+    tabWidget->setStyleSheet(TabStyleSheet());
+
+    WorkStationTab = new QWidget();
+    WorkStationTab->setObjectName(QStringLiteral("WorkStationTab"));
+    WorkStationTab->setAttribute(Qt::WA_StyledBackground, true);
+    setupPatientList();
+    setupToolBar();
+    tabWidget->addTab(WorkStationTab, QString());
+
+    SettingTab = new QWidget();
+    SettingTab->setObjectName(QStringLiteral("SettingTab"));
+    SettingTab->setAttribute(Qt::WA_StyledBackground, true);
+    setupSettingTab();
+    tabWidget->addTab(SettingTab, QString());
+
+    MainUIVerticalLayout->addWidget(tabWidget);
+
+    StatusBarLabel = new QLabel(PCViewer);
+    StatusBarLabel->setObjectName(QStringLiteral("StatusBarLabel"));
+    StatusBarLabel->setFixedHeight(30);
+    StatusBarLabel->setFont(ArialFont(12));
+    StatusBarLabel->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);"));
+    MainUIVerticalLayout->addWidget(StatusBarLabel);
+
+    gridLayout_2->addLayout(MainUIVerticalLayout, 1, 0, 1, 1);
+}
+
+void Ui_PCViewer::setupPatientList()
+{
+    PatientListWidget = new QWidget(WorkStationTab);
+    PatientListWidget->setObjectName(QStringLiteral("PatientListWidget"));
+    PatientListWidget->setFixedWidth(350);
+    QFont listFont;
+    listFont.setFamily(QStringLiteral("Arial"));
+    listFont.setPixelSize(13);
+    PatientListWidget->setFont(listFont);
+    QPalette palette = PatientListWidget->palette();
+    palette.setBrush(QPalette::Window, QColor(225, 230, 242));
+    PatientListWidget->setPalette(palette);
+    PatientListWidget->setAutoFillBackground(true);
+
+    verticalLayout = new QVBoxLayout(PatientListWidget);
+    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+
+    PatientListTable = new QTableWidget(PatientListWidget);
+    PatientListTable->setObjectName(QStringLiteral("PatientListTable"));
+    PatientListTable->setColumnCount(3);
+    for (int column = 0; column < 3; ++column)
+        PatientListTable->setHorizontalHeaderItem(column, new QTableWidgetItem());
+    PatientListTable->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    PatientListTable->setShowGrid(true);
+    PatientListTable->setSortingEnabled(false);
+    PatientListTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    PatientListTable->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    PatientListTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    PatientListTable->horizontalHeader()->setHighlightSections(false);
+    verticalLayout->addWidget(PatientListTable);
+
+    horizontalLayout = new QHBoxLayout();
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    ImportButton = MakeLongButton(PatientListWidget, "ImportButton", 13);
+    horizontalLayout->addWidget(ImportButton);
+    DeleteButton = MakeLongButton(PatientListWidget, "DeleteButton", 13);
+    horizontalLayout->addWidget(DeleteButton);
+    verticalLayout->addLayout(horizontalLayout);
+
+    horizontalLayout_2 = new QHBoxLayout();
+    horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
+    ExportButton = MakeLongButton(PatientListWidget, "ExportButton", 13);
+    horizontalLayout_2->addWidget(ExportButton);
+    PrintButton = MakeLongButton(PatientListWidget, "PrintButton", 13);
+    horizontalLayout_2->addWidget(PrintButton);
+    verticalLayout->addLayout(horizontalLayout_2);
+}
+
+void Ui_PCViewer::setupToolBar()
+{
+    WorkstationGroupBox = new QWidget(WorkStationTab);
+    WorkstationGroupBox->setObjectName(QStringLiteral("WorkstationGroupBox"));
+    WorkstationGroupBox->setFixedHeight(71);
+    WorkstationGroupBox->setMinimumWidth(700);
+    // The bar's picture is not among the embedded images: the bar stays plain.
+    WorkstationGroupBox->setStyleSheet(
+        QStringLiteral("#WorkstationGroupBox{background-image: %1;}")
+            .arg(ImageUrl(QStringLiteral("AnalysisButton/AnalysisChartGroupBackground.png"))));
+
+    horizontalLayoutWidget = new QWidget(WorkstationGroupBox);
+    horizontalLayoutWidget->setObjectName(QStringLiteral("horizontalLayoutWidget"));
+    horizontalLayoutWidget->setGeometry(QRect(0, 0, 501, 73));
+    horizontalLayout_3 = new QHBoxLayout(horizontalLayoutWidget);
+    horizontalLayout_3->setObjectName(QStringLiteral("horizontalLayout_3"));
+    horizontalLayout_3->setContentsMargins(0, 0, 0, 0);
+
+    PatientInfoToolButton =
+        MakeToolButton(horizontalLayoutWidget, "PatientInfoToolButton", QStringLiteral("Patient"));
+    PatientInfoToolButton->setChecked(true);
+    horizontalLayout_3->addWidget(PatientInfoToolButton);
+    TableToolButton =
+        MakeToolButton(horizontalLayoutWidget, "TableToolButton", QStringLiteral("Table"));
+    horizontalLayout_3->addWidget(TableToolButton);
+    TrendToolButton =
+        MakeToolButton(horizontalLayoutWidget, "TrendToolButton", QStringLiteral("Trend"));
+    horizontalLayout_3->addWidget(TrendToolButton);
+    horizontalSpacer_5 = ExpandingSpacer(40, 20);
+    horizontalLayout_3->addItem(horizontalSpacer_5);
+}
+
+void Ui_PCViewer::setupSettingTab()
+{
+    verticalLayout_4 = new QVBoxLayout(SettingTab);
+    verticalLayout_4->setObjectName(QStringLiteral("verticalLayout_4"));
+    setupPatientKeyGroup();
+    setupExportGroup();
+
+    horizontalLayout_6 = new QHBoxLayout();
+    horizontalLayout_6->setObjectName(QStringLiteral("horizontalLayout_6"));
+    horizontalSpacer_10 = ExpandingSpacer(40, 20);
+    horizontalLayout_6->addItem(horizontalSpacer_10);
+    pushButton_Save = MakeLongButton(SettingTab, "pushButton_Save");
+    pushButton_Save->setMinimumSize(256, 32);
+    horizontalLayout_6->addWidget(pushButton_Save);
+    verticalLayout_4->addLayout(horizontalLayout_6);
+
+    verticalSpacer = new QSpacerItem(20, 508, QSizePolicy::Minimum, QSizePolicy::Expanding);
+    verticalLayout_4->addItem(verticalSpacer);
+}
+
+void Ui_PCViewer::setupPatientKeyGroup()
+{
+    groupBox = new QGroupBox(SettingTab);
+    groupBox->setObjectName(QStringLiteral("groupBox"));
+    groupBox->setStyleSheet(QStringLiteral("#groupBox{background-color: rgb(255, 255, 255);}"));
+    verticalLayout_2 = new QVBoxLayout(groupBox);
+    verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
+
+    horizontalLayout_4 = new QHBoxLayout();
+    horizontalLayout_4->setObjectName(QStringLiteral("horizontalLayout_4"));
+    checkBox_DeviceSN = MakeKeyCheckBox(groupBox, "checkBox_DeviceSN");
+    horizontalLayout_4->addWidget(checkBox_DeviceSN);
+    horizontalSpacer_6 = ExpandingSpacer(134, 20);
+    horizontalLayout_4->addItem(horizontalSpacer_6);
+    checkBox_ID = MakeKeyCheckBox(groupBox, "checkBox_ID");
+    horizontalLayout_4->addWidget(checkBox_ID);
+    horizontalSpacer_7 = ExpandingSpacer(134, 20);
+    horizontalLayout_4->addItem(horizontalSpacer_7);
+    checkBox_Name = MakeKeyCheckBox(groupBox, "checkBox_Name");
+    horizontalLayout_4->addWidget(checkBox_Name);
+    horizontalSpacer_8 = ExpandingSpacer(134, 20);
+    horizontalLayout_4->addItem(horizontalSpacer_8);
+    checkBox_IdentityCode = MakeKeyCheckBox(groupBox, "checkBox_IdentityCode");
+    horizontalLayout_4->addWidget(checkBox_IdentityCode);
+    horizontalSpacer_9 = ExpandingSpacer(134, 20);
+    horizontalLayout_4->addItem(horizontalSpacer_9);
+    checkBox_SocietyCode = MakeKeyCheckBox(groupBox, "checkBox_SocietyCode");
+    horizontalLayout_4->addWidget(checkBox_SocietyCode);
+    verticalLayout_2->addLayout(horizontalLayout_4);
+
+    label = new QLabel(groupBox);
+    label->setObjectName(QStringLiteral("label"));
+    label->setMinimumHeight(32);
+    verticalLayout_2->addWidget(label);
+    verticalLayout_4->addWidget(groupBox);
+}
+
+void Ui_PCViewer::setupExportGroup()
+{
+    groupBox_2 = new QGroupBox(SettingTab);
+    groupBox_2->setObjectName(QStringLiteral("groupBox_2"));
+    groupBox_2->setStyleSheet(QStringLiteral("#groupBox_2{background-color: rgb(255, 255, 255);}"));
+    verticalLayout_3 = new QVBoxLayout(groupBox_2);
+    verticalLayout_3->setObjectName(QStringLiteral("verticalLayout_3"));
+
+    label_2 = new QLabel(groupBox_2);
+    label_2->setObjectName(QStringLiteral("label_2"));
+    label_2->setMinimumHeight(32);
+    verticalLayout_3->addWidget(label_2);
+
+    horizontalLayout_5 = new QHBoxLayout();
+    horizontalLayout_5->setObjectName(QStringLiteral("horizontalLayout_5"));
+    lineEdit_Export_Path = new QLineEdit(groupBox_2);
+    lineEdit_Export_Path->setObjectName(QStringLiteral("lineEdit_Export_Path"));
+    lineEdit_Export_Path->setMinimumHeight(32);
+    lineEdit_Export_Path->setFrame(true);
+    lineEdit_Export_Path->setReadOnly(true);
+    horizontalLayout_5->addWidget(lineEdit_Export_Path);
+    pushButton_Export_Browse = MakeLongButton(groupBox_2, "pushButton_Export_Browse");
+    pushButton_Export_Browse->setMinimumSize(96, 32);
+    horizontalLayout_5->addWidget(pushButton_Export_Browse);
+    verticalLayout_3->addLayout(horizontalLayout_5);
+    verticalLayout_4->addWidget(groupBox_2);
+}
+
+void Ui_PCViewer::retranslateUi(QDialog *PCViewer)
+{
+    PCViewer->setWindowTitle(Translate("Vantrel Monitor"));
+    SoftwareLabel->setText(Translate("  Vantrel Monitor"));
+    PatientInfoLabel->setText(QString());
+    InfoButton->setText(Translate("Info"));
+    HelpButton->setText(Translate("Help"));
+    MinButton->setText(QString());
+    MaxButton->setText(QString());
+    CloseButton->setText(QString());
+    PatientListTable->horizontalHeaderItem(0)->setText(Translate("SN"));
+    PatientListTable->horizontalHeaderItem(1)->setText(Translate("ID"));
+    PatientListTable->horizontalHeaderItem(2)->setText(Translate("Name"));
+    ImportButton->setText(Translate("Import"));
+    DeleteButton->setText(Translate("Delete"));
+    ExportButton->setText(Translate("Export"));
+    PrintButton->setText(Translate("Print"));
+    PatientInfoToolButton->setText(Translate("\n\nPatient"));
+    TableToolButton->setText(Translate("\n\nTable"));
+    TrendToolButton->setText(Translate("\n\nTrend"));
+    tabWidget->setTabText(tabWidget->indexOf(WorkStationTab), Translate("Desktop"));
+    groupBox->setTitle(Translate("Patient Key"));
+    checkBox_DeviceSN->setText(Translate("Device SN"));
+    checkBox_ID->setText(Translate("ID"));
+    checkBox_Name->setText(Translate("Name"));
+    checkBox_IdentityCode->setText(Translate("Identity Code"));
+    checkBox_SocietyCode->setText(Translate("Society Code"));
+    label->setText(Translate("The Patient Data will prompt to merge when patient key is same."));
+    groupBox_2->setTitle(Translate("Export"));
+    label_2->setText(Translate("Please select the path to save export files."));
+    pushButton_Export_Browse->setText(Translate("Browse..."));
+    pushButton_Save->setText(Translate("Save"));
+    tabWidget->setTabText(tabWidget->indexOf(SettingTab), Translate("  Settings  "));
+    StatusBarLabel->setText(QString());
+}
