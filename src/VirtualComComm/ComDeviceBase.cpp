@@ -1,0 +1,3 @@
+#include "ComDeviceBase.h"
+
+ComDeviceBase::~ComDeviceBase() = default;

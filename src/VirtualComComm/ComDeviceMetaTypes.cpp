@@ -1,0 +1,7 @@
+#include "ComDeviceMetaTypes.h"
+
+void RegisterComDeviceMetaTypes()
+{
+    qRegisterMetaType<char *>("char*");
+    qRegisterMetaType<unsigned short *>("unsigned short*");
+}
