@@ -49,6 +49,12 @@ public:
 private:
     uint OpenDatabase();
     void CloseDatabase();
+    void AddMeasureTimeIndexes();
+    uint InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient);
+    bool ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete);
+    uint SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIENT_LIST *patient,
+                                   STU_DB_PATIENT_LIST **result);
+    bool MergePatientRows(const QByteArray &remaining, const QByteArray &removed);
 
     QSqlDatabase m_db;
 };

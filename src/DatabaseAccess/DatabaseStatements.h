@@ -1,0 +1,96 @@
+#pragma once
+
+// The SQL text of the patient database, character for character as existing
+// files and other readers of them expect it (the runs of tabs and spaces are
+// part of the text).
+
+inline constexpr const char kSqlCreatePatientTable[] =
+    "CREATE TABLE IF NOT EXISTS Patient(PatientID UNIQUEIDENTIFIER PRIMARY KEY, \t\t\t\t\t\t  "
+    "DeviceSN nvarchar(32), \t\t\t\t\t\t  IdInDevice unsigned integer, \t\t\t\t\t\t  Name "
+    "nvarchar(32),\t\t\t\t\t\t  Gender integer DEFAULT 0,\t\t\t\t\t\t  Height float DEFAULT "
+    "0,\t\t\t\t\t\t  Weight float DEFAULT 0,\t\t\t\t\t\t  Mobile nvarchar(32),\t\t\t\t\t\t  Doctor "
+    "nvarchar(32),\t\t\t\t\t\t  IdentityType integer,\t\t\t\t\t\t  IdentityCode "
+    "nvarchar(64),\t\t\t\t\t\t  SocietyCode nvarchar(64),  \t\t\t\t\t\t  PatientType "
+    "integer,\t\t\t\t\t\t  Age integer,\t\t\t\t\t\t  Address nvarchar(128),                        "
+    "   ReadFlag integer DEFAULT 0,                           LastUpdateTime DATETIME \t\t\t\t\t\t "
+    " )";
+inline constexpr const char kSqlCreatePatientIndex[] =
+    "CREATE INDEX PatientID_Patient ON Patient(PatientID, DeviceSN, IdInDevice)";
+inline constexpr const char kSqlCreateNibpTable[] =
+    "CREATE TABLE IF NOT EXISTS NIBPData(ID INTEGER PRIMARY KEY AUTOINCREMENT,\t\t\t\t\t\t  "
+    "PatientID UNIQUEIDENTIFIER,\t\t\t\t\t\t  MeasureTime DATETIME,\t\t\t\t\t\t  SysValue "
+    "INTEGER,\t\t\t\t\t\t  DiaValue INTEGER,\t\t\t\t\t\t  MeanValue INTEGER,\t\t\t\t\t\t  PrValue "
+    "INTEGER,\t\t\t\t\t\t  FOREIGN KEY(PatientID) REFERENCES Patient\t\t\t\t\t\t  )";
+inline constexpr const char kSqlCreateNibpIndex[] =
+    "CREATE INDEX NIBP_NIBPData ON NIBPData(PatientID, ID)";
+inline constexpr const char kSqlCreateSpo2Table[] =
+    "CREATE TABLE IF NOT EXISTS SPO2Data(ID INTEGER PRIMARY KEY AUTOINCREMENT,\t\t\t\t\t\t  "
+    "PatientID UNIQUEIDENTIFIER,\t\t\t\t\t\t  MeasureTime DATETIME,\t\t\t\t\t\t  SPO2Value "
+    "INTEGER,\t\t\t\t\t\t  PrValue INTEGER,\t\t\t\t\t\t  FOREIGN KEY(PatientID) REFERENCES "
+    "Patient\t\t\t\t\t\t  )";
+inline constexpr const char kSqlCreateSpo2Index[] =
+    "CREATE INDEX SPO2_SPO2Data ON SPO2Data(PatientID, ID)";
+inline constexpr const char kSqlCreateTempTable[] =
+    "CREATE TABLE IF NOT EXISTS TEMPData(ID INTEGER PRIMARY KEY AUTOINCREMENT,\t\t\t\t\t\t  "
+    "PatientID UNIQUEIDENTIFIER,\t\t\t\t\t\t  MeasureTime DATETIME,\t\t\t\t\t\t  TempValue "
+    "float,\t\t\t\t\t\t  FOREIGN KEY(PatientID) REFERENCES Patient\t\t\t\t\t\t  )";
+inline constexpr const char kSqlCreateTempIndex[] =
+    "CREATE INDEX TEMP_TEMPData ON TEMPData(PatientID, ID)";
+inline constexpr const char kSqlSelectPatientById[] = "SELECT * FROM Patient WHERE PatientID = :id";
+inline constexpr const char kSqlDeletePatient[] = "DELETE  FROM Patient WHERE PatientID = :id";
+inline constexpr const char kSqlDeleteNibpData[] = "DELETE  FROM NIBPData WHERE PatientID = :id";
+inline constexpr const char kSqlDeleteSpo2Data[] = "DELETE  FROM SPO2Data WHERE PatientID = :id";
+inline constexpr const char kSqlDeleteTempData[] = "DELETE  FROM TEMPData WHERE PatientID = :id";
+inline constexpr const char kSqlSelectAllPatientBrief[] =
+    "Select PatientID, DeviceSN, IdInDevice, Name, ReadFlag, LastUpdateTime FROM Patient ORDER BY "
+    "LastUpdateTime ASC ";
+inline constexpr const char kSqlSelectPatientDetail[] =
+    "Select * FROM Patient WHERE PatientID = :PatientID";
+inline constexpr const char kSqlSelectNibpList[] =
+    "Select * FROM NIBPData WHERE PatientID = :PatientID ORDER BY MeasureTime";
+inline constexpr const char kSqlSelectSpo2List[] =
+    "Select * FROM SPO2Data WHERE PatientID = :PatientID ORDER BY MeasureTime";
+inline constexpr const char kSqlSelectTempList[] =
+    "Select * FROM TEMPData WHERE PatientID = :PatientID ORDER BY MeasureTime";
+inline constexpr const char kSqlUpdateLastImportTime[] =
+    "UPDATE Patient SET LastUpdateTime = :LastUpdateTime WHERE PatientID = :id";
+inline constexpr const char kSqlUpdateReadFlag[] =
+    "UPDATE Patient SET ReadFlag = :ReadFlag WHERE PatientID = :id";
+inline constexpr const char kSqlInsertPatient[] =
+    "INSERT INTO Patient (PatientID, DeviceSN, IdInDevice, Name, \t\t\t\t\t\t\t Gender, Height, "
+    "Weight, Mobile, Doctor, IdentityType, \t\t\t\t\t\t\t IdentityCode, SocietyCode, PatientType, "
+    "Age, Address, LastUpdateTime) \t\t\t\t\t\t\t VALUES(:PatientID, :DeviceSN, :IdInDevice, "
+    ":Name, \t\t\t\t\t\t\t :Gender, :Height, :Weight, :Mobile, :Doctor, :IdentityType, "
+    "\t\t\t\t\t\t\t :IdentityCode, :SocietyCode, :PatientType, :Age, :Address, :LastUpdateTime)";
+inline constexpr const char kSqlUpdatePatient[] =
+    "UPDATE Patient SET Name = :Name, \t\t\t\t\t\t\t Gender = :Gender, Height = :Height, Weight = "
+    ":Weight, Mobile = :Mobile, \t\t\t\t\t\t\t Doctor = :Doctor, IdentityType = :IdentityType, "
+    "IdentityCode = :IdentityCode,\t\t\t\t\t\t\t SocietyCode = :SocietyCode, PatientType = "
+    ":PatientType, Age = :Age, Address = :Address\t\t\t\t\t\t\t WHERE PatientID = :PatientID";
+inline constexpr const char kSqlSelectNibpAtTime[] =
+    "SELECT * FROM NIBPData WHERE PatientID = :PatientID AND MeasureTime = :MeasureTime";
+inline constexpr const char kSqlInsertNibp[] =
+    "INSERT INTO NIBPData (PatientID, MeasureTime, SysValue,                                       "
+    "     DiaValue, MeanValue, PrValue) VALUES(:PatientID, \t\t\t\t\t\t\t\t\t\t  :MeasureTime, "
+    ":SysValue, :DiaValue, :MeanValue, :PrValue)";
+inline constexpr const char kSqlSelectSpo2AtTime[] =
+    "SELECT * FROM SPO2Data WHERE PatientID = :PatientID AND MeasureTime = :MeasureTime";
+inline constexpr const char kSqlInsertSpo2[] =
+    "INSERT INTO SPO2Data (PatientID, MeasureTime, SPO2Value, \t\t\t\t\t\t\t\t\t\t   PrValue) "
+    "VALUES(:PatientID, :MeasureTime, :SPO2Value, :PrValue)";
+inline constexpr const char kSqlSelectTempAtTime[] =
+    "SELECT * FROM TEMPData WHERE PatientID = :PatientID AND MeasureTime = :MeasureTime";
+inline constexpr const char kSqlInsertTemp[] =
+    "INSERT INTO TEMPData (PatientID, MeasureTime, TempValue) \t\t\t\t\t\t\t\t\t\t   "
+    "VALUES(:PatientID, :MeasureTime, :TempValue)";
+inline constexpr const char kSqlSelectMergeCandidates[] =
+    "Select * FROM Patient WHERE PatientID <> :PatientID ";
+
+// Added beside the (PatientID, ID) indexes so that the duplicate check of an
+// import finds a patient's row at a given time without scanning his rows.
+inline constexpr const char kSqlCreateNibpTimeIndex[] =
+    "CREATE INDEX IF NOT EXISTS NIBPTime_NIBPData ON NIBPData(PatientID, MeasureTime)";
+inline constexpr const char kSqlCreateSpo2TimeIndex[] =
+    "CREATE INDEX IF NOT EXISTS SPO2Time_SPO2Data ON SPO2Data(PatientID, MeasureTime)";
+inline constexpr const char kSqlCreateTempTimeIndex[] =
+    "CREATE INDEX IF NOT EXISTS TEMPTime_TEMPData ON TEMPData(PatientID, MeasureTime)";

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSqlDatabase>
+
+// One transaction on a connection. Begins on construction; whatever has not
+// been committed when the object goes away is rolled back, so every path out
+// of an operation (an early return or an exception included) ends it.
+class DatabaseTransaction
+{
+public:
+    explicit DatabaseTransaction(QSqlDatabase &db);
+    ~DatabaseTransaction();
+    DatabaseTransaction(const DatabaseTransaction &) = delete;
+    DatabaseTransaction &operator=(const DatabaseTransaction &) = delete;
+
+    // Whether beginning the transaction succeeded.
+    bool IsBegun() const { return m_bBegun; }
+    // Commits; false when nothing was begun or the commit failed, in which
+    // case the transaction is still rolled back later.
+    bool Commit();
+    // Rolls back now if still open.
+    void Rollback();
+
+private:
+    QSqlDatabase &m_db;
+    bool m_bBegun = false;
+    bool m_bOpen = false;
+};
