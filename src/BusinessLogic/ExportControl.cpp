@@ -1,6 +1,33 @@
 #include "ExportControl.h"
 
+#include "DatabaseRecords.h"
+#include "MLog.h"
+#include "MSettings.h"
 #include "PatientData.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringView>
+
+namespace {
+
+const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
+
+// Floats as a text stream writes them by default: general form, six digits.
+QString FloatText(float fValue)
+{
+    return QString::number(static_cast<double>(fValue), 'g', 6);
+}
+
+void AppendInfoLine(QString &strText, const QString &strLabel, const QString &strValue)
+{
+    strText += strLabel;
+    strText += ExportControl::CsvField(strValue);
+    strText += QLatin1Char('\n');
+}
+
+} // namespace
 
 ExportControl *ExportControl::GetInstance()
 {
@@ -15,40 +42,224 @@ ExportControl::ExportControl(PatientData *pPatientData, QObject *parent)
 
 QString ExportControl::ExportPatientData(bool *pbSucceeded)
 {
+    const QString strFolder = CreateExportFolder();
+    bool bSucceeded = false;
+    // Without a patient there is no folder; writing would land beside the
+    // export directory's parent, so nothing is written at all.
+    if (!strFolder.isEmpty()) {
+        const bool bFolder = QFileInfo(strFolder).isDir();
+        const bool bInfo = ExportPatientInfo(strFolder);
+        const bool bNibp = ExportNIBPData(strFolder);
+        const bool bSpo2 = ExportSPO2Data(strFolder);
+        const bool bTemp = ExportTEMPData(strFolder);
+        bSucceeded = bFolder && bInfo && bNibp && bSpo2 && bTemp;
+    }
+    if (!bSucceeded)
+        MLOG(QStringLiteral("Export to '%1' failed").arg(strFolder));
     if (pbSucceeded)
-        *pbSucceeded = false;
-    return QString();
+        *pbSucceeded = bSucceeded;
+    return QDir::toNativeSeparators(strFolder);
 }
 
 QString ExportControl::CreateExportFolder()
 {
-    return QString();
+    const STU_DB_PATIENT_LIST *pPatient = m_pPatientData->GetCurrentPatient();
+    if (!pPatient)
+        return QString();
+    const QDir exportDir(MSettings::GetInstance()->GetExportFilePath());
+    const QString strFolder = exportDir.filePath(ExportFolderName(*pPatient));
+    QDir folder(strFolder);
+    if (folder.exists()) {
+        // An export of the same patient within the same second reuses the folder.
+        const QStringList files = folder.entryList(QDir::Files);
+        for (const QString &strFile : files)
+            folder.remove(strFile);
+    } else if (!folder.mkpath(QStringLiteral("."))) {
+        MLOG(QStringLiteral("Cannot create export folder '%1'").arg(strFolder));
+    }
+    return strFolder;
 }
-bool ExportControl::ExportPatientInfo(const QString &)
+
+bool ExportControl::ExportPatientInfo(const QString &strFolder)
 {
-    return false;
+    return WriteFile(strFolder, QStringLiteral("PatientInfo.csv"), PatientInfoText());
 }
-bool ExportControl::ExportNIBPData(const QString &)
+
+bool ExportControl::ExportNIBPData(const QString &strFolder)
 {
-    return false;
+    return WriteFile(strFolder, QStringLiteral("NIBPData.csv"), NIBPDataText());
 }
-bool ExportControl::ExportSPO2Data(const QString &)
+
+bool ExportControl::ExportSPO2Data(const QString &strFolder)
 {
-    return false;
+    return WriteFile(strFolder, QStringLiteral("SPO2Data.csv"), SPO2DataText());
 }
-bool ExportControl::ExportTEMPData(const QString &)
+
+bool ExportControl::ExportTEMPData(const QString &strFolder)
 {
-    return false;
+    return WriteFile(strFolder, QStringLiteral("TempData.csv"), TEMPDataText());
 }
+
 void ExportControl::SetClock(std::function<QDateTime()> clock)
 {
     m_clock = std::move(clock);
 }
+
 QString ExportControl::CsvField(const QString &strValue)
 {
-    return strValue;
+    const bool bNeedsQuotes =
+        strValue.contains(QLatin1Char(',')) || strValue.contains(QLatin1Char('"')) ||
+        strValue.contains(QLatin1Char('\n')) || strValue.contains(QLatin1Char('\r'));
+    if (!bNeedsQuotes)
+        return strValue;
+    QString strQuoted = strValue;
+    strQuoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + strQuoted + QLatin1Char('"');
 }
+
 QString ExportControl::FolderNamePart(const QString &strValue)
 {
-    return strValue;
+    // A part of its own must never name the folder itself or its parent.
+    if (strValue == QLatin1String(".") || strValue == QLatin1String(".."))
+        return QString(strValue.size(), QLatin1Char('_'));
+    static const QStringView kForbidden = u"/\\:*?\"<>|";
+    QString strSafe = strValue;
+    for (QChar &ch : strSafe) {
+        if (kForbidden.contains(ch) || ch.category() == QChar::Other_Control)
+            ch = QLatin1Char('_');
+    }
+    return strSafe;
+}
+
+QString ExportControl::ExportFolderName(const STU_DB_PATIENT_LIST &patient) const
+{
+    const MSettings *pSettings = MSettings::GetInstance();
+    const QChar cSep = QLatin1Char('_');
+    QString strName = FolderNamePart(GetRecordText(patient.DeviceSN)) + cSep +
+                      QStringLiteral("%1").arg(patient.IdInDevice) + cSep +
+                      FolderNamePart(GetRecordText(patient.Name)) + cSep;
+    if (pSettings->IsPatientKeyIdentifyCode())
+        strName += FolderNamePart(GetRecordText(patient.IdentityCode)) + cSep;
+    if (pSettings->IsPatientKeySocietyCode())
+        strName += FolderNamePart(GetRecordText(patient.SocietyCode)) + cSep;
+    strName += m_clock().toString(QStringLiteral("yyyyMMddhhmmss"));
+    return strName;
+}
+
+bool ExportControl::WriteFile(const QString &strFolder, const QString &strFileName,
+                              const QString &strContent)
+{
+    QFile file(QDir(strFolder).filePath(strFileName));
+    if (file.exists())
+        file.remove();
+    if (!file.open(QIODevice::WriteOnly)) {
+        MLOG(QStringLiteral("Cannot open '%1': %2").arg(file.fileName(), file.errorString()));
+        return false;
+    }
+    const QByteArray bytes = strContent.toUtf8();
+    bool bWritten = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    bWritten = bWritten && file.error() == QFileDevice::NoError;
+    if (!bWritten)
+        MLOG(QStringLiteral("Cannot write '%1': %2").arg(file.fileName(), file.errorString()));
+    return bWritten;
+}
+
+QString ExportControl::PatientInfoText() const
+{
+    const STU_DB_PATIENT_LIST *p = m_pPatientData->GetCurrentPatient();
+    if (!p)
+        return QString();
+    const QString strId =
+        p->IdInDevice == MONITOR_PSEUDO_PATIENT_ID ? tr("monitor") : QString::number(p->IdInDevice);
+    QString strText;
+    AppendInfoLine(strText, tr("Device SN,"), GetRecordText(p->DeviceSN));
+    AppendInfoLine(strText, tr("ID,"), strId);
+    AppendInfoLine(strText, tr("Name,"), GetRecordText(p->Name));
+    AppendInfoLine(strText, tr("Gender,"), GenderWord(p->Gender));
+    AppendInfoLine(strText, tr("Height(cm),"), FloatText(p->Height));
+    AppendInfoLine(strText, tr("Weight(kg),"), FloatText(p->Weight));
+    AppendInfoLine(strText, tr("Mobile,"), GetRecordText(p->Mobile));
+    AppendInfoLine(strText, tr("Doctor,"), GetRecordText(p->Doctor));
+    AppendInfoLine(strText, tr("Identity Type,"), IdentityTypeWord(p->IdentityType));
+    AppendInfoLine(strText, tr("Identity Code,"), GetRecordText(p->IdentityCode));
+    AppendInfoLine(strText, tr("Society Code,"), GetRecordText(p->SocietyCode));
+    AppendInfoLine(strText, tr("Patient Type,"), PatientTypeWord(p->PatientType));
+    AppendInfoLine(strText, tr("Age,"), QString::number(p->Age));
+    AppendInfoLine(strText, tr("Address,"), GetRecordText(p->Address));
+    return strText;
+}
+
+QString ExportControl::NIBPDataText() const
+{
+    QString strText = tr("Time,") + tr("Sys,") + tr("Dia,") + tr("Mean,") + tr("PR") + '\n';
+    for (const STU_DB_NIBP_DATA_LIST *p = m_pPatientData->GetNIBPDataList(); p; p = p->pNext) {
+        strText += QStringLiteral("%1,%2,%3,%4,%5\n")
+                       .arg(p->MeasureTime.toString(kTimeFormat))
+                       .arg(p->SysValue)
+                       .arg(p->DiaValue)
+                       .arg(p->MeanValue)
+                       .arg(p->PrValue);
+    }
+    return strText;
+}
+
+QString ExportControl::SPO2DataText() const
+{
+    QString strText = tr("Time,") + tr("SPO2,") + tr("PR") + '\n';
+    for (const STU_DB_SPO2_DATA_LIST *p = m_pPatientData->GetSPO2DataList(); p; p = p->pNext) {
+        strText += QStringLiteral("%1,%2,%3\n")
+                       .arg(p->MeasureTime.toString(kTimeFormat))
+                       .arg(p->SPO2Value)
+                       .arg(p->PrValue);
+    }
+    return strText;
+}
+
+QString ExportControl::TEMPDataText() const
+{
+    QString strText = tr("Time,") + tr("Temp") + '\n';
+    for (const STU_DB_TEMP_DATA_LIST *p = m_pPatientData->GetTEMPDataList(); p; p = p->pNext) {
+        strText += QStringLiteral("%1,%2\n").arg(p->MeasureTime.toString(kTimeFormat),
+                                                 FloatText(p->TempValue));
+    }
+    return strText;
+}
+
+QString ExportControl::GenderWord(qint32 iGender) const
+{
+    switch (iGender) {
+    case 1:
+        return tr("Male");
+    case 2:
+        return tr("Female");
+    default:
+        return QString();
+    }
+}
+
+QString ExportControl::IdentityTypeWord(qint32 iIdentityType) const
+{
+    switch (iIdentityType) {
+    case 1:
+        return tr("ID Card");
+    case 2:
+        return tr("SIN Card");
+    default:
+        return QString();
+    }
+}
+
+QString ExportControl::PatientTypeWord(qint32 iPatientType) const
+{
+    switch (iPatientType) {
+    case 1:
+        return tr("Adult");
+    case 2:
+        return tr("Ped");
+    case 3:
+        return tr("Neo");
+    default:
+        return QString();
+    }
 }
