@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QObject>
+#include <QUuid>
+#include <QVector>
+
+#include <array>
+
+class ComDeviceCommunication;
+class ComDeviceScanThread;
+
+// The import controller. Owns the device link (scan object and communication
+// front), turns scan reports into connect/disconnect events, drives the
+// monitor through its request sequence on an import and hands every decoded
+// answer to the database service as a work item. Lives in the GUI thread.
+class CommunicationProcessControl : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MAX_PORT_COUNT = 16;
+    static constexpr int DEVICE_SN_LENGTH = 32;
+    // One largest answer frame (4108 bytes) with room to spare.
+    static constexpr unsigned STAGING_BUFFER_SIZE = 5120;
+    static constexpr unsigned FRAME_HEADER_SIZE = 8;
+    static constexpr unsigned FRAME_CRC_SIZE = 4;
+    static constexpr unsigned MAX_ANSWER_PAYLOAD = 4096;
+    static constexpr unsigned PATIENT_SELECTOR_SIZE = 17;
+
+    static constexpr unsigned char REQUEST_START_BYTE = 0xAA;
+    static constexpr unsigned char ANSWER_START_BYTE = 0xBB;
+    static constexpr unsigned char PROTOCOL_BYTE = 0x19;
+
+    static constexpr unsigned short CMD_DEVICE_TYPE = 0x0200;
+    static constexpr unsigned short CMD_DEVICE_SN = 0x0202;
+    static constexpr unsigned short CMD_PATIENT_ID_LIST = 0x0210;
+    static constexpr unsigned short CMD_PATIENT_UUID = 0x0211;
+    static constexpr unsigned short CMD_NIBP_DATA = 0x020D;
+    static constexpr unsigned short CMD_SPO2_DATA = 0x020E;
+    static constexpr unsigned short CMD_TEMP_DATA = 0x020F;
+    static constexpr unsigned short CMD_UNKNOWN_ERROR = 0x0F00;
+    static constexpr unsigned short CMD_CRC_ERROR = 0x0F01;
+
+    static CommunicationProcessControl *GetInstance();
+
+    // A free-standing controller (tests, tools); the program uses GetInstance().
+    explicit CommunicationProcessControl(QObject *parent = nullptr);
+    ~CommunicationProcessControl() override;
+
+    CommunicationProcessControl(const CommunicationProcessControl &) = delete;
+    CommunicationProcessControl &operator=(const CommunicationProcessControl &) = delete;
+
+    // Creates the front object and the scan object and makes the three connections.
+    void Initialize();
+    // As Initialize() but without the scan object: ports are then reported by
+    // the caller through DevicePlugInPlugOutStatusChanged().
+    void InitializeWithoutScan();
+
+    void StartImportData();
+    void ResetImportState();
+
+    static unsigned CalculateCRCValue(const unsigned char *data, unsigned length);
+    // The request frame for a command, with the patient selector when
+    // withSelector is set (L = 17), else without payload (L = 0).
+    static QByteArray BuildRequestFrame(unsigned short cmd, bool withSelector, int iPatientID);
+
+    bool SendRequestCmdToDevice(unsigned short cmd);
+    bool SendGetVitalDataRequestToDevice(unsigned short cmd, int iPatientID);
+
+    // Number of leading bytes used up (frames and noise); 0 = wait for more.
+    unsigned ParseDevicePkg(const unsigned char *buffer, unsigned length);
+
+    void ParseDeviceTypePkg(const unsigned char *data, unsigned length);
+    void ParseDeviceSNPkg(const unsigned char *data, unsigned length);
+    void ParsePatientIDListPkg(unsigned char pkgNo, unsigned char pkgCount,
+                               const unsigned char *data, unsigned length);
+    void ParseUuidDataPkg(unsigned char pkgNo, unsigned char pkgCount, const unsigned char *data,
+                          unsigned length);
+    void ParseNIBPDataPkg(unsigned char pkgNo, unsigned char pkgCount, const unsigned char *data,
+                          unsigned length);
+    void ParseSPO2DataPkg(unsigned char pkgNo, unsigned char pkgCount, const unsigned char *data,
+                          unsigned length);
+    void ParseTEMPDataPkg(unsigned char pkgNo, unsigned char pkgCount, const unsigned char *data,
+                          unsigned length);
+
+    ComDeviceCommunication *GetCommunication() const { return m_pCommunication; }
+    int GetPortCount() const { return m_iPortCount; }
+    QString GetDeviceSN() const;
+    QVector<int> GetPatientIdQueue() const { return m_patientIdQueue; }
+    int GetCurrentPatientID() const { return m_iCurrentPatientID; }
+    QUuid GetCurrentPatientUuid() const { return m_uuidCurrentPatient; }
+
+signals:
+    void NewDeviceConnected();
+    void DeviceDisconnected();
+    // Work items for the database service. wParam/lParam carry objects made
+    // here with new; the receiver owns and frees them (records, chains, QUuid).
+    void NewDatabaseTask(uint iWorkType, quintptr wParam, quintptr lParam);
+    void ImportDataFinished();
+    // The QUuid is a new copy owned by the receiver.
+    void OnImportOnePatientDataFinished(QUuid *puuid);
+
+public slots:
+    // port: array made by the scan, owned (and freed) here in every case.
+    void DevicePlugInPlugOutStatusChanged(int num, unsigned short *port);
+    void OnReadFinished();
+
+private:
+    void CreateCommunication();
+    void ConnectDatabaseService();
+    unsigned HandleValidFrame(const unsigned char *frame, unsigned length);
+    void LogCrcMismatch(const unsigned char *frame, unsigned dataLength, quint32 iCRCSend,
+                        quint32 iCRCCalc);
+    void RequestNextPatientOrFinish();
+    void ClearStoredPorts();
+    unsigned ParseStagedBytes(unsigned n);
+
+    static CommunicationProcessControl *s_pInstance;
+
+    ComDeviceScanThread *m_pScanThread = nullptr;
+    int m_iPortCount = -1;
+    std::array<unsigned short, MAX_PORT_COUNT> m_ports{};
+    ComDeviceCommunication *m_pCommunication = nullptr;
+    std::array<QChar, DEVICE_SN_LENGTH> m_deviceSN{};
+    QVector<int> m_patientIdQueue;
+    int m_iCurrentPatientID = 0;
+    QUuid m_uuidCurrentPatient;
+    // Staging copy of the received bytes for parsing; one per controller.
+    std::array<unsigned char, STAGING_BUFFER_SIZE> m_stagingBuffer{};
+};

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+
+enum class MonitorFault
+{
+    CrcError,      // the answer's last package goes out with a damaged CRC
+    UnknownError,  // the answer is replaced by an error package 0x0F00
+    CrcErrorReply, // the answer is replaced by an error package 0x0F01
+    Silence,       // the request is not answered
+    ShortUuid,     // the UUID answer carries only part of the UUID
+    HangUp,        // half of the answer goes out, then the line is hung up
+};
+
+enum class MonitorDelivery
+{
+    PerPackage, // one write per package
+    Burst,      // all packages of an answer in one write
+    ByteByByte, // one write per byte, with a pause between bytes
+};
+
+// Which request a fault hits: a command, optionally only for one patient id.
+struct MonitorFaultRule
+{
+    MonitorFault fault = MonitorFault::Silence;
+    std::uint16_t cmd = 0;
+    bool anyPatient = true;
+    int patientId = 0;
+    int remaining = 1; // a fault hits this many matching requests, then is spent
+};
+
+class MonitorFaultPlan
+{
+public:
+    QVector<MonitorFaultRule> rules;
+    MonitorDelivery delivery = MonitorDelivery::PerPackage;
+    bool noise = false; // noise and false start bytes before every package
+    int packagePayload = 4096;
+
+    // "kind" or "kind:id", kind one of type, sn, list, uuid, nibp, spo2, temp.
+    bool AddRule(MonitorFault fault, const QString &selector, QString *error);
+    // The fault for a request, if any; a hit uses it up.
+    bool TakeFault(std::uint16_t cmd, int patientId, MonitorFault &fault);
+
+    static bool CommandForKind(const QString &kind, std::uint16_t &cmd);
+};
