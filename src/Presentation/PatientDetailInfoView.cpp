@@ -1,16 +1,302 @@
 #include "PatientDetailInfoView.h"
 
-PatientDetailInfoView::PatientDetailInfoView(QWidget *parent) : QWidget(parent) {}
+#include "LongButtonStyle.h"
+#include "MergePatientDataDialog.h"
+#include "PatientData.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSpacerItem>
+
+#include <array>
+#include <memory>
+
+namespace {
+
+// Longest text each record field holds: one unit of its capacity stays for
+// the terminating zero.
+template <std::size_t N> constexpr int MaxTextLength(const char16_t (&)[N])
+{
+    return int(N) - 1;
+}
+
+struct ChainDeleter
+{
+    void operator()(STU_DB_PATIENT_LIST *chain) const { FreeRecordChain(chain); }
+};
+using PatientChain = std::unique_ptr<STU_DB_PATIENT_LIST, ChainDeleter>;
+
+QString FloatText(float value)
+{
+    return QStringLiteral("%1").arg(double(value));
+}
+
+} // namespace
+
+PatientDetailInfoView::PatientDetailInfoView(QWidget *parent) : QWidget(parent)
+{
+    SetupUi();
+    connect(pushButton_Save, &QPushButton::clicked, this,
+            &PatientDetailInfoView::OnSaveButtonClicked);
+}
 
 PatientDetailInfoView::~PatientDetailInfoView() = default;
 
-void PatientDetailInfoView::OnSaveButtonClicked() {}
+void PatientDetailInfoView::SetupUi()
+{
+    static const STU_DB_PATIENT_LIST fields;
+    setObjectName(QStringLiteral("PatientInfoView"));
+    resize(810, 736);
 
-void PatientDetailInfoView::OnPatientDetailInfoChanged() {}
+    horizontalLayout = new QHBoxLayout(this);
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    horizontalLayout->addItem(
+        new QSpacerItem(133, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    formLayout = new QFormLayout();
+    formLayout->setObjectName(QStringLiteral("formLayout"));
+    formLayout->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
 
-void PatientDetailInfoView::Clear() {}
+    label_SN = NewLabel("label_SN");
+    label_SN->setMinimumSize(QSize(200, 32));
+    lineEdit_SN = NewLineEdit("lineEdit_SN", MaxTextLength(fields.DeviceSN));
+    lineEdit_SN->setMinimumSize(QSize(300, 32));
+    lineEdit_ID = NewLineEdit("lineEdit_ID", 0);
+    for (QLineEdit *deviceField : {lineEdit_SN, lineEdit_ID}) {
+        deviceField->setReadOnly(true);
+        deviceField->setFrame(false);
+    }
+    AddLabelledRow(0, label_SN, lineEdit_SN);
+    label_ID = NewLabel("label_ID");
+    AddLabelledRow(1, label_ID, lineEdit_ID);
+    formLayout->setItem(2, QFormLayout::FieldRole,
+                        new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
+
+    label_Name = NewLabel("label_Name");
+    lineEdit_Name = NewLineEdit("lineEdit_Name", MaxTextLength(fields.Name));
+    AddLabelledRow(3, label_Name, lineEdit_Name);
+    label_Gender = NewLabel("label_Gender");
+    comboBox_Gender = NewComboBox("comboBox_Gender", 3);
+    AddLabelledRow(4, label_Gender, comboBox_Gender);
+    label_Height = NewLabel("label_Height");
+    lineEdit_Height = NewLineEdit("lineEdit_Height", 0);
+    AddLabelledRow(5, label_Height, lineEdit_Height);
+    label_Weight = NewLabel("label_Weight");
+    lineEdit_Weight = NewLineEdit("lineEdit_Weight", 0);
+    AddLabelledRow(6, label_Weight, lineEdit_Weight);
+    label_Mobile = NewLabel("label_Mobile");
+    lineEdit_Mobile = NewLineEdit("lineEdit_Mobile", MaxTextLength(fields.Mobile));
+    AddLabelledRow(7, label_Mobile, lineEdit_Mobile);
+    label_Doctor = NewLabel("label_Doctor");
+    lineEdit_Doctor = NewLineEdit("lineEdit_Doctor", MaxTextLength(fields.Doctor));
+    AddLabelledRow(8, label_Doctor, lineEdit_Doctor);
+    label_IdentityType = NewLabel("label_IdentityType");
+    comboBox_IdentityType = NewComboBox("comboBox_IdentityType", 3);
+    AddLabelledRow(9, label_IdentityType, comboBox_IdentityType);
+    label_IdentityCode = NewLabel("label_IdentityCode");
+    lineEdit_IdentityCode =
+        NewLineEdit("lineEdit_IdentityCode", MaxTextLength(fields.IdentityCode));
+    AddLabelledRow(10, label_IdentityCode, lineEdit_IdentityCode);
+    label_SocietyCode = NewLabel("label_SocietyCode");
+    lineEdit_SocietyCode = NewLineEdit("lineEdit_SocietyCode", MaxTextLength(fields.SocietyCode));
+    AddLabelledRow(11, label_SocietyCode, lineEdit_SocietyCode);
+    label_PatientType = NewLabel("label_PatientType");
+    comboBox_PatientType = NewComboBox("comboBox_PatientType", 4);
+    AddLabelledRow(12, label_PatientType, comboBox_PatientType);
+    label_Age = NewLabel("label_Age");
+    lineEdit_Age = NewLineEdit("lineEdit_Age", 0);
+    AddLabelledRow(13, label_Age, lineEdit_Age);
+    label_Address = NewLabel("label_Address");
+    lineEdit_Address = NewLineEdit("lineEdit_Address", MaxTextLength(fields.Address));
+    AddLabelledRow(14, label_Address, lineEdit_Address);
+
+    pushButton_Save = new QPushButton(this);
+    pushButton_Save->setObjectName(QStringLiteral("pushButton_Save"));
+    pushButton_Save->setMinimumSize(QSize(0, 32));
+    pushButton_Save->setStyleSheet(LongButtonStyleSheet());
+    formLayout->setWidget(15, QFormLayout::FieldRole, pushButton_Save);
+
+    horizontalLayout->addLayout(formLayout);
+    horizontalLayout->addItem(
+        new QSpacerItem(133, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+
+    RetranslateUi();
+}
+
+void PatientDetailInfoView::AddLabelledRow(int row, QLabel *label, QWidget *field)
+{
+    formLayout->setWidget(row, QFormLayout::LabelRole, label);
+    formLayout->setWidget(row, QFormLayout::FieldRole, field);
+}
+
+QLabel *PatientDetailInfoView::NewLabel(const char *objectName)
+{
+    auto *label = new QLabel(this);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->setMinimumSize(QSize(0, 32));
+    return label;
+}
+
+// maxLength 0 keeps the line edit's own limit (numbers and read-only fields).
+QLineEdit *PatientDetailInfoView::NewLineEdit(const char *objectName, int maxLength)
+{
+    auto *edit = new QLineEdit(this);
+    edit->setObjectName(QString::fromLatin1(objectName));
+    edit->setMinimumSize(QSize(0, 32));
+    if (maxLength > 0)
+        edit->setMaxLength(maxLength);
+    return edit;
+}
+
+QComboBox *PatientDetailInfoView::NewComboBox(const char *objectName, int itemCount)
+{
+    auto *combo = new QComboBox(this);
+    combo->setObjectName(QString::fromLatin1(objectName));
+    combo->setMinimumSize(QSize(0, 32));
+    for (int i = 0; i < itemCount; ++i)
+        combo->addItem(QString());
+    return combo;
+}
+
+void PatientDetailInfoView::RetranslateUi()
+{
+    auto tr = [](const char *text) { return QCoreApplication::translate("PatientInfoView", text); };
+    setWindowTitle(tr("PatientInfoView"));
+    label_SN->setText(tr("Device SN:"));
+    label_ID->setText(tr("ID:"));
+    label_Name->setText(tr("Name:"));
+    label_Gender->setText(tr("Gender:"));
+    comboBox_Gender->setItemText(1, tr("Male"));
+    comboBox_Gender->setItemText(2, tr("Female"));
+    label_Height->setText(tr("Height(cm):"));
+    label_Weight->setText(tr("Weight(kg):"));
+    label_Mobile->setText(tr("Mobile:"));
+    label_Doctor->setText(tr("Doctor:"));
+    label_IdentityType->setText(tr("Identity Type:"));
+    comboBox_IdentityType->setItemText(1, tr("ID Card"));
+    comboBox_IdentityType->setItemText(2, tr("SIN Card"));
+    label_IdentityCode->setText(tr("Identity Code:"));
+    label_SocietyCode->setText(tr("Society Code:"));
+    label_PatientType->setText(tr("Patient Type:"));
+    comboBox_PatientType->setItemText(1, tr("Adult"));
+    comboBox_PatientType->setItemText(2, tr("Ped"));
+    comboBox_PatientType->setItemText(3, tr("Neo"));
+    label_Age->setText(tr("Age:"));
+    label_Address->setText(tr("Address:"));
+    pushButton_Save->setText(tr("Save"));
+}
+
+void PatientDetailInfoView::OnPatientDetailInfoChanged()
+{
+    const STU_DB_PATIENT_LIST *patient = PatientData::GetInstance()->GetCurrentPatient();
+    if (patient)
+        ShowPatient(*patient);
+    else
+        Clear();
+}
+
+void PatientDetailInfoView::ShowPatient(const STU_DB_PATIENT_LIST &patient)
+{
+    lineEdit_SN->setText(GetRecordText(patient.DeviceSN));
+    lineEdit_ID->setText(patient.IdInDevice == MONITOR_PSEUDO_PATIENT_ID
+                             ? tr("monitor")
+                             : QString::number(patient.IdInDevice));
+    lineEdit_Name->setText(GetRecordText(patient.Name));
+    comboBox_Gender->setCurrentIndex(patient.Gender);
+    lineEdit_Height->setText(FloatText(patient.Height));
+    lineEdit_Weight->setText(FloatText(patient.Weight));
+    lineEdit_Mobile->setText(GetRecordText(patient.Mobile));
+    lineEdit_Doctor->setText(GetRecordText(patient.Doctor));
+    comboBox_IdentityType->setCurrentIndex(patient.IdentityType);
+    lineEdit_IdentityCode->setText(GetRecordText(patient.IdentityCode));
+    lineEdit_SocietyCode->setText(GetRecordText(patient.SocietyCode));
+    comboBox_PatientType->setCurrentIndex(patient.PatientType);
+    lineEdit_Age->setText(QString::number(patient.Age));
+    lineEdit_Address->setText(GetRecordText(patient.Address));
+}
+
+void PatientDetailInfoView::Clear()
+{
+    for (QLineEdit *edit : findChildren<QLineEdit *>())
+        edit->clear();
+    for (QComboBox *combo : {comboBox_Gender, comboBox_IdentityType, comboBox_PatientType})
+        combo->setCurrentIndex(0);
+}
+
+void PatientDetailInfoView::OnSaveButtonClicked()
+{
+    const STU_DB_PATIENT_LIST *current = PatientData::GetInstance()->GetCurrentPatient();
+    if (!current) {
+        ShowSaveMessage(tr("Please select a patient to modify detail information!"));
+        return;
+    }
+    STU_DB_PATIENT_LIST *record = BuildEditedRecord(*current);
+    emit AddDatabaseWork(DB_WORK_UPDATE_PATIENT, reinterpret_cast<quintptr>(record), 0);
+}
+
+// The identity comes from the model, never from the read-only widgets.
+STU_DB_PATIENT_LIST *
+PatientDetailInfoView::BuildEditedRecord(const STU_DB_PATIENT_LIST &current) const
+{
+    auto *record = new STU_DB_PATIENT_LIST;
+    record->PatientID = current.PatientID;
+    std::copy(std::begin(current.DeviceSN), std::end(current.DeviceSN), record->DeviceSN);
+    record->IdInDevice = current.IdInDevice;
+
+    SetRecordText(record->Name, lineEdit_Name->text());
+    record->Gender = comboBox_Gender->currentIndex();
+    record->Height = lineEdit_Height->text().toFloat();
+    record->Weight = lineEdit_Weight->text().toFloat();
+    SetRecordText(record->Mobile, lineEdit_Mobile->text());
+    SetRecordText(record->Doctor, lineEdit_Doctor->text());
+    record->IdentityType = comboBox_IdentityType->currentIndex();
+    SetRecordText(record->IdentityCode, lineEdit_IdentityCode->text());
+    SetRecordText(record->SocietyCode, lineEdit_SocietyCode->text());
+    record->PatientType = comboBox_PatientType->currentIndex();
+    record->Age = lineEdit_Age->text().toInt(nullptr, 10);
+    SetRecordText(record->Address, lineEdit_Address->text());
+    return record;
+}
 
 void PatientDetailInfoView::OnSearchPatientToMergeSucc(STU_DB_PATIENT_LIST *pPatientList)
 {
-    FreeRecordChain(pPatientList);
+    const PatientChain candidates(pPatientList);
+    const QPointer<PatientDetailInfoView> guard(this);
+    const STU_DB_PATIENT_LIST *current = PatientData::GetInstance()->GetCurrentPatient();
+    if (candidates && current)
+        OfferMerge(*current, candidates.get());
+    if (guard)
+        ShowSaveMessage(tr("Save patient detail information successfully!"));
+}
+
+void PatientDetailInfoView::OfferMerge(const STU_DB_PATIENT_LIST &current,
+                                       const STU_DB_PATIENT_LIST *candidates)
+{
+    auto *dialog = new MergePatientDataDialog(this);
+    const QPointer<MergePatientDataDialog> guard(dialog);
+    dialog->SetPatientList(&current, candidates);
+    dialog->exec();
+    // The form, and the dialog with it, may have gone while the dialog ran.
+    if (!guard)
+        return;
+    const std::unique_ptr<MergePatientDataDialog> owner(dialog);
+
+    std::array<QUuid *, MergePatientDataDialog::MaxChosen> ids{};
+    const int count = dialog->GetSelectedPatientIDs(ids.data(), int(ids.size()));
+    const std::unique_ptr<QUuid> remaining(count > 0 ? ids[0] : nullptr);
+    for (int i = 1; i < count; ++i)
+        emit AddDatabaseWork(DB_WORK_MERGE_PATIENT_DATA,
+                             reinterpret_cast<quintptr>(new QUuid(*remaining)),
+                             reinterpret_cast<quintptr>(ids[i]));
+}
+
+void PatientDetailInfoView::ShowSaveMessage(const QString &text)
+{
+    QMessageBox::information(this, tr("Save Patient Information"), text);
 }
