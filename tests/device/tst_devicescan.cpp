@@ -1,0 +1,7 @@
+#include <QTest>
+class DeviceScanTest : public QObject
+{
+    Q_OBJECT
+};
+QTEST_GUILESS_MAIN(DeviceScanTest)
+#include "tst_devicescan.moc"
