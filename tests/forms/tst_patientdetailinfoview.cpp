@@ -125,8 +125,9 @@ void TestPatientDetailInfoView::ConnectAsMainWindow()
         [this](STU_DB_PATIENT_LIST *record) {
             ++m_updates;
             PatientData::GetInstance()->SetCurrentPatient(record);
+            // The service owns and frees the compared record: it gets a copy.
             Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, MSettings::GetInstance()->GetMergeKeyBits(),
-                 reinterpret_cast<quintptr>(record));
+                 reinterpret_cast<quintptr>(CopyRecord(*record)));
         },
         Qt::QueuedConnection);
 }
@@ -248,6 +249,8 @@ void TestPatientDetailInfoView::SaveThroughService()
 {
     ConnectAsMainWindow();
     SetCurrentFromDatabase(0);
+    if (QTest::currentTestFailed())
+        return;
     const STU_DB_PATIENT_LIST before = *PatientData::GetInstance()->GetCurrentPatient();
 
     Edit("lineEdit_Name")->clear();
@@ -294,6 +297,8 @@ void TestPatientDetailInfoView::NoPatientKeyNoConfirmation()
     QCOMPARE(MSettings::GetInstance()->GetMergeKeyBits(), 0u);
     ConnectAsMainWindow();
     SetCurrentFromDatabase(1);
+    if (QTest::currentTestFailed())
+        return;
     Edit("lineEdit_Doctor")->setText(QStringLiteral("Dr. Vance"));
     QTest::mouseClick(m_form->findChild<QPushButton *>("pushButton_Save"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(m_updates, 1, 10000);
