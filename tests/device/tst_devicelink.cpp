@@ -195,6 +195,12 @@ void DeviceLinkTest::closeReopenAndMissingDevice()
         front.OpenDevice(1);
         QTRY_COMPARE(env.LogText().count(QStringLiteral("open com success. COM:1")), 2);
         QCOMPARE(env.LogText().count(QStringLiteral("Close com device")), 2);
+        {
+            // Held by this program already: a second open is refused.
+            ComDeviceCommunication other;
+            other.OpenDevice(1);
+            QTRY_COMPARE(env.LogText().count(QStringLiteral("open com failed. COM:1")), 1);
+        }
         QVERIFY(pty.Write("after reopen"));
         QTRY_COMPARE(Pending(front), QByteArray("after reopen"));
         front.ClearReadWriteBuffer();
