@@ -507,8 +507,12 @@ void CommunicationProcessControl::DevicePlugInPlugOutStatusChanged(int num, unsi
         m_ports[static_cast<size_t>(i)] = port[i];
 
     if (m_iPortCount <= 0) {
-        if (m_pCommunication)
+        if (m_pCommunication) {
+            // Bytes left from an earlier connection (a monitor pulled out in
+            // the middle of an answer) would hold a frame open for ever.
+            m_pCommunication->ClearReadWriteBuffer();
             m_pCommunication->OpenDevice(m_ports[0]);
+        }
         m_iPortCount = num;
         emit NewDeviceConnected();
         return;

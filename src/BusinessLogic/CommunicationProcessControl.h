@@ -55,6 +55,9 @@ public:
     // As Initialize() but without the scan object: ports are then reported by
     // the caller through DevicePlugInPlugOutStatusChanged().
     void InitializeWithoutScan();
+    // The front object and its ReadFinished connection alone; no database
+    // service (tests feed bytes through the front and watch the work items).
+    void CreateCommunication();
 
     void StartImportData();
     void ResetImportState();
@@ -106,7 +109,6 @@ public slots:
     void OnReadFinished();
 
 private:
-    void CreateCommunication();
     void ConnectDatabaseService();
     unsigned HandleValidFrame(const unsigned char *frame, unsigned length);
     void LogCrcMismatch(const unsigned char *frame, unsigned dataLength, quint32 iCRCSend,

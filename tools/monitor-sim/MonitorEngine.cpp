@@ -116,6 +116,7 @@ void MonitorEngine::Answer(const MonitorFrame::Request &request)
         return;
     }
     const int patientId = PatientIdFromSelector(request.payload);
+    m_requests.append(HandledRequest{request.cmd, patientId});
     MonitorFault fault;
     const bool faulty = m_faults.TakeFault(request.cmd, patientId, fault);
     if (m_trace) {

@@ -27,6 +27,13 @@ public:
     bool HangUpRequested() const { return m_hangUp; }
 
     int RequestCount() const { return m_requestCount; }
+    // Every well-formed request so far: command and patient id (0 for none).
+    struct HandledRequest
+    {
+        std::uint16_t cmd;
+        int patientId;
+    };
+    const QVector<HandledRequest> &Requests() const { return m_requests; }
     int BadRequestCount() const { return m_badRequestCount; }
     const MonitorPatientSet &Patients() const { return m_patients; }
 
@@ -52,6 +59,7 @@ private:
     bool m_hangUp = false;
     int m_requestCount = 0;
     int m_badRequestCount = 0;
+    QVector<HandledRequest> m_requests;
     std::mt19937 m_noiseRandom{7};
     std::function<void(const QString &)> m_trace;
 };
