@@ -41,7 +41,7 @@ QString HeaderTextButtonStyle(const QString &name)
 {
     const QString base = QStringLiteral("UI/Button/") + name;
     return QStringLiteral("QPushButton{border:none; color: rgb(207, 224, 243); text-align: right;"
-                          " padding-right: 6px; background-color: rgba(255, 255, 255, 0);"
+                          " padding-right: 3px; background-color: rgba(255, 255, 255, 0);"
                           " background-image: %1;}"
                           "QPushButton:hover{background-image: %2;}"
                           "QPushButton:pressed{background-image: %3;}"
@@ -78,13 +78,17 @@ QString TabStyleSheet()
 {
     const QString tab = QStringLiteral("UI/Tab/TabButton_");
     return QStringLiteral("QTabBar::tab{width: 200px; height: 30px; font: bold 16pt; border: none;"
-                          " color: rgb(186, 222, 255); border-image: %1;}"
+                          " color: rgb(186, 222, 255); border-image: %1 0 0 0 0 stretch stretch;}"
                           "QTabBar::tab:first{margin-left: 30px;}"
                           "QTabBar::tab:last{margin-left: 10px;}"
-                          "QTabBar::tab:hover{color: rgb(26, 73, 120); border-image: %2;}"
-                          "QTabBar::tab:selected{color: rgb(26, 73, 120); border-image: %3;}"
-                          "QTabBar::tab:pressed{color: rgb(186, 222, 255); border-image: %4;}"
-                          "QTabBar::tab:disabled{color: rgb(136, 136, 136); border-image: %5;}"
+                          "QTabBar::tab:hover{color: rgb(26, 73, 120); border-image: %2 0 0 0 0 "
+                          "stretch stretch;}"
+                          "QTabBar::tab:selected{color: rgb(26, 73, 120); border-image: %3 0 0 0 0 "
+                          "stretch stretch;}"
+                          "QTabBar::tab:pressed{color: rgb(186, 222, 255); border-image: %4 0 0 0 "
+                          "0 stretch stretch;}"
+                          "QTabBar::tab:disabled{color: rgb(136, 136, 136); border-image: %5 0 0 0 "
+                          "0 stretch stretch;}"
                           "#WorkStationTab, #SettingTab{background-color: rgb(190, 213, 245);}")
         .arg(ImageUrl(tab + "Unselected.png"), ImageUrl(tab + "Unselected_Hover.png"),
              ImageUrl(tab + "Selected.png"), ImageUrl(tab + "Unselected_Press.png"),
@@ -326,10 +330,10 @@ void Ui_PCViewer::setupToolBar()
     WorkstationGroupBox->setObjectName(QStringLiteral("WorkstationGroupBox"));
     WorkstationGroupBox->setFixedHeight(71);
     WorkstationGroupBox->setMinimumWidth(700);
-    // The bar's picture is not among the embedded images: the bar stays plain.
-    WorkstationGroupBox->setStyleSheet(
-        QStringLiteral("#WorkstationGroupBox{background-image: %1;}")
-            .arg(ImageUrl(QStringLiteral("AnalysisButton/AnalysisChartGroupBackground.png"))));
+    // The bar has no picture of its own (AnalysisChartGroupBackground.png is
+    // not among the images). Naming the missing file would only make every
+    // repaint warn, so the bar is styled without it and stays plain.
+    WorkstationGroupBox->setStyleSheet(QStringLiteral("#WorkstationGroupBox{border: none;}"));
 
     horizontalLayoutWidget = new QWidget(WorkstationGroupBox);
     horizontalLayoutWidget->setObjectName(QStringLiteral("horizontalLayoutWidget"));

@@ -124,7 +124,7 @@ bool ImageGenerator::HeaderButton(const QString &name, int width, const Painter 
         else if (state == State::Press)
             FillRounded(painter, cell, 3, closeButton ? QColor(150, 40, 40) : kFrameBlue, QColor());
         // Text buttons keep their word on the right; the sign sits on the left.
-        const QRectF iconArea = width > 30 ? QRectF(5, 7, 16, 16) : QRectF(7.5, 8, 14, 14);
+        const QRectF iconArea = width > 30 ? QRectF(2, 8, 14, 14) : QRectF(7.5, 8, 14, 14);
         icon(painter, iconArea, IconColour(state));
         painter.end();
         ok = Save(image, QStringLiteral("UI/Button/") + name + StateSuffix(state)) && ok;
@@ -321,6 +321,7 @@ bool ImageGenerator::GenerateTabs()
         painter.setRenderHint(QPainter::Antialiasing);
         // Rounded at the top only, so the tab runs into the page below it.
         QPainterPath shape;
+        shape.setFillRule(Qt::WindingFill); // the two parts overlap: a union, no hole
         const QRectF rect(0.5, 0.5, 199.0, 30.0);
         shape.addRoundedRect(rect, 6, 6);
         shape.addRect(QRectF(0.5, 15, 199, 15.5));
