@@ -1,0 +1,266 @@
+// Stores NIBP, SpO2 and temperature records through DatabaseAccessSQLite and,
+// beside each case, does the same inserts with the same duplicate check
+// through the sqlite3 C API (one transaction, prepared statements) as the
+// baseline. Items per second are records stored or checked.
+
+#include "DatabaseAccessSQLite.h"
+#include "DatabaseStatements.h"
+#include "RecordChainPtr.h"
+#include "TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kPatients = 100;
+constexpr int kRecordsPerKind = 1000;
+
+const QDateTime kStart(QDate(2026, 1, 1), QTime(0, 0));
+
+template <typename Record> Record *MakeChain(int count)
+{
+    RecordChainBuilder<Record> chain;
+    for (int i = 0; i < count; ++i) {
+        auto *record = new Record();
+        record->MeasureTime = kStart.addSecs(60LL * i);
+        chain.Append(record);
+    }
+    return chain.Release();
+}
+
+// A fresh store in a temporary folder (its demo data included), untimed.
+struct StoreFixture
+{
+    TestEnvironment env{false};
+    std::unique_ptr<DatabaseAccessSQLite> store = std::make_unique<DatabaseAccessSQLite>();
+
+    QUuid AddPatient()
+    {
+        STU_DB_PATIENT_LIST patient;
+        patient.PatientID = QUuid::createUuid();
+        store->InsertNewPatient(&patient);
+        return patient.PatientID;
+    }
+};
+
+// The baseline: a file with the same schema, reached through sqlite3 alone.
+class Baseline
+{
+public:
+    explicit Baseline(const QString &path)
+    {
+        sqlite3_open(path.toUtf8().constData(), &m_db);
+        for (const char *sql : {kSqlCreatePatientTable, kSqlCreatePatientIndex, kSqlCreateNibpTable,
+                                kSqlCreateNibpIndex, kSqlCreateSpo2Table, kSqlCreateSpo2Index,
+                                kSqlCreateTempTable, kSqlCreateTempIndex, kSqlCreateNibpTimeIndex,
+                                kSqlCreateSpo2TimeIndex, kSqlCreateTempTimeIndex})
+            sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
+    }
+    ~Baseline() { sqlite3_close(m_db); }
+    Baseline(const Baseline &) = delete;
+    Baseline &operator=(const Baseline &) = delete;
+
+    void Exec(const char *sql) { sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr); }
+
+    void InsertPatient(const QByteArray &key)
+    {
+        sqlite3_stmt *stmt = nullptr;
+        sqlite3_prepare_v2(m_db, "INSERT INTO Patient (PatientID) VALUES(?1)", -1, &stmt, nullptr);
+        sqlite3_bind_blob(stmt, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+        sqlite3_step(stmt);
+        sqlite3_finalize(stmt);
+    }
+
+    // The duplicate check and insert of one chain; returns records stored.
+    int Store(const char *table, const QByteArray &key, int count)
+    {
+        char checkSql[128];
+        char insertSql[128];
+        std::snprintf(checkSql, sizeof checkSql,
+                      "SELECT * FROM %s WHERE PatientID = ?1 AND MeasureTime = ?2", table);
+        std::snprintf(insertSql, sizeof insertSql,
+                      "INSERT INTO %s (PatientID, MeasureTime) VALUES(?1, ?2)", table);
+        sqlite3_stmt *check = nullptr;
+        sqlite3_stmt *insert = nullptr;
+        sqlite3_prepare_v2(m_db, checkSql, -1, &check, nullptr);
+        sqlite3_prepare_v2(m_db, insertSql, -1, &insert, nullptr);
+        int stored = 0;
+        for (int i = 0; i < count; ++i) {
+            char time[32];
+            const QDateTime t = kStart.addSecs(60LL * i);
+            const QDate d = t.date();
+            const QTime h = t.time();
+            std::snprintf(time, sizeof time, "%04d-%02d-%02dT%02d:%02d:%02d", d.year(), d.month(),
+                          d.day(), h.hour(), h.minute(), h.second());
+            sqlite3_bind_blob(check, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+            sqlite3_bind_text(check, 2, time, -1, SQLITE_STATIC);
+            const bool duplicate = sqlite3_step(check) == SQLITE_ROW;
+            sqlite3_reset(check);
+            if (duplicate)
+                continue;
+            sqlite3_bind_blob(insert, 1, key.constData(), int(key.size()), SQLITE_STATIC);
+            sqlite3_bind_text(insert, 2, time, -1, SQLITE_STATIC);
+            sqlite3_step(insert);
+            sqlite3_reset(insert);
+            ++stored;
+        }
+        sqlite3_finalize(check);
+        sqlite3_finalize(insert);
+        return stored;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+QByteArray NewKey()
+{
+    return QUuid::createUuid().toByteArray();
+}
+
+void StoreNibpNew(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        StoreFixture fixture;
+        QUuid id = fixture.AddPatient();
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> chain(MakeChain<STU_DB_NIBP_DATA_LIST>(n));
+        state.ResumeTiming();
+        fixture.store->InsertNibpData(&id, chain.get());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BaselineNibpNew(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        TestEnvironment env(false);
+        Baseline db(QDir(env.Root()).filePath("baseline.db"));
+        const QByteArray key = NewKey();
+        db.InsertPatient(key);
+        state.ResumeTiming();
+        db.Exec("BEGIN");
+        db.Store("NIBPData", key, n);
+        db.Exec("COMMIT");
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+// The patient already holds the same n records: every record is a duplicate.
+void StoreNibpDuplicates(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        StoreFixture fixture;
+        QUuid id = fixture.AddPatient();
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> chain(MakeChain<STU_DB_NIBP_DATA_LIST>(n));
+        fixture.store->InsertNibpData(&id, chain.get());
+        state.ResumeTiming();
+        fixture.store->InsertNibpData(&id, chain.get());
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void BaselineNibpDuplicates(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        TestEnvironment env(false);
+        Baseline db(QDir(env.Root()).filePath("baseline.db"));
+        const QByteArray key = NewKey();
+        db.InsertPatient(key);
+        db.Exec("BEGIN");
+        db.Store("NIBPData", key, n);
+        db.Exec("COMMIT");
+        state.ResumeTiming();
+        db.Exec("BEGIN");
+        db.Store("NIBPData", key, n);
+        db.Exec("COMMIT");
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+void StoreManyPatients(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        StoreFixture fixture;
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(
+            MakeChain<STU_DB_NIBP_DATA_LIST>(kRecordsPerKind));
+        RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2(
+            MakeChain<STU_DB_SPO2_DATA_LIST>(kRecordsPerKind));
+        RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(
+            MakeChain<STU_DB_TEMP_DATA_LIST>(kRecordsPerKind));
+        state.ResumeTiming();
+        for (int p = 0; p < kPatients; ++p) {
+            QUuid id = fixture.AddPatient();
+            fixture.store->InsertNibpData(&id, nibp.get());
+            fixture.store->InsertSPO2Data(&id, spo2.get());
+            fixture.store->InsertTempData(&id, temp.get());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * kPatients * 3 * kRecordsPerKind);
+}
+
+void BaselineManyPatients(benchmark::State &state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        TestEnvironment env(false);
+        Baseline db(QDir(env.Root()).filePath("baseline.db"));
+        state.ResumeTiming();
+        db.Exec("BEGIN");
+        for (int p = 0; p < kPatients; ++p) {
+            const QByteArray key = NewKey();
+            db.InsertPatient(key);
+            db.Store("NIBPData", key, kRecordsPerKind);
+            db.Store("SPO2Data", key, kRecordsPerKind);
+            db.Store("TEMPData", key, kRecordsPerKind);
+        }
+        db.Exec("COMMIT");
+    }
+    state.SetItemsProcessed(state.iterations() * kPatients * 3 * kRecordsPerKind);
+}
+
+} // namespace
+
+BENCHMARK(StoreNibpNew)->Arg(10000)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BaselineNibpNew)->Arg(10000)->Iterations(2)->Unit(benchmark::kMillisecond);
+// Growth of the duplicate import with n (the patient holding n as well).
+BENCHMARK(StoreNibpDuplicates)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BaselineNibpDuplicates)
+    ->Arg(2500)
+    ->Arg(5000)
+    ->Arg(10000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(StoreManyPatients)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BaselineManyPatients)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
