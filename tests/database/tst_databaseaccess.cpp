@@ -184,6 +184,14 @@ void DatabaseAccessTest::existingFileKeepsItsRowsAndGetsTimeIndexes()
     QCOMPARE(file.Count("SELECT count(*) FROM Patient"), 0);
     QCOMPARE(file.Count("SELECT count(*) FROM sqlite_master WHERE name = 'NIBPTime_NIBPData'"), 1);
     QCOMPARE(file.Count("SELECT count(*) FROM sqlite_master WHERE name = 'TEMPTime_TEMPData'"), 1);
+
+    // Where the indexes cannot be added the file is opened all the same.
+    QVERIFY(file.Exec("DROP TABLE TEMPData"));
+    QVERIFY(file.Exec("DROP INDEX NIBPTime_NIBPData"));
+    QVERIFY(file.Exec("CREATE VIEW TEMPData AS SELECT 1"));
+    DatabaseAccessSQLite store;
+    QCOMPARE(store.SelfCheck(), uint(DB_OK));
+    QCOMPARE(file.Count("SELECT count(*) FROM sqlite_master WHERE name = 'NIBPTime_NIBPData'"), 0);
 }
 
 void DatabaseAccessTest::patientFieldsRoundTrip()
@@ -313,6 +321,20 @@ void DatabaseAccessTest::listsReadBothTimeFormsInOrder()
     QCOMPARE(temps->TempValue, 38.25f);
     QCOMPARE(temps->pNext->MeasureTime.time().msec(), 250);
     QVERIFY(temps->ID > 0);
+
+    // The patient list comes oldest first.
+    QVERIFY(file.Exec(
+        "UPDATE Patient SET LastUpdateTime = '2030-01-01T00:00:00' WHERE IdInDevice = 1"));
+    QVERIFY(
+        file.Exec("UPDATE Patient SET LastUpdateTime = '2020-01-01T00:00:00' WHERE Name <> 'Forms' "
+                  "AND IdInDevice <> 1"));
+    STU_DB_PATIENT_LIST *brief = nullptr;
+    QCOMPARE(store.GetAllPatientBrief(&brief), uint(DB_OK));
+    RecordChainPtr<STU_DB_PATIENT_LIST> patients(brief);
+    QCOMPARE(RecordChainLength(brief), 3);
+    QCOMPARE(brief->IdInDevice, MONITOR_PSEUDO_PATIENT_ID);
+    QCOMPARE(GetRecordText(brief->pNext->Name), QStringLiteral("Forms"));
+    QCOMPARE(brief->pNext->pNext->LastUpdateTime, QDateTime(QDate(2030, 1, 1), QTime(0, 0)));
 
     QUuid other = QUuid::createUuid();
     STU_DB_SPO2_DATA_LIST *none = reinterpret_cast<STU_DB_SPO2_DATA_LIST *>(1);
