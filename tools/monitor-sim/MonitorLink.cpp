@@ -145,7 +145,9 @@ bool MonitorLink::ServeOnce()
         PaceAfter(static_cast<int>(bytes.size()), bytes.size() == 1);
     }
     if (m_engine.HangUpRequested()) {
-        tcdrain(m_fd);
+        // Give the reader time to take the half answer, as a cable pulled
+        // in the middle of a transfer would.
+        usleep(static_cast<useconds_t>(m_pacing.hangUpDelayMs) * 1000);
         CloseLine();
         return false;
     }

@@ -14,8 +14,9 @@ class MonitorLink
 public:
     struct Pacing
     {
-        int byteDelayUs = 1000; // pause after each byte in byte-by-byte delivery
-        bool lineRate = false;  // pace every write to 115200 baud, 8N1
+        int byteDelayUs = 1000;  // pause after each byte in byte-by-byte delivery
+        bool lineRate = false;   // pace every write to 115200 baud, 8N1
+        int hangUpDelayMs = 200; // the line stays up this long after the last bytes
     };
 
     explicit MonitorLink(MonitorEngine &engine);

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "CommunicationProcessControl.h"
+#include "MonitorEngine.h"
+#include "MonitorLink.h"
+#include "TestEnvironment.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <memory>
+
+// The real import pipeline in a temporary folder: controller, front object,
+// worker thread, database service and SQLite file, with the simulated monitor
+// on the master side of a pseudo-terminal.
+class ImportTestRig : public QObject
+{
+public:
+    static constexpr unsigned short PORT_NUMBER = 7;
+    static constexpr int WAIT_MS = 30000;
+
+    // withScan: the controller finds the simulator through its scan thread and
+    // VANTREL_MONITOR_PORT instead of being told the port.
+    explicit ImportTestRig(bool withScan = false);
+    ~ImportTestRig() override;
+    ImportTestRig(const ImportTestRig &) = delete;
+    ImportTestRig &operator=(const ImportTestRig &) = delete;
+
+    TestEnvironment &Env() { return *m_env; }
+    CommunicationProcessControl &Control() { return *m_control; }
+    MonitorLink &Link() { return *m_link; }
+    // The engine; read it only after Link().Stop() or a hang-up.
+    MonitorEngine &Engine() { return *m_engine; }
+
+    // A new simulated monitor on a new pseudo-terminal, reported as plugged in.
+    bool Plug(const MonitorPatientSet &patients, const MonitorFaultPlan &faults = {},
+              MonitorLink::Pacing pacing = {});
+    // Reports the monitor gone, then hangs its line up.
+    void Unplug();
+
+    // Starts an import and waits for its end and for the database to catch up.
+    bool Import();
+    // Returns once every work item posted so far has run.
+    bool FlushDatabase();
+
+    int importFinishedCount = 0;
+    int patientsFinished = 0; // from the service and from the controller
+
+    // Every patient of the set with a UUID, and no other imported one, is
+    // stored with exactly its records (demo patients aside). Patients in
+    // partial may hold a part of their records, without duplicates.
+    bool StoredExactly(const MonitorPatientSet &patients, const QSet<int> &partial = {},
+                       QString *why = nullptr) const;
+    int CountRows(const QString &table) const;
+
+private:
+    void StartService();
+    void ConnectServiceSignals();
+
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<CommunicationProcessControl> m_control;
+    std::unique_ptr<MonitorEngine> m_engine;
+    std::unique_ptr<MonitorLink> m_link;
+    bool m_withScan = false;
+    int m_briefAnswers = 0;
+};
