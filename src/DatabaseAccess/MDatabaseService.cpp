@@ -265,10 +265,8 @@ uint MDatabaseService::ProcessGetSPO2Data(quintptr wParam)
 uint MDatabaseService::ProcessGetOnePatientDetail(quintptr wParam)
 {
     auto patient = AdoptChain<STU_DB_PATIENT_LIST>(wParam);
-    if (!patient) {
-        MLOG("ProcessGetOnePatientDetail, wParam is null");
+    if (!patient)
         return DB_ERR_NULL_PARAMETER;
-    }
     const uint code = m_pDataAccess->GetPatientDetail(patient.get());
     if (code == DB_OK) {
         // Opening the details is what marks a patient as read.
@@ -313,10 +311,8 @@ uint MDatabaseService::ProcessMergePatientData(quintptr wParam, quintptr lParam)
 uint MDatabaseService::ProcessGetOnePatientBrief(quintptr wParam)
 {
     auto patient = AdoptChain<STU_DB_PATIENT_LIST>(wParam);
-    if (!patient) {
-        MLOG("ProcessGetOnePatientBrief, wParam is null");
+    if (!patient)
         return DB_ERR_NULL_PARAMETER;
-    }
     const uint code = m_pDataAccess->GetOnePatientBriefInfo(patient.get());
     if (code == DB_OK)
         emit OnDatabaseGetOnePatientBriefSucc(patient.release());
