@@ -5,6 +5,7 @@
 #include "DatabaseValueCodec.h"
 #include "MLog.h"
 #include "MSettings.h"
+#include "PatientRowCodec.h"
 #include "RecordChainPtr.h"
 
 #include <QDir>
@@ -16,6 +17,8 @@
 
 namespace {
 
+using Codec = PatientRowCodec;
+
 const char *const kDriverName = "QSQLITE";
 const char *const kConnectionName = "MyDBConnection";
 const char *const kFileName = "Data.db";
@@ -26,166 +29,29 @@ constexpr int kDemoRecordCount = 200;
 constexpr int kDemoRecordSpacingSecs = 1800;
 constexpr int kDemoDays = 7;
 
-// Columns of the Patient table, in table order; "SELECT *" is read by position.
-enum PatientColumn : int
-{
-    ColPatientID,
-    ColDeviceSN,
-    ColIdInDevice,
-    ColName,
-    ColGender,
-    ColHeight,
-    ColWeight,
-    ColMobile,
-    ColDoctor,
-    ColIdentityType,
-    ColIdentityCode,
-    ColSocietyCode,
-    ColPatientType,
-    ColAge,
-    ColAddress,
-    ColReadFlag,
-    ColLastUpdateTime,
-    PatientColumnCount
-};
-
-const char *const kPatientColumnNames[PatientColumnCount] = {
-    "PatientID",   "DeviceSN", "IdInDevice", "Name",         "Gender",        "Height",
-    "Weight",      "Mobile",   "Doctor",     "IdentityType", "IdentityCode",  "SocietyCode",
-    "PatientType", "Age",      "Address",    "ReadFlag",     "LastUpdateTime"};
-
 // Data tables: 0 ID, 1 PatientID, 2 MeasureTime, then the values.
 constexpr int kDataColID = 0;
 constexpr int kDataColMeasureTime = 2;
 constexpr int kDataColFirstValue = 3;
-
-QString Placeholder(int column)
-{
-    return QLatin1Char(':') + QLatin1String(kPatientColumnNames[column]);
-}
-
-template <typename Field> QString Text(const Field &field)
-{
-    return DatabaseValueCodec::TextToDb(GetRecordText(field));
-}
-
-QVariant PatientFieldToDb(const STU_DB_PATIENT_LIST &patient, int column)
-{
-    switch (column) {
-    case ColPatientID:
-        return DatabaseValueCodec::UuidToDb(patient.PatientID);
-    case ColDeviceSN:
-        return Text(patient.DeviceSN);
-    case ColIdInDevice:
-        return QVariant(static_cast<uint>(patient.IdInDevice));
-    case ColName:
-        return Text(patient.Name);
-    case ColGender:
-        return QVariant(static_cast<int>(patient.Gender));
-    case ColHeight:
-        return QVariant(patient.Height);
-    case ColWeight:
-        return QVariant(patient.Weight);
-    case ColMobile:
-        return Text(patient.Mobile);
-    case ColDoctor:
-        return Text(patient.Doctor);
-    case ColIdentityType:
-        return QVariant(static_cast<int>(patient.IdentityType));
-    case ColIdentityCode:
-        return Text(patient.IdentityCode);
-    case ColSocietyCode:
-        return Text(patient.SocietyCode);
-    case ColPatientType:
-        return QVariant(static_cast<int>(patient.PatientType));
-    case ColAge:
-        return QVariant(static_cast<int>(patient.Age));
-    case ColAddress:
-        return Text(patient.Address);
-    case ColReadFlag:
-        return QVariant(patient.ReadFlag);
-    default:
-        return DatabaseValueCodec::DateTimeToDb(patient.LastUpdateTime);
-    }
-}
-
-void PatientFieldFromDb(STU_DB_PATIENT_LIST &patient, int column, const QVariant &value)
-{
-    switch (column) {
-    case ColPatientID:
-        patient.PatientID = DatabaseValueCodec::UuidFromDb(value);
-        break;
-    case ColDeviceSN:
-        SetRecordText(patient.DeviceSN, value.toString());
-        break;
-    case ColIdInDevice:
-        // Other writers may have stored the pseudo-patient as -1.
-        patient.IdInDevice = static_cast<quint32>(value.toLongLong());
-        break;
-    case ColName:
-        SetRecordText(patient.Name, value.toString());
-        break;
-    case ColGender:
-        patient.Gender = value.toInt();
-        break;
-    case ColHeight:
-        patient.Height = value.toFloat();
-        break;
-    case ColWeight:
-        patient.Weight = value.toFloat();
-        break;
-    case ColMobile:
-        SetRecordText(patient.Mobile, value.toString());
-        break;
-    case ColDoctor:
-        SetRecordText(patient.Doctor, value.toString());
-        break;
-    case ColIdentityType:
-        patient.IdentityType = value.toInt();
-        break;
-    case ColIdentityCode:
-        SetRecordText(patient.IdentityCode, value.toString());
-        break;
-    case ColSocietyCode:
-        SetRecordText(patient.SocietyCode, value.toString());
-        break;
-    case ColPatientType:
-        patient.PatientType = value.toInt();
-        break;
-    case ColAge:
-        patient.Age = value.toInt();
-        break;
-    case ColAddress:
-        SetRecordText(patient.Address, value.toString());
-        break;
-    case ColReadFlag:
-        // Reads 0/1 as well as the text false/true that other writers store.
-        patient.ReadFlag = value.toBool();
-        break;
-    default:
-        patient.LastUpdateTime = DatabaseValueCodec::DateTimeFromDb(value);
-        break;
-    }
-}
 
 // Copies the given table columns of a "SELECT *" row into the record.
 void ReadPatientColumns(const QSqlQuery &query, STU_DB_PATIENT_LIST &patient,
                         std::initializer_list<int> columns)
 {
     for (int column : columns)
-        PatientFieldFromDb(patient, column, query.value(column));
+        Codec::FromDb(patient, column, query.value(column));
 }
 
 void ReadCompletePatient(const QSqlQuery &query, STU_DB_PATIENT_LIST &patient)
 {
-    for (int column = ColPatientID; column < PatientColumnCount; ++column)
-        PatientFieldFromDb(patient, column, query.value(column));
+    for (int column = Codec::ColPatientID; column < Codec::ColumnCount; ++column)
+        Codec::FromDb(patient, column, query.value(column));
 }
 
 void BindPatientColumns(QSqlQuery &query, const STU_DB_PATIENT_LIST &patient, int first, int last)
 {
     for (int column = first; column <= last; ++column)
-        query.bindValue(Placeholder(column), PatientFieldToDb(patient, column));
+        query.bindValue(Codec::Placeholder(column), Codec::ToDb(patient, column));
 }
 
 QSqlQuery MakeQuery(QSqlDatabase &db)
@@ -712,8 +578,9 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
         return DB_ERR_PATIENT_EXISTS;
     }
     exists.finish();
-    BindPatientColumns(insert, *patient, ColPatientID, ColAddress);
-    insert.bindValue(Placeholder(ColLastUpdateTime), DatabaseValueCodec::DateTimeToDb(now));
+    BindPatientColumns(insert, *patient, Codec::ColPatientID, Codec::ColAddress);
+    insert.bindValue(Codec::Placeholder(Codec::ColLastUpdateTime),
+                     DatabaseValueCodec::DateTimeToDb(now));
     if (!checked || !insert.exec() || !transaction.Commit()) {
         transaction.Rollback();
         MLOG("Insert a patient to database failed!");
@@ -754,8 +621,8 @@ uint DatabaseAccessSQLite::UpdatePatient(STU_DB_PATIENT_LIST *patient)
         QSqlQuery query = MakeQuery(m_db);
         bool ok = transaction.IsBegun() && query.prepare(QLatin1String(kSqlUpdatePatient));
         if (ok) {
-            BindPatientColumns(query, *patient, ColName, ColAddress);
-            BindPatientColumns(query, *patient, ColPatientID, ColPatientID);
+            BindPatientColumns(query, *patient, Codec::ColName, Codec::ColAddress);
+            BindPatientColumns(query, *patient, Codec::ColPatientID, Codec::ColPatientID);
             ok = query.exec() && transaction.Commit();
         }
         if (!ok) {
@@ -778,13 +645,13 @@ uint DatabaseAccessSQLite::GetAllPatientBrief(STU_DB_PATIENT_LIST **result)
         bool ok =
             result && transaction.IsBegun() && query.exec(QLatin1String(kSqlSelectAllPatientBrief));
         // The brief query's columns, mapped onto the table's.
-        const int columns[] = {ColPatientID, ColDeviceSN, ColIdInDevice,
-                               ColName,      ColReadFlag, ColLastUpdateTime};
+        const int columns[] = {Codec::ColPatientID, Codec::ColDeviceSN, Codec::ColIdInDevice,
+                               Codec::ColName,      Codec::ColReadFlag, Codec::ColLastUpdateTime};
         while (ok && query.next()) {
             STU_DB_PATIENT_LIST *patient = new STU_DB_PATIENT_LIST();
             chain.Append(patient);
             for (int i = 0; i < static_cast<int>(std::size(columns)); ++i)
-                PatientFieldFromDb(*patient, columns[i], query.value(i));
+                Codec::FromDb(*patient, columns[i], query.value(i));
         }
         query.finish();
         ok = ok && transaction.Commit();
@@ -839,12 +706,15 @@ bool DatabaseAccessSQLite::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool com
     STU_DB_PATIENT_LIST row = patient;
     if (ok && complete) {
         ReadPatientColumns(query, row,
-                           {ColDeviceSN, ColIdInDevice, ColName, ColGender, ColHeight, ColWeight,
-                            ColMobile, ColDoctor, ColIdentityType, ColIdentityCode, ColSocietyCode,
-                            ColPatientType, ColAge, ColAddress, ColReadFlag, ColLastUpdateTime});
+                           {Codec::ColDeviceSN, Codec::ColIdInDevice, Codec::ColName,
+                            Codec::ColGender, Codec::ColHeight, Codec::ColWeight, Codec::ColMobile,
+                            Codec::ColDoctor, Codec::ColIdentityType, Codec::ColIdentityCode,
+                            Codec::ColSocietyCode, Codec::ColPatientType, Codec::ColAge,
+                            Codec::ColAddress, Codec::ColReadFlag, Codec::ColLastUpdateTime});
     } else if (ok) {
         ReadPatientColumns(query, row,
-                           {ColDeviceSN, ColIdInDevice, ColName, ColReadFlag, ColLastUpdateTime});
+                           {Codec::ColDeviceSN, Codec::ColIdInDevice, Codec::ColName,
+                            Codec::ColReadFlag, Codec::ColLastUpdateTime});
     }
     query.finish();
     ok = ok && transaction.Commit();
@@ -910,11 +780,11 @@ uint DatabaseAccessSQLite::SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIEN
     // Bit i asks for equality in table column i + 1 (DeviceSN ... Address).
     QList<int> keyColumns;
     QString sql = QLatin1String(kSqlSelectMergeCandidates);
-    for (int column = ColDeviceSN; column <= ColAddress; ++column) {
+    for (int column = Codec::ColDeviceSN; column <= Codec::ColAddress; ++column) {
         if (keyBits & (1u << (column - 1))) {
             keyColumns.append(column);
             sql += QStringLiteral("AND %1 = %2 ")
-                       .arg(QLatin1String(kPatientColumnNames[column]), Placeholder(column));
+                       .arg(Codec::ColumnName(column), Codec::Placeholder(column));
         }
     }
     RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
@@ -922,7 +792,7 @@ uint DatabaseAccessSQLite::SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIEN
     QSqlQuery query = MakeQuery(m_db);
     bool ok = result && transaction.IsBegun() && query.prepare(sql);
     if (ok) {
-        BindPatientColumns(query, *patient, ColPatientID, ColPatientID);
+        BindPatientColumns(query, *patient, Codec::ColPatientID, Codec::ColPatientID);
         for (int column : keyColumns)
             BindPatientColumns(query, *patient, column, column);
         ok = query.exec();
