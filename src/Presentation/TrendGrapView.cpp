@@ -1,20 +1,411 @@
 #include "TrendGrapView.h"
 
-TrendGrapView::TrendGrapView(QWidget *parent) : QWidget(parent) {}
+#include "LongButtonStyle.h"
+#include "PatientData.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpacerItem>
+#include <QVBoxLayout>
+#include <qcustomplot.h>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kPlotMinimumHeight = 150;
+const QColor kBlue(55, 116, 196);
+const QColor kGreen(53, 154, 39);
+const QColor kRed(214, 69, 69);
+const QColor kBandFill(187, 212, 247);
+
+QPen GraphPen(const QColor &colour)
+{
+    return QPen(colour, 2, Qt::SolidLine);
+}
+
+QCPGraph *AddGraph(QCustomPlot *pPlot, const QString &name, const QColor &colour)
+{
+    QCPGraph *pGraph = pPlot->addGraph(pPlot->xAxis, pPlot->yAxis);
+    pGraph->setName(name);
+    pGraph->setPen(GraphPen(colour));
+    return pGraph;
+}
+
+void SetValueAxis(QCPAxis *pAxis, const QString &label, double upper)
+{
+    pAxis->setVisible(true);
+    pAxis->setLabel(label);
+    pAxis->setRange(0, upper);
+}
+
+// Points of one graph for one window. Keys are whole seconds from the window
+// start; two records in the same second give one point, the later one of the
+// chain, as a map keyed by the second would keep it.
+class PointSet
+{
+public:
+    void Add(double key, double value) { m_points.append(QCPGraphData(key, value)); }
+
+    void MoveInto(QCPGraph *pGraph)
+    {
+        std::stable_sort(m_points.begin(), m_points.end(), qcpLessThanSortKey<QCPGraphData>);
+        KeepLastOfEachKey();
+        pGraph->data()->set(m_points, true);
+    }
+
+private:
+    void KeepLastOfEachKey()
+    {
+        int iOut = 0;
+        for (int i = 0; i < m_points.size(); ++i) {
+            if (i + 1 < m_points.size() && m_points.at(i + 1).key == m_points.at(i).key) {
+                continue;
+            }
+            m_points[iOut++] = m_points.at(i);
+        }
+        m_points.resize(iOut);
+    }
+
+    QVector<QCPGraphData> m_points;
+};
+
+void ClearGraphs(QCustomPlot *pPlot)
+{
+    for (int i = 0; i < pPlot->graphCount(); ++i) {
+        pPlot->graph(i)->data()->clear();
+    }
+}
+
+void RescaleAndReplot(QCustomPlot *pPlot, bool bBothValueAxes)
+{
+    pPlot->yAxis->rescale(true);
+    if (bBothValueAxes) {
+        pPlot->yAxis2->rescale(true);
+    }
+    pPlot->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+template <typename Record>
+bool InWindow(const Record *pRecord, const QDateTime &start, const QDateTime &end)
+{
+    return start <= pRecord->MeasureTime && pRecord->MeasureTime < end;
+}
+
+} // namespace
+
+TrendGrapView::TrendGrapView(QWidget *parent) : QWidget(parent)
+{
+    SetupUi();
+    ConfigurePlots();
+    SetTimeAxis();
+    ConnectButtons();
+    m_iCurrentPage = 0;
+    m_StartTime = QDateTime::currentDateTime();
+    m_EndTime = m_StartTime;
+}
 
 TrendGrapView::~TrendGrapView() = default;
 
+QPushButton *TrendGrapView::CreatePageButton(const char *pName)
+{
+    auto *pButton = new QPushButton(this);
+    pButton->setObjectName(QLatin1String(pName));
+    pButton->setMinimumSize(96, 32);
+    pButton->setStyleSheet(LongButtonStyleSheet());
+    return pButton;
+}
+
+QRadioButton *TrendGrapView::CreateRadioButton(const char *pName)
+{
+    auto *pButton = new QRadioButton(this);
+    pButton->setObjectName(QLatin1String(pName));
+    horizontalLayout->addWidget(pButton);
+    return pButton;
+}
+
+void TrendGrapView::SetupUi()
+{
+    setObjectName(QStringLiteral("TrendGrap"));
+    resize(775, 635);
+    setAutoFillBackground(false);
+    verticalLayout = new QVBoxLayout(this);
+    verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
+    QCustomPlot **plots[] = {&NIBPTrendGrap, &SPO2TrendGrap, &TEMPTrendGrap};
+    const char *const names[] = {"NIBPTrendGrap", "SPO2TrendGrap", "TEMPTrendGrap"};
+    const int spacerHeights[] = {40, 40, 34};
+    for (int i = 0; i < 3; ++i) {
+        *plots[i] = new QCustomPlot(this);
+        (*plots[i])->setObjectName(QLatin1String(names[i]));
+        (*plots[i])->setMinimumHeight(kPlotMinimumHeight);
+        verticalLayout->addWidget(*plots[i]);
+        verticalLayout->addItem(
+            new QSpacerItem(20, spacerHeights[i], QSizePolicy::Minimum, QSizePolicy::Expanding));
+    }
+
+    horizontalLayout_4 = new QHBoxLayout();
+    horizontalLayout_4->setObjectName(QStringLiteral("horizontalLayout_4"));
+    horizontalLayout_2 = new QHBoxLayout();
+    horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
+    pushButton_FirstPage = CreatePageButton("pushButton_FirstPage");
+    pushButton_PrevPage = CreatePageButton("pushButton_PrevPage");
+    horizontalLayout_2->addWidget(pushButton_FirstPage);
+    horizontalLayout_2->addWidget(pushButton_PrevPage);
+    horizontalLayout_4->addLayout(horizontalLayout_2);
+    horizontalLayout_4->addItem(
+        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+
+    horizontalLayout = new QHBoxLayout();
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    radioButton_Hour = CreateRadioButton("radioButton_Hour");
+    radioButton_Day = CreateRadioButton("radioButton_Day");
+    radioButton_Week = CreateRadioButton("radioButton_Week");
+    radioButton_Month = CreateRadioButton("radioButton_Month");
+    radioButton_Day->setChecked(true);
+    horizontalLayout_4->addLayout(horizontalLayout);
+    horizontalLayout_4->addItem(
+        new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+
+    horizontalLayout_3 = new QHBoxLayout();
+    horizontalLayout_3->setObjectName(QStringLiteral("horizontalLayout_3"));
+    pushButton_NextPage = CreatePageButton("pushButton_NextPage");
+    pushButton_LastPage = CreatePageButton("pushButton_LastPage");
+    horizontalLayout_3->addWidget(pushButton_NextPage);
+    horizontalLayout_3->addWidget(pushButton_LastPage);
+    horizontalLayout_4->addLayout(horizontalLayout_3);
+    verticalLayout->addLayout(horizontalLayout_4);
+    RetranslateUi();
+}
+
+void TrendGrapView::RetranslateUi()
+{
+    const auto tr = [](const char *pText) {
+        return QCoreApplication::translate("TrendGrap", pText);
+    };
+    setWindowTitle(tr("Form"));
+    pushButton_FirstPage->setText(tr("First"));
+    pushButton_PrevPage->setText(tr("Previous"));
+    radioButton_Hour->setText(tr("1 Hour"));
+    radioButton_Day->setText(tr("1 Day"));
+    radioButton_Week->setText(tr("1 Week"));
+    radioButton_Month->setText(tr("1 Month"));
+    pushButton_NextPage->setText(tr("Next"));
+    pushButton_LastPage->setText(tr("Last"));
+}
+
+void TrendGrapView::ConfigurePlots()
+{
+    SetValueAxis(NIBPTrendGrap->yAxis, tr("mmHg"), 300);
+    SetValueAxis(NIBPTrendGrap->yAxis2, tr("BPM"), 300);
+    QCPGraph *pSys = AddGraph(NIBPTrendGrap, tr("Sys"), kBlue);
+    QCPGraph *pDia = AddGraph(NIBPTrendGrap, tr("Dia"), kBlue);
+    AddGraph(NIBPTrendGrap, tr("Mean"), kGreen);
+    AddGraph(NIBPTrendGrap, tr("Pr"), kRed)->setValueAxis(NIBPTrendGrap->yAxis2);
+    pSys->setBrush(QBrush(kBandFill));
+    pSys->setChannelFillGraph(pDia);
+    NIBPTrendGrap->legend->setVisible(true);
+
+    SetValueAxis(SPO2TrendGrap->yAxis, tr("%"), 100);
+    SetValueAxis(SPO2TrendGrap->yAxis2, tr("BPM"), 300);
+    AddGraph(SPO2TrendGrap, tr("SPO2"), kBlue);
+    AddGraph(SPO2TrendGrap, tr("Pr"), kRed)->setValueAxis(SPO2TrendGrap->yAxis2);
+    SPO2TrendGrap->legend->setVisible(true);
+
+    SetValueAxis(TEMPTrendGrap->yAxis, tr("C"), 50);
+    AddGraph(TEMPTrendGrap, tr("TEMP"), kBlue);
+    TEMPTrendGrap->legend->setVisible(false);
+}
+
+void TrendGrapView::ConnectButtons()
+{
+    for (QRadioButton *pButton :
+         {radioButton_Hour, radioButton_Day, radioButton_Week, radioButton_Month}) {
+        connect(pButton, &QRadioButton::clicked, this, &TrendGrapView::OnRadioButtonClicked);
+    }
+    connect(pushButton_FirstPage, &QPushButton::clicked, this,
+            &TrendGrapView::OnFirstButtonClicked);
+    connect(pushButton_PrevPage, &QPushButton::clicked, this, &TrendGrapView::OnPrevButtonClicked);
+    connect(pushButton_NextPage, &QPushButton::clicked, this, &TrendGrapView::OnNextButtonClicked);
+    connect(pushButton_LastPage, &QPushButton::clicked, this, &TrendGrapView::OnLastButtonClicked);
+}
+
+TrendPageWindow::Span TrendGrapView::CheckedSpan() const
+{
+    if (radioButton_Hour->isChecked()) {
+        return TrendPageWindow::SpanHour;
+    }
+    if (radioButton_Week->isChecked()) {
+        return TrendPageWindow::SpanWeek;
+    }
+    if (radioButton_Month->isChecked()) {
+        return TrendPageWindow::SpanMonth;
+    }
+    return TrendPageWindow::SpanDay;
+}
+
+QDateTime TrendGrapView::ReferenceTime() const
+{
+    const PatientData *pData = PatientData::GetInstance();
+    return TrendPageWindow::ReferenceTime(pData->GetNIBPDataList(), pData->GetSPO2DataList(),
+                                          pData->GetTEMPDataList(), QDateTime::currentDateTime());
+}
+
+void TrendGrapView::GetBaseTimeRange(QDateTime &start, QDateTime &end) const
+{
+    TrendPageWindow::BaseTimeRange(CheckedSpan(), ReferenceTime(), start, end);
+}
+
+void TrendGrapView::GetPageTimeRange()
+{
+    QDateTime baseStart;
+    QDateTime baseEnd;
+    GetBaseTimeRange(baseStart, baseEnd);
+    TrendPageWindow::PageTimeRange(CheckedSpan(), baseStart, baseEnd, m_iCurrentPage, m_StartTime,
+                                   m_EndTime);
+}
+
 int TrendGrapView::GetMaxPageIndex() const
 {
-    return 0;
+    QDateTime baseStart;
+    QDateTime baseEnd;
+    GetBaseTimeRange(baseStart, baseEnd);
+    const PatientData *pData = PatientData::GetInstance();
+    return TrendPageWindow::MaxPageIndex(CheckedSpan(), baseStart, pData->GetNIBPDataList(),
+                                         pData->GetSPO2DataList(), pData->GetTEMPDataList());
+}
+
+void TrendGrapView::SetTimeAxis()
+{
+    const TrendPageWindow::Span span = CheckedSpan();
+    auto ticker = QSharedPointer<QCPAxisTickerText>::create();
+    ticker->setTicks(TrendPageWindow::TickPositions(span, m_StartTime),
+                     TrendPageWindow::TickLabels(span, m_StartTime));
+    const double length = TrendPageWindow::AxisLength(span, m_StartTime);
+    for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
+        pPlot->xAxis->setVisible(true);
+        pPlot->xAxis->setTicker(ticker);
+        pPlot->xAxis->setRange(0, length);
+    }
+}
+
+void TrendGrapView::DrawNIBP()
+{
+    PointSet points[4];
+    for (const STU_DB_NIBP_DATA_LIST *p = PatientData::GetInstance()->GetNIBPDataList();
+         p != nullptr; p = p->pNext) {
+        if (!InWindow(p, m_StartTime, m_EndTime)) {
+            continue;
+        }
+        const double key = static_cast<double>(m_StartTime.secsTo(p->MeasureTime));
+        points[0].Add(key, p->SysValue);
+        points[1].Add(key, p->DiaValue);
+        points[2].Add(key, p->MeanValue);
+        points[3].Add(key, p->PrValue);
+    }
+    for (int i = 0; i < 4; ++i) {
+        points[i].MoveInto(NIBPTrendGrap->graph(i));
+    }
+    RescaleAndReplot(NIBPTrendGrap, true);
+}
+
+void TrendGrapView::DrawSPO2()
+{
+    PointSet points[2];
+    for (const STU_DB_SPO2_DATA_LIST *p = PatientData::GetInstance()->GetSPO2DataList();
+         p != nullptr; p = p->pNext) {
+        if (!InWindow(p, m_StartTime, m_EndTime)) {
+            continue;
+        }
+        const double key = static_cast<double>(m_StartTime.secsTo(p->MeasureTime));
+        points[0].Add(key, p->SPO2Value);
+        points[1].Add(key, p->PrValue);
+    }
+    points[0].MoveInto(SPO2TrendGrap->graph(0));
+    points[1].MoveInto(SPO2TrendGrap->graph(1));
+    RescaleAndReplot(SPO2TrendGrap, true);
+}
+
+void TrendGrapView::DrawTEMP()
+{
+    PointSet points;
+    for (const STU_DB_TEMP_DATA_LIST *p = PatientData::GetInstance()->GetTEMPDataList();
+         p != nullptr; p = p->pNext) {
+        if (InWindow(p, m_StartTime, m_EndTime)) {
+            points.Add(static_cast<double>(m_StartTime.secsTo(p->MeasureTime)),
+                       static_cast<double>(p->TempValue));
+        }
+    }
+    points.MoveInto(TEMPTrendGrap->graph(0));
+    RescaleAndReplot(TEMPTrendGrap, false);
+}
+
+void TrendGrapView::UpdatePageButtons()
+{
+    const int iMaxPage = GetMaxPageIndex();
+    pushButton_NextPage->setEnabled(m_iCurrentPage < iMaxPage);
+    pushButton_PrevPage->setEnabled(m_iCurrentPage > 0);
+}
+
+void TrendGrapView::UpdateTrendGraph()
+{
+    GetPageTimeRange();
+    SetTimeAxis();
+    DrawNIBP();
+    DrawSPO2();
+    DrawTEMP();
+    UpdatePageButtons();
 }
 
 void TrendGrapView::OnPatientNIBPDataChanged() {}
+
 void TrendGrapView::OnPatientSPO2DataChanged() {}
-void TrendGrapView::OnPatientTEMPDataChanged() {}
-void TrendGrapView::OnClearPatientData() {}
-void TrendGrapView::OnRadioButtonClicked() {}
-void TrendGrapView::OnFirstButtonClicked() {}
-void TrendGrapView::OnPrevButtonClicked() {}
-void TrendGrapView::OnNextButtonClicked() {}
-void TrendGrapView::OnLastButtonClicked() {}
+
+// The three chains of a new patient arrive NIBP, SpO2, temperature; the last
+// one means all are in place.
+void TrendGrapView::OnPatientTEMPDataChanged()
+{
+    m_iCurrentPage = 0;
+    UpdateTrendGraph();
+}
+
+void TrendGrapView::OnClearPatientData()
+{
+    for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
+        ClearGraphs(pPlot);
+        pPlot->replot(QCustomPlot::rpImmediateRefresh);
+    }
+}
+
+// A new span starts again at the window of the earliest record. The key axes
+// keep the fixed window, as every paging action shows it.
+void TrendGrapView::OnRadioButtonClicked()
+{
+    m_iCurrentPage = 0;
+    UpdateTrendGraph();
+}
+
+void TrendGrapView::OnFirstButtonClicked()
+{
+    m_iCurrentPage = 0;
+    UpdateTrendGraph();
+}
+
+void TrendGrapView::OnPrevButtonClicked()
+{
+    m_iCurrentPage = std::max(0, m_iCurrentPage - 1);
+    UpdateTrendGraph();
+}
+
+void TrendGrapView::OnNextButtonClicked()
+{
+    m_iCurrentPage = std::min(m_iCurrentPage + 1, GetMaxPageIndex());
+    UpdateTrendGraph();
+}
+
+void TrendGrapView::OnLastButtonClicked()
+{
+    m_iCurrentPage = GetMaxPageIndex();
+    UpdateTrendGraph();
+}
