@@ -68,6 +68,13 @@ QByteArray PseudoTerminal::ReadExactly(int count)
     return received;
 }
 
+void PseudoTerminal::Unplug()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
+
 QByteArray PseudoTerminal::ReadAvailable()
 {
     QByteArray received;

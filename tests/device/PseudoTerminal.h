@@ -24,6 +24,8 @@ public:
     QByteArray ReadExactly(int count);
     // What the master side holds right now.
     QByteArray ReadAvailable();
+    // Ends the monitor's side, as pulling the cable does.
+    void Unplug();
 
 private:
     int m_master = -1;

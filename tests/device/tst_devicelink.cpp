@@ -63,6 +63,7 @@ private slots:
     void exchangeOverPseudoTerminal();
     void closeReopenAndMissingDevice();
     void developmentPortOpensByItsNumber();
+    void unplugWhileOpen();
 };
 
 void DeviceLinkTest::readBufferRules()
@@ -257,6 +258,32 @@ void DeviceLinkTest::developmentPortOpensByItsNumber()
     QCOMPARE(pty.ReadExactly(4), QByteArray("ping"));
     QVERIFY(pty.Write("pong"));
     QTRY_COMPARE(Pending(front), QByteArray("pong"));
+}
+
+void DeviceLinkTest::unplugWhileOpen()
+{
+    TestEnvironment env;
+    PseudoTerminal pty;
+    QVERIFY(pty.IsValid());
+    const QString path = pty.SlavePath();
+    ComPortPath::SetPathResolver([path](int) { return path; });
+
+    ComDeviceCommunication front;
+    QSignalSpy readSpy(&front, &ComDeviceCommunication::ReadFinished);
+    front.OpenDevice(1);
+    QTRY_VERIFY(env.LogText().contains(QStringLiteral("open com success.")));
+    QVERIFY(pty.Write("last words"));
+    QTRY_COMPARE(Pending(front), QByteArray("last words"));
+    const int reads = readSpy.count();
+
+    // The port keeps being polled and written to until the scan closes it;
+    // neither hangs the worker nor delivers anything.
+    pty.Unplug();
+    QVERIFY(Send(front, "into the void"));
+    front.CloseDevice();
+    QTRY_COMPARE(env.LogText().count(QStringLiteral("Close com device")), 1);
+    QCOMPARE(readSpy.count(), reads);
+    QCOMPARE(Pending(front), QByteArray("last words"));
 }
 
 QTEST_GUILESS_MAIN(DeviceLinkTest)
