@@ -3,7 +3,8 @@
 #   1. builds the program and the package (cpack -G DEB),
 #   2. validates the desktop entry and the AppStream metainfo, checks the contents,
 #   3. installs the package (as root: into the system with apt-get; otherwise
-#      unpacked into a read-only temporary root),
+#      unpacked into a read-only temporary root; VANTREL_PACKAGE_CHECK=destdir
+#      chooses that as root too),
 #   4. starts the installed program offscreen as an ordinary user with a fresh home
 #      and checks that settings, log and database appear in that home and nowhere else,
 #   5. as root: purges the package and checks that no file of it is left behind.
@@ -88,10 +89,12 @@ check_control() {
     depends=$(dpkg-deb --field "$deb" Depends)
     say "Depends: $depends"
     # Derived by dpkg-shlibdeps from the libraries the program links.
-    for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6; do
-        grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library"
+    local names
+    names=$(sed -e 's/ *([^)]*)//g' -e 's/, */\n/g' <<<"$depends")
+    for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 \
+        libqt6sql6-sqlite; do
+        grep -Fxq "$library" <<<"$names" || fail "Depends lacks $library"
     done
-    grep -q 'libqt6sql6-sqlite' <<<"$depends" || fail "Depends lacks libqt6sql6-sqlite"
     version=$(dpkg-deb --field "$deb" Version)
     project_version=$(sed -n 's/^project(VantrelMonitor VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
     [ "$version" = "$project_version" ] || fail "package version $version, project $project_version"
@@ -200,13 +203,7 @@ system_install_check() {
     dpkg -L "$package" >"$work/package-files"
     check_tree ""
 
-    user="vm-pkgcheck-$$"
-    home="/home/$user"
-    useradd --create-home --home-dir "$home" --shell /bin/sh "$user"
-    check_first_start ""
-    pkill -KILL -u "$user" 2>/dev/null || true
-    userdel --remove "$user"
-    user=""
+    first_start_as_new_user ""
 
     say "apt-get purge $package"
     DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "$package" >>"$work/apt.log" 2>&1 ||
@@ -224,32 +221,52 @@ check_nothing_left() {
         [ ! -e "$file" ] || fail "left behind: $file"
     done <"$work/package-files"
     [ ! -e "/usr/share/doc/$package" ] || fail "left behind: /usr/share/doc/$package"
-    # Files that appeared meanwhile, less those of dependencies apt pulled in
-    # and the caches that dpkg triggers rebuild.
+    # Files that appeared meanwhile, less those of dependencies apt pulled in,
+    # the caches that dpkg triggers rebuild and the account files' backups
+    # that adding the test user leaves.
     list_packages >"$work/packages-after"
     comm -13 "$work/packages-before" "$work/packages-after" | xargs -r dpkg -L 2>/dev/null |
         sort -u >"$work/dependency-files"
     list_system_files | comm -13 "$work/files-before" - | comm -23 - "$work/dependency-files" |
-        grep -v -E '/(icon-theme\.cache|mimeinfo\.cache|ld\.so\.cache)$' >"$work/left" || true
+        grep -v -E '/(icon-theme\.cache|mimeinfo\.cache|ld\.so\.cache)$' |
+        grep -v -E '^/etc/(passwd|group|shadow|gshadow|subuid|subgid)-$' >"$work/left" || true
     left=$(cat "$work/left")
     [ -z "$left" ] || fail "left behind after purge: $left"
 }
 
+# As root: a new ordinary user with a fresh home. Otherwise the caller, with a
+# fresh home in the work folder.
+first_start_as_new_user() { # $1: root of the installation
+    if is_root; then
+        user="vm-pkgcheck-$$"
+        home="/home/$user"
+        useradd --create-home --home-dir "$home" --shell /bin/sh "$user"
+    else
+        home="$work/home"
+        mkdir -p "$home"
+    fi
+    check_first_start "$1"
+    if [ -n "$user" ]; then
+        pkill -KILL -u "$user" 2>/dev/null || true
+        userdel --remove "$user" 2>/dev/null
+        user=""
+    fi
+}
+
 destdir_install_check() {
     local root="$work/root"
-    say "not root: unpacking $deb into $root"
+    say "unpacking $deb into $root"
     dpkg-deb -x "$deb" "$root"
     check_tree "$root"
-    chmod -R a-w "$root" # as an installed program's folders are for an ordinary user
-    home="$work/home"
-    mkdir -p "$home"
-    check_first_start "$root"
+    # An installed program's folders are not the user's to write.
+    is_root || chmod -R a-w "$root"
+    first_start_as_new_user "$root"
 }
 
 ensure_tools
 build_package
 check_control
-if is_root && command -v apt-get >/dev/null 2>&1; then
+if [ "${VANTREL_PACKAGE_CHECK:-}" != destdir ] && is_root && command -v apt-get >/dev/null 2>&1; then
     system_install_check
 else
     destdir_install_check
