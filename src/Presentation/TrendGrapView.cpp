@@ -141,8 +141,10 @@ void TrendGrapView::SetupUi()
         (*plots[i])->setObjectName(QLatin1String(names[i]));
         (*plots[i])->setMinimumHeight(kPlotMinimumHeight);
         verticalLayout->addWidget(*plots[i]);
+        // The plots take the height the page has to spare, not the gaps.
+        (*plots[i])->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         verticalLayout->addItem(
-            new QSpacerItem(20, spacerHeights[i], QSizePolicy::Minimum, QSizePolicy::Expanding));
+            new QSpacerItem(20, spacerHeights[i], QSizePolicy::Minimum, QSizePolicy::Fixed));
     }
 
     horizontalLayout_4 = new QHBoxLayout();
