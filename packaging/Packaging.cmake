@@ -37,12 +37,16 @@ set(CPACK_PACKAGE_VENDOR "Vantrel Monitor developers")
 set(CPACK_PACKAGE_CONTACT "Vantrel Monitor developers <dev@vantrel.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "Desktop companion of a handheld vital-signs monitor")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Imports the patients of a handheld vital-signs monitor over its USB virtual COM port, \
-with their blood pressure (NIBP), oxygen saturation (SpO2) and temperature records, into \
-a local SQLite database; shows them as tables and trend graphs, merges patients that are \
-the same person and exports a patient's records as CSV files. Ships a udev rule that lets \
-the local session open the monitor without root rights.")
+# Wrapped by hand: dpkg shows the long description as it stands.
+set(CPACK_PACKAGE_DESCRIPTION [=[
+Imports the patients of a handheld vital-signs monitor over its USB virtual
+COM port, with their blood pressure (NIBP), oxygen saturation (SpO2) and
+temperature records, into a local SQLite database. Shows them as tables and
+trend graphs, merges patients that are the same person and exports a
+patient's records as CSV files.
+
+Ships a udev rule that lets the local desktop session open the monitor
+without root rights, and the monitor simulator vantrel-monitor-sim.]=])
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

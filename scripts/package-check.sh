@@ -113,6 +113,17 @@ expected_files() {
     done
     echo "/usr/lib/udev/rules.d/70-$package.rules"
     echo "/usr/share/doc/$package/packaging.md"
+    [ -f README.md ] && echo "/usr/share/doc/$package/README.md"
+    return 0
+}
+
+# Everything the package holds is expected: no test programs, libraries or
+# headers slip in.
+check_contents() {
+    local unexpected
+    dpkg-deb --fsys-tarfile "$deb" | tar -t | sed -n 's|^\./\(.*[^/]\)$|/\1|p' | sort >"$work/contents"
+    unexpected=$(expected_files | sort | comm -23 "$work/contents" -)
+    [ -z "$unexpected" ] || fail "unexpected files in the package: $unexpected"
 }
 
 check_tree() { # $1: root the package was unpacked or installed into
@@ -266,6 +277,7 @@ destdir_install_check() {
 ensure_tools
 build_package
 check_control
+check_contents
 if [ "${VANTREL_PACKAGE_CHECK:-}" != destdir ] && is_root && command -v apt-get >/dev/null 2>&1; then
     system_install_check
 else
