@@ -97,8 +97,8 @@ bool CountPatientsOf(QSqlDatabase &db, const MonitorPatientSet &patients, const 
 
 } // namespace
 
-ImportTestRig::ImportTestRig(bool withScan)
-    : m_env(std::make_unique<TestEnvironment>()), m_withScan(withScan)
+ImportTestRig::ImportTestRig(bool withScan, bool outLog)
+    : m_env(std::make_unique<TestEnvironment>(outLog)), m_withScan(withScan)
 {
     StartService();
     m_control = std::make_unique<CommunicationProcessControl>();
@@ -168,7 +168,7 @@ bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPl
         qputenv(ComPortPath::kDevelopmentPortVariable, path.toLocal8Bit());
         if (!m_control->GetCommunication())
             m_control->Initialize();
-        return connected.wait(WAIT_MS);
+        return connected.wait(waitMs);
     }
     ComPortPath::SetPathResolver([path](int com) { return com == PORT_NUMBER ? path : QString(); });
     auto *ports = new unsigned short[20]();
@@ -189,7 +189,7 @@ bool ImportTestRig::Import()
 {
     QSignalSpy finished(m_control.get(), &CommunicationProcessControl::ImportDataFinished);
     m_control->StartImportData();
-    return finished.wait(WAIT_MS) && FlushDatabase();
+    return finished.wait(waitMs) && FlushDatabase();
 }
 
 bool ImportTestRig::FlushDatabase()
@@ -197,7 +197,7 @@ bool ImportTestRig::FlushDatabase()
     // Work runs in posting order, so the answer to this one comes last.
     const int before = m_briefAnswers;
     emit m_control->NewDatabaseTask(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0);
-    return QTest::qWaitFor([&] { return m_briefAnswers > before; }, WAIT_MS);
+    return QTest::qWaitFor([&] { return m_briefAnswers > before; }, waitMs);
 }
 
 int ImportTestRig::CountRows(const QString &table) const

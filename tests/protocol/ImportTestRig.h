@@ -22,7 +22,7 @@ public:
 
     // withScan: the controller finds the simulator through its scan thread and
     // VANTREL_MONITOR_PORT instead of being told the port.
-    explicit ImportTestRig(bool withScan = false);
+    explicit ImportTestRig(bool withScan = false, bool outLog = true);
     ~ImportTestRig() override;
     ImportTestRig(const ImportTestRig &) = delete;
     ImportTestRig &operator=(const ImportTestRig &) = delete;
@@ -44,6 +44,7 @@ public:
     // Returns once every work item posted so far has run.
     bool FlushDatabase();
 
+    int waitMs = WAIT_MS; // limit of every wait
     int importFinishedCount = 0;
     int patientsFinished = 0; // from the service and from the controller
 

@@ -162,6 +162,7 @@ bool MonitorLink::WriteAll(const QByteArray &bytes)
             ::write(m_fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0) {
             done += n;
+            m_bytesWritten += n;
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)

@@ -42,6 +42,8 @@ public:
     bool HasHungUp() const { return m_hungUp.load(); }
     // Requests answered so far (safe from any thread).
     int RequestCount() const { return m_requestCount.load(); }
+    // Answer bytes written to the line so far (safe from any thread).
+    long long BytesWritten() const { return m_bytesWritten.load(); }
 
 private:
     bool ServeOnce();
@@ -58,4 +60,5 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_hungUp{false};
     std::atomic<int> m_requestCount{0};
+    std::atomic<long long> m_bytesWritten{0};
 };
