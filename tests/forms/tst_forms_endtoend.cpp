@@ -44,6 +44,7 @@ class TestFormsEndToEnd : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void init() { FailOnWarnings(); }
     void EditSaveAndMerge();
 
 private:
