@@ -68,6 +68,19 @@ QByteArray PseudoTerminal::ReadExactly(int count)
     return received;
 }
 
+QString PseudoTerminal::LineSettings() const
+{
+    termios line = {};
+    if (m_slave < 0 || ::tcgetattr(m_slave, &line) != 0)
+        return QString();
+    const speed_t speed = ::cfgetospeed(&line);
+    const int baud = speed == B115200 ? 115200 : speed == B9600 ? 9600 : -1;
+    const int bits = (line.c_cflag & CSIZE) == CS8 ? 8 : (line.c_cflag & CSIZE) == CS7 ? 7 : 0;
+    const char parity = !(line.c_cflag & PARENB) ? 'N' : (line.c_cflag & PARODD) ? 'O' : 'E';
+    const int stops = (line.c_cflag & CSTOPB) ? 2 : 1;
+    return QStringLiteral("%1 %2%3%4").arg(baud).arg(bits).arg(QChar(parity)).arg(stops);
+}
+
 void PseudoTerminal::Unplug()
 {
     if (m_master >= 0)

@@ -24,6 +24,8 @@ public:
     QByteArray ReadExactly(int count);
     // What the master side holds right now.
     QByteArray ReadAvailable();
+    // The line as the program set it up, e.g. "115200 8N1".
+    QString LineSettings() const;
     // Ends the monitor's side, as pulling the cable does.
     void Unplug();
 

@@ -155,6 +155,7 @@ void DeviceLinkTest::exchangeOverPseudoTerminal()
     front.OpenDevice(3);
     front.OpenDevice(3);
     QTRY_COMPARE(env.LogText().count(QStringLiteral("open com success. COM:3 (%1)").arg(path)), 2);
+    QCOMPARE(pty.LineSettings(), QStringLiteral("115200 8N1"));
 
     const QByteArray answer = Pattern(3000, 5);
     QVERIFY(pty.Write(answer));
