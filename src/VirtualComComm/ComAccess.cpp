@@ -18,8 +18,6 @@ int ComAccess::Open(const QString &path, int com, qint32 baudRate, QSerialPort::
 {
     // A second open must not leave the first port behind.
     Close();
-    m_path = path;
-    m_com = com;
     if (path.isEmpty()) {
         MLOG(QStringLiteral("Open(): CreateFile() failed, invalid handle value. Error CODE: %1. "
                             "COM:%2 (no device path): No device has this port number")

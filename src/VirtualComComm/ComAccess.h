@@ -40,6 +40,4 @@ private:
     QString ErrorText() const;
 
     std::unique_ptr<QSerialPort> m_port;
-    QString m_path;
-    int m_com = -1;
 };
