@@ -7,6 +7,7 @@
 #include "MSettings.h"
 #include "PatientRowCodec.h"
 #include "RecordChainPtr.h"
+#include "SqliteStatement.h"
 
 #include <QDir>
 #include <QFile>
@@ -132,12 +133,13 @@ template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetNibpDataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get NIBP Data failed.";
 
-    static void BindValues(QSqlQuery &query, const STU_DB_NIBP_DATA_LIST &record)
+    // The values follow :PatientID and :MeasureTime in the insert.
+    static bool BindValues(SqliteStatement &insert, const STU_DB_NIBP_DATA_LIST &record)
     {
-        query.bindValue(QStringLiteral(":SysValue"), static_cast<int>(record.SysValue));
-        query.bindValue(QStringLiteral(":DiaValue"), static_cast<int>(record.DiaValue));
-        query.bindValue(QStringLiteral(":MeanValue"), static_cast<int>(record.MeanValue));
-        query.bindValue(QStringLiteral(":PrValue"), static_cast<int>(record.PrValue));
+        return insert.Bind(2, static_cast<int>(record.SysValue)) &&
+               insert.Bind(3, static_cast<int>(record.DiaValue)) &&
+               insert.Bind(4, static_cast<int>(record.MeanValue)) &&
+               insert.Bind(5, static_cast<int>(record.PrValue));
     }
     static void ReadValues(const QSqlQuery &query, STU_DB_NIBP_DATA_LIST &record)
     {
@@ -162,10 +164,10 @@ template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetSPO2DataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get SPO2 Data failed.";
 
-    static void BindValues(QSqlQuery &query, const STU_DB_SPO2_DATA_LIST &record)
+    static bool BindValues(SqliteStatement &insert, const STU_DB_SPO2_DATA_LIST &record)
     {
-        query.bindValue(QStringLiteral(":SPO2Value"), static_cast<int>(record.SPO2Value));
-        query.bindValue(QStringLiteral(":PrValue"), static_cast<int>(record.PrValue));
+        return insert.Bind(2, static_cast<int>(record.SPO2Value)) &&
+               insert.Bind(3, static_cast<int>(record.PrValue));
     }
     static void ReadValues(const QSqlQuery &query, STU_DB_SPO2_DATA_LIST &record)
     {
@@ -188,9 +190,9 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetTempDataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get TEMP Data failed.";
 
-    static void BindValues(QSqlQuery &query, const STU_DB_TEMP_DATA_LIST &record)
+    static bool BindValues(SqliteStatement &insert, const STU_DB_TEMP_DATA_LIST &record)
     {
-        query.bindValue(QStringLiteral(":TempValue"), record.TempValue);
+        return insert.Bind(2, record.TempValue);
     }
     static void ReadValues(const QSqlQuery &query, STU_DB_TEMP_DATA_LIST &record)
     {
@@ -201,32 +203,32 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
 // Stores the records of the chain whose MeasureTime the patient does not hold
 // yet, inside the caller's transaction. Each statement is prepared once and
 // bound again per record; the check sees rows inserted earlier in the chain.
+// Bound by position: :PatientID and :MeasureTime come first in both.
 template <typename Record>
 bool StoreNewRecords(QSqlDatabase &db, const QByteArray &key, const Record *chain,
                      bool &insertedAny)
 {
     using Table = MeasureTable<Record>;
-    QSqlQuery check = MakeQuery(db);
-    QSqlQuery insert = MakeQuery(db);
-    if (!check.prepare(QLatin1String(Table::kCheck)) ||
-        !insert.prepare(QLatin1String(Table::kInsert)))
+    SqliteStatement check(db, Table::kCheck);
+    SqliteStatement insert(db, Table::kInsert);
+    if (!check.IsValid() || !insert.IsValid())
         return false;
-    const QString idName = QStringLiteral(":PatientID");
-    const QString timeName = QStringLiteral(":MeasureTime");
+    const QVariant id(key);
     for (const Record *record = chain; record; record = record->pNext) {
         const QVariant time = DatabaseValueCodec::DateTimeToDb(record->MeasureTime);
-        check.bindValue(idName, key);
-        check.bindValue(timeName, time);
-        if (!check.exec())
+        if (!check.Bind(0, id) || !check.Bind(1, time))
             return false;
-        const bool duplicate = check.next();
-        check.finish();
-        if (duplicate)
-            continue;
-        insert.bindValue(idName, key);
-        insert.bindValue(timeName, time);
-        Table::BindValues(insert, *record);
-        if (!insert.exec())
+        const SqliteStatement::StepResult found = check.Step();
+        check.Reset();
+        if (found == SqliteStatement::Error)
+            return false;
+        if (found == SqliteStatement::Row)
+            continue; // a duplicate: that time is stored already
+        const bool bound =
+            insert.Bind(0, id) && insert.Bind(1, time) && Table::BindValues(insert, *record);
+        const bool stored = bound && insert.Step() == SqliteStatement::Done;
+        insert.Reset();
+        if (!stored)
             return false;
         insertedAny = true;
     }

@@ -122,7 +122,11 @@ void DatabaseAccessTest::newFileGetsSchemaAndDemoData()
     // Stored forms: braced lower-case UUID bytes, date-times to the second.
     const QString id = file.Scalar("SELECT PatientID FROM Patient WHERE IdInDevice = 1").toString();
     QVERIFY(QRegularExpression("^\\{[0-9a-f-]{36}\\}$").match(id).hasMatch());
-    QCOMPARE(file.Scalar("SELECT typeof(PatientID) FROM NIBPData LIMIT 1").toString(), "blob");
+    QCOMPARE(file.Scalar("SELECT typeof(PatientID) || typeof(SysValue) FROM NIBPData LIMIT 1")
+                 .toString(),
+             "blobinteger");
+    QCOMPARE(file.Scalar("SELECT typeof(TempValue) || TempValue FROM TEMPData LIMIT 1").toString(),
+             "real37.0");
     QVERIFY(QRegularExpression(kDateTimeForm)
                 .match(file.Scalar("SELECT MeasureTime FROM TEMPData LIMIT 1").toString())
                 .hasMatch());
