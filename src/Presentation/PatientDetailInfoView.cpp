@@ -22,9 +22,9 @@ namespace {
 
 // Longest text each record field holds: one unit of its capacity stays for
 // the terminating zero.
-template <std::size_t N> constexpr int MaxTextLength(const char16_t (&)[N])
+constexpr int MaxTextLength(std::size_t fieldBytes)
 {
-    return int(N) - 1;
+    return int(fieldBytes / sizeof(char16_t)) - 1;
 }
 
 struct ChainDeleter
@@ -51,7 +51,6 @@ PatientDetailInfoView::~PatientDetailInfoView() = default;
 
 void PatientDetailInfoView::SetupUi()
 {
-    static const STU_DB_PATIENT_LIST fields;
     setObjectName(QStringLiteral("PatientInfoView"));
     resize(810, 736);
 
@@ -65,7 +64,7 @@ void PatientDetailInfoView::SetupUi()
 
     label_SN = NewLabel("label_SN");
     label_SN->setMinimumSize(QSize(200, 32));
-    lineEdit_SN = NewLineEdit("lineEdit_SN", MaxTextLength(fields.DeviceSN));
+    lineEdit_SN = NewLineEdit("lineEdit_SN", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::DeviceSN)));
     lineEdit_SN->setMinimumSize(QSize(300, 32));
     lineEdit_ID = NewLineEdit("lineEdit_ID", 0);
     for (QLineEdit *deviceField : {lineEdit_SN, lineEdit_ID}) {
@@ -79,7 +78,7 @@ void PatientDetailInfoView::SetupUi()
                         new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
 
     label_Name = NewLabel("label_Name");
-    lineEdit_Name = NewLineEdit("lineEdit_Name", MaxTextLength(fields.Name));
+    lineEdit_Name = NewLineEdit("lineEdit_Name", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Name)));
     AddLabelledRow(3, label_Name, lineEdit_Name);
     label_Gender = NewLabel("label_Gender");
     comboBox_Gender = NewComboBox("comboBox_Gender", 3);
@@ -91,20 +90,23 @@ void PatientDetailInfoView::SetupUi()
     lineEdit_Weight = NewLineEdit("lineEdit_Weight", 0);
     AddLabelledRow(6, label_Weight, lineEdit_Weight);
     label_Mobile = NewLabel("label_Mobile");
-    lineEdit_Mobile = NewLineEdit("lineEdit_Mobile", MaxTextLength(fields.Mobile));
+    lineEdit_Mobile =
+        NewLineEdit("lineEdit_Mobile", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Mobile)));
     AddLabelledRow(7, label_Mobile, lineEdit_Mobile);
     label_Doctor = NewLabel("label_Doctor");
-    lineEdit_Doctor = NewLineEdit("lineEdit_Doctor", MaxTextLength(fields.Doctor));
+    lineEdit_Doctor =
+        NewLineEdit("lineEdit_Doctor", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Doctor)));
     AddLabelledRow(8, label_Doctor, lineEdit_Doctor);
     label_IdentityType = NewLabel("label_IdentityType");
     comboBox_IdentityType = NewComboBox("comboBox_IdentityType", 3);
     AddLabelledRow(9, label_IdentityType, comboBox_IdentityType);
     label_IdentityCode = NewLabel("label_IdentityCode");
-    lineEdit_IdentityCode =
-        NewLineEdit("lineEdit_IdentityCode", MaxTextLength(fields.IdentityCode));
+    lineEdit_IdentityCode = NewLineEdit("lineEdit_IdentityCode",
+                                        MaxTextLength(sizeof(STU_DB_PATIENT_LIST::IdentityCode)));
     AddLabelledRow(10, label_IdentityCode, lineEdit_IdentityCode);
     label_SocietyCode = NewLabel("label_SocietyCode");
-    lineEdit_SocietyCode = NewLineEdit("lineEdit_SocietyCode", MaxTextLength(fields.SocietyCode));
+    lineEdit_SocietyCode = NewLineEdit("lineEdit_SocietyCode",
+                                       MaxTextLength(sizeof(STU_DB_PATIENT_LIST::SocietyCode)));
     AddLabelledRow(11, label_SocietyCode, lineEdit_SocietyCode);
     label_PatientType = NewLabel("label_PatientType");
     comboBox_PatientType = NewComboBox("comboBox_PatientType", 4);
@@ -113,7 +115,8 @@ void PatientDetailInfoView::SetupUi()
     lineEdit_Age = NewLineEdit("lineEdit_Age", 0);
     AddLabelledRow(13, label_Age, lineEdit_Age);
     label_Address = NewLabel("label_Address");
-    lineEdit_Address = NewLineEdit("lineEdit_Address", MaxTextLength(fields.Address));
+    lineEdit_Address =
+        NewLineEdit("lineEdit_Address", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Address)));
     AddLabelledRow(14, label_Address, lineEdit_Address);
 
     pushButton_Save = new QPushButton(this);
