@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <initializer_list>
@@ -68,6 +69,15 @@ bool ExecWithId(QSqlQuery &query, const char *sql, const char *placeholder, cons
         return false;
     query.bindValue(QLatin1String(placeholder), key);
     return query.exec();
+}
+
+// After the last next(): whether the rows ended rather than broke off. Also
+// finishes the query so that the transaction can end.
+bool RowsReadCompletely(QSqlQuery &query)
+{
+    const bool complete = !query.lastError().isValid();
+    query.finish();
+    return complete;
 }
 
 // The four DELETE statements, inside the caller's transaction.
@@ -250,7 +260,7 @@ bool ReadRecords(QSqlDatabase &db, const QByteArray &key, RecordChainBuilder<Rec
         record->MeasureTime = DatabaseValueCodec::DateTimeFromDb(query.value(kDataColMeasureTime));
         Table::ReadValues(query, *record);
     }
-    return true;
+    return RowsReadCompletely(query);
 }
 
 template <typename Record> uint InsertMeasurements(QSqlDatabase &db, QUuid *id, Record *chain)
@@ -574,12 +584,13 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
         return DB_ERR_INSERT_PATIENT;
     }
     const bool checked = exists.exec();
-    if (checked && exists.next()) {
+    const bool found = checked && exists.next();
+    exists.finish();
+    if (found) {
         transaction.Rollback();
         MLOG("Insert a patient that has existed in database.");
         return DB_ERR_PATIENT_EXISTS;
     }
-    exists.finish();
     BindPatientColumns(insert, *patient, Codec::ColPatientID, Codec::ColAddress);
     insert.bindValue(Codec::Placeholder(Codec::ColLastUpdateTime),
                      DatabaseValueCodec::DateTimeToDb(now));
@@ -655,8 +666,7 @@ uint DatabaseAccessSQLite::GetAllPatientBrief(STU_DB_PATIENT_LIST **result)
             for (int i = 0; i < static_cast<int>(std::size(columns)); ++i)
                 Codec::FromDb(*patient, columns[i], query.value(i));
         }
-        query.finish();
-        ok = ok && transaction.Commit();
+        ok = ok && RowsReadCompletely(query) && transaction.Commit();
         if (!ok) {
             MLOG("Get Patient Brief failed.");
             return static_cast<uint>(DB_ERR_GET_ALL_PATIENT_BRIEF);
@@ -804,8 +814,7 @@ uint DatabaseAccessSQLite::SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIEN
         chain.Append(candidate);
         ReadCompletePatient(query, *candidate);
     }
-    query.finish();
-    ok = ok && transaction.Commit();
+    ok = ok && RowsReadCompletely(query) && transaction.Commit();
     if (!ok) {
         MLOG("Search Patient to merge failed.");
         return DB_ERR_SEARCH_TO_MERGE;
