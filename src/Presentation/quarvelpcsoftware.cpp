@@ -459,11 +459,11 @@ void QuarvelPCSoftware::OnDatabaseGetAllPatientBriefSucc(STU_DB_PATIENT_LIST *pP
     table->clearContents();
     // Each record belongs on top of the ones before it. Making room for the
     // whole chain at once and filling it bottom-up gives the same rows as
-    // inserting one by one at the top, without moving every row below.
+    // inserting one by one at the top, without moving every row below. A
+    // repeated answer replaces the list rather than leaving empty rows.
     const int count = RecordChainLength(pPatientList);
-    const int existing = table->rowCount();
     table->setUpdatesEnabled(false);
-    table->setRowCount(existing + count);
+    table->setRowCount(count);
     int row = count - 1;
     for (STU_DB_PATIENT_LIST *record = pPatientList; record; --row) {
         STU_DB_PATIENT_LIST *next = record->pNext;
