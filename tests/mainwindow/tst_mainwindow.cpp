@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -117,6 +118,7 @@ private slots:
     void toolButtonsSwitchPages();
     void maximiseAndRestore();
     void connectionsAreTheTableOnes();
+    void closeButtonClosesWindow();
 
 private:
     // Waits until every answer the service owes has been handled here.
@@ -643,6 +645,23 @@ void TestMainWindow::maximiseAndRestore()
     QTest::mouseClick(max, Qt::LeftButton);
     QCOMPARE(m_window->geometry(), available);
     QCOMPARE(m_window->mask().boundingRect(), QRect(QPoint(0, 0), available.size()));
+
+    // Moved onto the narrow second screen, the restored window starts at the
+    // left edge 0 with that screen's height; maximising then follows the
+    // window's centre back to the wide screen.
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QCOMPARE(screens.size(), 2);
+    QRect narrow;
+    for (const QScreen *screen : screens) {
+        if (screen->availableGeometry().width() < 1024)
+            narrow = screen->availableGeometry();
+    }
+    QCOMPARE(narrow, QRect(1366, 0, 800, 600));
+    m_window->setGeometry(QRect(narrow.center() - QPoint(512, 300), QSize(1024, 600)));
+    QTest::mouseClick(max, Qt::LeftButton);
+    QCOMPARE(m_window->geometry(), QRect(0, 0, 1024, 600));
+    QTest::mouseClick(max, Qt::LeftButton);
+    QCOMPARE(m_window->geometry(), available);
 }
 
 void TestMainWindow::connectionsAreTheTableOnes()
@@ -745,14 +764,25 @@ void TestMainWindow::connectionsAreTheTableOnes()
         w, QMetaMethod::fromSignal(&QuarvelPCSoftware::GetDataFromDatabaseRequest)));
 }
 
+void TestMainWindow::closeButtonClosesWindow()
+{
+    // The connections are gone after the test before, so call the slot.
+    QVERIFY(m_window->isVisible());
+    m_window->CloseMainDialog();
+    QVERIFY(!m_window->isVisible());
+}
+
 int main(int argc, char *argv[])
 {
     // A wide screen of a usual laptop size, so that maximising is not cut by
-    // the window's minimum size.
+    // the window's minimum size, and a narrow one beside it.
     QTemporaryFile screens;
     if (screens.open()) {
-        screens.write(R"({"screens": [{"name": "Wide", "x": 0, "y": 0, "width": 1366,
-                          "height": 768, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        screens.write(R"({"screens": [
+            {"name": "Wide", "x": 0, "y": 0, "width": 1366, "height": 768,
+             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1},
+            {"name": "Narrow", "x": 1366, "y": 0, "width": 800, "height": 600,
+             "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
         screens.flush();
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens.fileName().toLocal8Bit());
     }
