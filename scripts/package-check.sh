@@ -148,8 +148,7 @@ check_tree() { # $1: root the package was unpacked or installed into
 
 # --- first start as an ordinary user ----------------------------------------
 snapshot_user_files() { # files owned by $1 outside its home and runtime folder
-    find / -xdev -path /proc -prune -o -user "$1" -print 2>/dev/null |
-        grep -v -e "^$2" -e "^$3" || true
+    find / -xdev -user "$1" -print 2>/dev/null | grep -v -e "^$2\(/\|$\)" -e "^$3\(/\|$\)" || true
 }
 
 # Runs the program as $user (root) or as the caller with HOME=$home (non-root).
@@ -213,7 +212,10 @@ system_install_check() {
     list_packages >"$work/packages-before"
     say "apt-get install $deb"
     installed_by_us=true
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 ||
+    export DEBIAN_FRONTEND=noninteractive
+    # A dependency missing from stale package lists needs a fresh list first.
+    apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 ||
+        { apt-get update -qq && apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1; } ||
         { cat "$work/apt.log"; die "apt-get install failed"; }
     dpkg -L "$package" >"$work/package-files"
     check_tree ""
@@ -221,7 +223,7 @@ system_install_check() {
     first_start_as_new_user ""
 
     say "apt-get purge $package"
-    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq "$package" >>"$work/apt.log" 2>&1 ||
+    apt-get purge -y -qq "$package" >>"$work/apt.log" 2>&1 ||
         { cat "$work/apt.log"; die "apt-get purge failed"; }
     installed_by_us=false
     ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q installed ||
