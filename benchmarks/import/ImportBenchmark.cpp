@@ -10,14 +10,24 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
 constexpr double LINE_BYTES_PER_SECOND = 11520.0; // 115200 baud, 8N1
 constexpr double NIBP_RECORD_BYTES = 16.0;
 
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 struct Result
 {
+    double cpuSeconds = 0; // all threads, the simulator's included
     bool ok = false;
     double seconds = 0;         // until every record is in the database
     double answeredSeconds = 0; // until the last answer was handled
@@ -36,8 +46,10 @@ Result RunImport(const MonitorPatientSet &set, bool outLog)
     QObject::connect(&rig.Control(), &CommunicationProcessControl::ImportDataFinished, &rig, [&] {
         result.answeredSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     });
+    const double cpuBefore = CpuSeconds();
     timer.start();
     const bool imported = rig.Import();
+    result.cpuSeconds = CpuSeconds() - cpuBefore;
     result.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     result.lineBytes = rig.Link().BytesWritten();
     result.records = set.RecordCount();
@@ -58,6 +70,8 @@ void Report(const char *name, const Result &r)
                 "records/s\n",
                 r.seconds, recordsPerSecond, lineSeconds / r.seconds,
                 recordsPerSecond / (LINE_BYTES_PER_SECOND / NIBP_RECORD_BYTES));
+    std::printf("  processor time     %6.2f s (all threads, simulator included): %6.1fx the line\n",
+                r.cpuSeconds, lineSeconds / r.cpuSeconds);
     std::printf("  last answer after %6.2f s: %6.1fx the line (protocol side alone)\n",
                 r.answeredSeconds, lineSeconds / r.answeredSeconds);
 }
