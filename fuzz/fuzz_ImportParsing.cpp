@@ -2,13 +2,15 @@
 // them: through the front object's read buffer into OnReadFinished, frame
 // scanning and every answer handler.
 //
-// Input: byte 0 chooses the chunk size in which the rest arrives and whether
+// Input: byte 0 chooses the chunk size in which the rest arrives, whether
 // frame CRCs are made valid first (so the handlers are reached, not only the
-// scanner).
+// scanner) and whether log messages are formatted (the log has no file here,
+// so nothing is written).
 
 #include "ComDeviceCommunication.h"
 #include "CommunicationProcessControl.h"
 #include "DatabaseRecords.h"
+#include "MLog.h"
 
 #include <QCoreApplication>
 
@@ -87,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
     control.ResetImportState();
 
     const unsigned mode = data[0];
+    MLog::SetOutLog((mode & 0x40) != 0);
     std::vector<unsigned char> bytes(data + 1, data + size);
     if (mode & 1)
         FixFrameCrcs(bytes);
