@@ -30,6 +30,28 @@ install(FILES ${VANTREL_PACKAGING_DIR}/70-vantrel-monitor.rules
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/packaging.md
         DESTINATION ${VANTREL_DOC_DIR} OPTIONAL)
 
+# Debian keeps manual pages and the changelog gzipped, without a time stamp in
+# the header (gzip -n) so that rebuilds give the same bytes.
+find_program(VANTREL_GZIP gzip REQUIRED)
+set(VANTREL_GZIPPED
+    ${VANTREL_PACKAGING_DIR}/man/vantrel-monitor.1:${CMAKE_CURRENT_BINARY_DIR}/packaging/vantrel-monitor.1.gz
+    ${VANTREL_PACKAGING_DIR}/debian/changelog:${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz)
+set(VANTREL_GZIPPED_OUTPUTS)
+foreach(pair IN LISTS VANTREL_GZIPPED)
+    string(REPLACE ":" ";" pair ${pair})
+    list(GET pair 0 input)
+    list(GET pair 1 output)
+    add_custom_command(OUTPUT ${output}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging
+        COMMAND ${VANTREL_GZIP} -9 -n -c ${input} > ${output}
+        DEPENDS ${input} VERBATIM)
+    list(APPEND VANTREL_GZIPPED_OUTPUTS ${output})
+endforeach()
+add_custom_target(vantrel_packaging_data ALL DEPENDS ${VANTREL_GZIPPED_OUTPUTS})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/vantrel-monitor.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz DESTINATION ${VANTREL_DOC_DIR})
+
 # Debian package: `cpack -G DEB` in the build folder.
 set(CPACK_PACKAGE_NAME ${VANTREL_PACKAGE_NAME})
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

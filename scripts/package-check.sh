@@ -100,6 +100,8 @@ check_control() {
     [ "$version" = "$project_version" ] || fail "package version $version, project $project_version"
     grep -q "<release version=\"$version\"" "packaging/$app_id.metainfo.xml" ||
         fail "metainfo has no release entry for $version"
+    head -n 1 packaging/debian/changelog | grep -Fq "$package ($version)" ||
+        fail "packaging/debian/changelog does not start with $version"
 }
 
 expected_files() {
@@ -113,6 +115,8 @@ expected_files() {
     done
     echo "/usr/lib/udev/rules.d/70-$package.rules"
     echo "/usr/share/doc/$package/packaging.md"
+    echo "/usr/share/doc/$package/changelog.gz"
+    echo "/usr/share/man/man1/$package.1.gz"
     [ -f README.md ] && echo "/usr/share/doc/$package/README.md"
     return 0
 }
