@@ -34,6 +34,14 @@ QCPGraph *AddGraph(QCustomPlot *pPlot, const QString &name, const QColor &colour
     return pGraph;
 }
 
+// A dense width-2 line stroked as one polyline costs seconds to raster when
+// it folds over itself; segment by segment it costs milliseconds and looks
+// the same.
+void UseFastLines(QCustomPlot *pPlot)
+{
+    pPlot->setPlottingHint(QCP::phFastPolylines, true);
+}
+
 void SetValueAxis(QCPAxis *pAxis, const QString &label, double upper)
 {
     pAxis->setVisible(true);
@@ -87,6 +95,38 @@ void RescaleAndReplot(QCustomPlot *pPlot, bool bBothValueAxes)
     }
     pPlot->replot(QCustomPlot::rpImmediateRefresh);
 }
+
+// Keys of one window: seconds from its start. Converting a local time to the
+// epoch asks the C library for the zone on every call, so while the window's
+// two ends share one UTC offset the keys come from the wall clock instead,
+// which then gives the same seconds.
+class WindowKeys
+{
+public:
+    WindowKeys(const QDateTime &start, const QDateTime &end)
+        : m_start(start), m_iStartWallMs(WallMs(start)),
+          m_bWallClock(start.offsetFromUtc() == end.offsetFromUtc())
+    {
+    }
+
+    double Key(const QDateTime &time) const
+    {
+        if (m_bWallClock && time.timeSpec() == m_start.timeSpec()) {
+            return static_cast<double>((WallMs(time) - m_iStartWallMs) / 1000);
+        }
+        return static_cast<double>(m_start.secsTo(time));
+    }
+
+private:
+    static qint64 WallMs(const QDateTime &time)
+    {
+        return time.date().toJulianDay() * 86400000 + time.time().msecsSinceStartOfDay();
+    }
+
+    QDateTime m_start;
+    qint64 m_iStartWallMs;
+    bool m_bWallClock;
+};
 
 template <typename Record>
 bool InWindow(const Record *pRecord, const QDateTime &start, const QDateTime &end)
@@ -218,6 +258,9 @@ void TrendGrapView::ConfigurePlots()
     SetValueAxis(TEMPTrendGrap->yAxis, tr("C"), 50);
     AddGraph(TEMPTrendGrap, tr("TEMP"), kBlue);
     TEMPTrendGrap->legend->setVisible(false);
+    for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
+        UseFastLines(pPlot);
+    }
 }
 
 void TrendGrapView::ConnectButtons()
@@ -295,12 +338,13 @@ void TrendGrapView::SetTimeAxis()
 void TrendGrapView::DrawNIBP()
 {
     PointSet points[4];
+    const WindowKeys keys(m_StartTime, m_EndTime);
     for (const STU_DB_NIBP_DATA_LIST *p = PatientData::GetInstance()->GetNIBPDataList();
          p != nullptr; p = p->pNext) {
         if (!InWindow(p, m_StartTime, m_EndTime)) {
             continue;
         }
-        const double key = static_cast<double>(m_StartTime.secsTo(p->MeasureTime));
+        const double key = keys.Key(p->MeasureTime);
         points[0].Add(key, p->SysValue);
         points[1].Add(key, p->DiaValue);
         points[2].Add(key, p->MeanValue);
@@ -315,12 +359,13 @@ void TrendGrapView::DrawNIBP()
 void TrendGrapView::DrawSPO2()
 {
     PointSet points[2];
+    const WindowKeys keys(m_StartTime, m_EndTime);
     for (const STU_DB_SPO2_DATA_LIST *p = PatientData::GetInstance()->GetSPO2DataList();
          p != nullptr; p = p->pNext) {
         if (!InWindow(p, m_StartTime, m_EndTime)) {
             continue;
         }
-        const double key = static_cast<double>(m_StartTime.secsTo(p->MeasureTime));
+        const double key = keys.Key(p->MeasureTime);
         points[0].Add(key, p->SPO2Value);
         points[1].Add(key, p->PrValue);
     }
@@ -332,11 +377,11 @@ void TrendGrapView::DrawSPO2()
 void TrendGrapView::DrawTEMP()
 {
     PointSet points;
+    const WindowKeys keys(m_StartTime, m_EndTime);
     for (const STU_DB_TEMP_DATA_LIST *p = PatientData::GetInstance()->GetTEMPDataList();
          p != nullptr; p = p->pNext) {
         if (InWindow(p, m_StartTime, m_EndTime)) {
-            points.Add(static_cast<double>(m_StartTime.secsTo(p->MeasureTime)),
-                       static_cast<double>(p->TempValue));
+            points.Add(keys.Key(p->MeasureTime), static_cast<double>(p->TempValue));
         }
     }
     points.MoveInto(TEMPTrendGrap->graph(0));

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <qcustomplot.h>
 
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -49,6 +50,29 @@ QStringList Numbers(int iFirst, int iLast)
     }
     return numbers;
 }
+
+// Puts the process in another time zone for one test and back afterwards.
+class ZoneGuard
+{
+public:
+    explicit ZoneGuard(const char *pZone) : m_old(qgetenv("TZ"))
+    {
+        qputenv("TZ", pZone);
+        tzset();
+    }
+    ~ZoneGuard()
+    {
+        if (m_old.isNull()) {
+            qunsetenv("TZ");
+        } else {
+            qputenv("TZ", m_old);
+        }
+        tzset();
+    }
+
+private:
+    QByteArray m_old;
+};
 
 class Harness
 {
@@ -99,6 +123,7 @@ private slots:
     void emptyPageKeepsValueAxes();
     void sameSecondGivesOnePoint();
     void hourSpanAndClear();
+    void daylightSavingWindows();
 
 private:
     TestEnvironment m_env;
@@ -371,6 +396,29 @@ void TestTrendGrapView::hourSpanAndClear()
     QCOMPARE(v.CurrentPage(), 1);
     QVERIFY(Points(v.SPO2Plot()->graph(0)).isEmpty());
     QVERIFY(!h.NextEnabled());
+}
+
+// Under a zone with clock changes a day window can hold 23 or 25 hours; keys
+// stay true seconds and the last page is the one that holds the last record.
+void TestTrendGrapView::daylightSavingWindows()
+{
+    const ZoneGuard zone("Europe/Berlin");
+    Harness h;
+    TrendPatient patient;
+    patient.nibp = {{T(2022, 3, 26, 9, 0), 120, 80, 93, 72},
+                    {T(2022, 3, 27, 7, 0), 130, 85, 95, 75}};
+    patient.Deliver();
+    TrendGrapView &v = *h.view;
+    QCOMPARE(v.StartTime().secsTo(v.EndTime()), 23 * 3600);
+    QCOMPARE(Points(v.NIBPPlot()->graph(0)), QList<QPointF>({{3600, 120}, {22 * 3600, 130}}));
+    QVERIFY(!h.NextEnabled());
+
+    patient.nibp = {{T(2022, 10, 29, 9, 0), 120, 80, 93, 72},
+                    {T(2022, 10, 30, 7, 30), 130, 85, 95, 75}};
+    patient.Deliver();
+    QCOMPARE(v.StartTime().secsTo(v.EndTime()), 25 * 3600);
+    QCOMPARE(v.GetMaxPageIndex(), 0);
+    QCOMPARE(Points(v.NIBPPlot()->graph(0)), QList<QPointF>({{3600, 120}, {24.5 * 3600, 130}}));
 }
 
 QTEST_MAIN(TestTrendGrapView)
