@@ -105,9 +105,19 @@ void PageChange(benchmark::State &state, const char *pSpan)
     state.counters["pages"] = double(view.GetMaxPageIndex() + 1);
 }
 
+void BM_PageChangeHour(benchmark::State &state)
+{
+    PageChange(state, "radioButton_Hour");
+}
+
 void BM_PageChangeDay(benchmark::State &state)
 {
     PageChange(state, "radioButton_Day");
+}
+
+void BM_PageChangeWeek(benchmark::State &state)
+{
+    PageChange(state, "radioButton_Week");
 }
 
 void BM_PageChangeMonth(benchmark::State &state)
@@ -124,7 +134,9 @@ void Sizes(benchmark::internal::Benchmark *pBench)
 
 BENCHMARK(BM_TableRefill)->Apply(Sizes)->Iterations(3);
 BENCHMARK(BM_TableRefillRowByRow)->Apply(Sizes)->Iterations(2);
+BENCHMARK(BM_PageChangeHour)->Apply(Sizes);
 BENCHMARK(BM_PageChangeDay)->Apply(Sizes);
+BENCHMARK(BM_PageChangeWeek)->Apply(Sizes);
 BENCHMARK(BM_PageChangeMonth)->Apply(Sizes);
 
 int main(int argc, char **argv)
