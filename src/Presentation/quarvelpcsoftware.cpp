@@ -64,6 +64,9 @@ STU_DB_PATIENT_LIST *NewPatientKey(const QUuid &uuid)
 QuarvelPCSoftware::QuarvelPCSoftware(QWidget *parent, Qt::WindowFlags flags)
     : QDialog(parent, flags)
 {
+    // The order matters: the views create the model and the service, the
+    // service runs on its own thread before anything can send it work, and
+    // the first request goes out only once every answer has a receiver.
     RegisterDatabaseMetaTypes();
     ui.setupUi(this);
     ApplyWindowMask();
