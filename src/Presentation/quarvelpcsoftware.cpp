@@ -118,19 +118,7 @@ QRegion QuarvelPCSoftware::WindowMask(int width, int height)
 
 uint QuarvelPCSoftware::CurrentMergeKeyBits()
 {
-    const MSettings *settings = MSettings::GetInstance();
-    uint bits = 0;
-    if (settings->IsPatientKeyDeviceSN())
-        bits |= MERGE_KEY_DEVICE_SN;
-    if (settings->IsPatientKeyPatientID())
-        bits |= MERGE_KEY_ID_IN_DEVICE;
-    if (settings->IsPatientKeyPatientName())
-        bits |= MERGE_KEY_NAME;
-    if (settings->IsPatientKeyIdentifyCode())
-        bits |= MERGE_KEY_IDENTITY_CODE;
-    if (settings->IsPatientKeySocietyCode())
-        bits |= MERGE_KEY_SOCIETY_CODE;
-    return bits;
+    return MSettings::GetInstance()->GetMergeKeyBits();
 }
 
 // ---------------------------------------------------------------- start-up --
