@@ -1,35 +1,85 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QString>
+#include <QThread>
+
+#include <climits>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utility>
 
 // A raw pseudo-terminal pair for the serial link's tests: the program opens
 // the slave by its path as it would a monitor's port; the test plays the
-// monitor on the master side.
+// monitor on the master side. Every wait ends after a generous limit.
 class PseudoTerminal
 {
 public:
-    PseudoTerminal();
-    ~PseudoTerminal();
+    PseudoTerminal()
+    {
+        termios raw = {};
+        ::cfmakeraw(&raw);
+        char name[PATH_MAX] = {};
+        if (::openpty(&m_master, &m_slave, name, &raw, nullptr) == 0) {
+            ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+            m_slavePath = QString::fromLocal8Bit(name);
+        }
+    }
+    ~PseudoTerminal()
+    {
+        Unplug();
+        ::close(m_slave); // -1 (nothing) when openpty failed
+    }
     PseudoTerminal(const PseudoTerminal &) = delete;
     PseudoTerminal &operator=(const PseudoTerminal &) = delete;
 
-    bool IsValid() const { return m_master >= 0; }
+    // Empty when no pseudo-terminal could be opened.
     QString SlavePath() const { return m_slavePath; }
+    int Slave() const { return m_slave; }
 
     // Writes all bytes to the master side, waiting while the line is full.
-    bool Write(const QByteArray &bytes);
-    // Reads from the master side until count bytes have come (or a generous
-    // limit passes), keeping the caller's event loop running.
-    QByteArray ReadExactly(int count);
-    // What the master side holds right now.
-    QByteArray ReadAvailable();
-    // The line as the program set it up, e.g. "115200 8N1".
-    QString LineSettings() const;
+    bool Write(const QByteArray &bytes)
+    {
+        const QDeadlineTimer deadline(kPatienceMs);
+        qsizetype done = 0;
+        while (done < bytes.size() && !deadline.hasExpired()) {
+            const ssize_t n =
+                ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+            if (n > 0)
+                done += n;
+            else
+                QThread::msleep(1);
+        }
+        return done == bytes.size();
+    }
+
+    // Reads from the master side until count bytes have come, keeping the
+    // caller's event loop running; with count 0, what is there right now.
+    QByteArray ReadExactly(int count)
+    {
+        const QDeadlineTimer deadline(kPatienceMs);
+        QByteArray received;
+        do {
+            char buffer[4096];
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n > 0)
+                received.append(buffer, n);
+            QCoreApplication::processEvents();
+            if (n <= 0 && received.size() < count)
+                QThread::msleep(1);
+        } while (received.size() < count && !deadline.hasExpired());
+        return received;
+    }
+
     // Ends the monitor's side, as pulling the cable does.
-    void Unplug();
+    void Unplug() { ::close(std::exchange(m_master, -1)); }
 
 private:
+    static constexpr int kPatienceMs = 20000;
     int m_master = -1;
     int m_slave = -1;
     QString m_slavePath;
