@@ -8,91 +8,69 @@
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
-#include <QVariant>
-
-#include <cstdlib>
 
 namespace {
 
 const QString VERIFY_CONNECTION = QStringLiteral("import-test-verify");
+constexpr unsigned short PORT_NUMBER = 7;
+// Each measurement table with its values as the simulator keeps them.
+const char *const TABLES[][2] = {{"NIBPData", "SysValue, DiaValue, MeanValue, PrValue"},
+                                 {"SPO2Data", "SPO2Value, PrValue"},
+                                 {"TEMPData", "CAST(ROUND(TempValue * 10) AS INTEGER)"}};
 
-QString TimeText(const QDateTime &time)
+// The patients of one monitor and their records, and every record without a
+// patient, as lines "uuid|Patient|id" and "uuid|table|time|values".
+QStringList StoredLines(const QString &directory, const QString &serialNumber)
 {
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-}
-
-// Reads back the rows of one measurement table for a patient as sorted text
-// lines "time|v1|v2...", values as the program stored them.
-QStringList StoredRows(QSqlDatabase &db, const QString &table, const QStringList &columns,
-                       const QUuid &uuid)
-{
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT MeasureTime, %1 FROM %2 WHERE PatientID = ?")
-                      .arg(columns.join(QLatin1Char(',')), table));
-    query.addBindValue(uuid.toByteArray());
-    QStringList rows;
-    if (!query.exec())
-        return {QStringLiteral("query failed")};
-    while (query.next()) {
-        QString time = query.value(0).toString().left(19);
-        QString row = time;
-        for (int i = 1; i <= columns.size(); ++i) {
-            const QVariant value = query.value(i);
-            row += QLatin1Char('|') + (table == QLatin1String("TEMPData")
-                                           ? QString::number(qRound(value.toDouble() * 10.0))
-                                           : value.toString());
+    QSqlDatabase db = QSqlDatabase::contains(VERIFY_CONNECTION)
+                          ? QSqlDatabase::database(VERIFY_CONNECTION)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), VERIFY_CONNECTION);
+    db.setDatabaseName(QDir(directory).filePath(QStringLiteral("Data.db")));
+    if (!db.open())
+        return {QStringLiteral("cannot open the database")};
+    QStringList queries = {QStringLiteral(
+        "SELECT PatientID, 'Patient', IdInDevice FROM Patient WHERE DeviceSN = :sn")};
+    for (const auto &table : TABLES)
+        queries << QStringLiteral("SELECT t.PatientID, '%1', substr(t.MeasureTime, 1, 19), %2 "
+                                  "FROM %1 t LEFT JOIN Patient p ON p.PatientID = t.PatientID "
+                                  "WHERE p.DeviceSN = :sn OR p.PatientID IS NULL")
+                       .arg(QLatin1String(table[0]), QLatin1String(table[1]));
+    QStringList lines;
+    for (const QString &text : queries) {
+        QSqlQuery query(db);
+        query.prepare(text);
+        query.bindValue(QStringLiteral(":sn"), serialNumber);
+        if (!query.exec())
+            return {QStringLiteral("query failed: ") + text};
+        while (query.next()) {
+            QStringList fields;
+            for (int i = 0; i < query.record().count(); ++i)
+                fields << query.value(i).toString();
+            lines << fields.join(QLatin1Char('|'));
         }
-        rows.append(row);
     }
-    rows.sort();
-    return rows;
+    return lines;
 }
 
-QStringList ExpectedRows(const SimPatient &p, const QString &table)
+QStringList ExpectedLines(const SimPatient &p)
 {
-    QStringList rows;
-    if (table == QLatin1String("NIBPData")) {
-        for (const SimNibpRecord &r : p.nibp)
-            rows.append(QStringLiteral("%1|%2|%3|%4|%5")
-                            .arg(TimeText(r.time))
-                            .arg(r.sys)
-                            .arg(r.dia)
-                            .arg(r.mean)
-                            .arg(r.pr));
-    } else if (table == QLatin1String("SPO2Data")) {
-        for (const SimSpo2Record &r : p.spo2)
-            rows.append(QStringLiteral("%1|%2|%3").arg(TimeText(r.time)).arg(r.spo2).arg(r.pr));
-    } else {
-        for (const SimTempRecord &r : p.temp)
-            rows.append(QStringLiteral("%1|%2").arg(TimeText(r.time)).arg(r.tenths));
-    }
-    rows.sort();
-    return rows;
-}
-
-bool IsSubsetWithoutDuplicates(const QStringList &stored, const QStringList &expected)
-{
-    const QSet<QString> storedSet(stored.begin(), stored.end());
-    const QSet<QString> expectedSet(expected.begin(), expected.end());
-    return storedSet.size() == stored.size() && expectedSet.contains(storedSet);
-}
-
-// No patient of this monitor is stored beyond those with a UUID.
-bool CountPatientsOf(QSqlDatabase &db, const MonitorPatientSet &patients, const QSet<int> &partial,
-                     QString &reason)
-{
-    int expected = 0;
-    for (const SimPatient &p : patients.patients)
-        expected += p.uuid.isNull() ? 0 : 1;
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT COUNT(*) FROM Patient WHERE DeviceSN = ?"));
-    query.addBindValue(patients.serialNumber);
-    const int stored = query.exec() && query.next() ? query.value(0).toInt() : -1;
-    const bool ok = partial.isEmpty() ? stored == expected : stored >= 0 && stored <= expected;
-    if (!ok)
-        reason = QStringLiteral("%1 patients stored, %2 expected").arg(stored).arg(expected);
-    return ok;
+    const QString uuid = p.uuid.toString();
+    QStringList lines = {QStringLiteral("%1|Patient|%2").arg(uuid).arg(quint32(p.id))};
+    auto add = [&](const char *table, const QDateTime &time, std::initializer_list<int> values) {
+        lines << uuid + QLatin1Char('|') + QLatin1String(table) + QLatin1Char('|') +
+                     time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        for (int value : values)
+            lines.last() += QLatin1Char('|') + QString::number(value);
+    };
+    for (const SimNibpRecord &r : p.nibp)
+        add("NIBPData", r.time, {r.sys, r.dia, r.mean, r.pr});
+    for (const SimSpo2Record &r : p.spo2)
+        add("SPO2Data", r.time, {r.spo2, r.pr});
+    for (const SimTempRecord &r : p.temp)
+        add("TEMPData", r.time, {r.tenths});
+    return lines;
 }
 
 } // namespace
@@ -100,15 +78,26 @@ bool CountPatientsOf(QSqlDatabase &db, const MonitorPatientSet &patients, const 
 ImportTestRig::ImportTestRig(bool withScan, bool outLog)
     : m_env(std::make_unique<TestEnvironment>(outLog)), m_withScan(withScan)
 {
-    StartService();
+    MDatabaseService *service = MDatabaseService::GetInstance();
+    // The receivers of these signals own what they bring.
+    auto patientFinished = [this](QUuid *uuid) {
+        delete uuid;
+        ++patientsFinished;
+    };
+    connect(service, &MDatabaseService::OnDatabaseInsertNewPatientSucc, this,
+            [](STU_DB_PATIENT_LIST *patient) { delete patient; });
+    connect(service, &MDatabaseService::OnImportPatientDataFinished, this, patientFinished);
+    connect(service, &MDatabaseService::OnDatabaseGetAllPatientBriefSucc, this,
+            [this](STU_DB_PATIENT_LIST *chain) {
+                FreeRecordChain(chain);
+                ++m_briefAnswers;
+            });
+    service->Start();
     m_control = std::make_unique<CommunicationProcessControl>();
     connect(m_control.get(), &CommunicationProcessControl::ImportDataFinished, this,
             [this] { ++importFinishedCount; });
     connect(m_control.get(), &CommunicationProcessControl::OnImportOnePatientDataFinished, this,
-            [this](QUuid *uuid) {
-                delete uuid;
-                ++patientsFinished;
-            });
+            patientFinished);
     if (!withScan)
         m_control->InitializeWithoutScan();
 }
@@ -122,30 +111,6 @@ ImportTestRig::~ImportTestRig()
     ComPortPath::SetPathResolver({});
     qunsetenv(ComPortPath::kDevelopmentPortVariable);
     QSqlDatabase::removeDatabase(VERIFY_CONNECTION);
-}
-
-void ImportTestRig::StartService()
-{
-    MDatabaseService *service = MDatabaseService::GetInstance();
-    ConnectServiceSignals();
-    service->Start();
-}
-
-void ImportTestRig::ConnectServiceSignals()
-{
-    MDatabaseService *service = MDatabaseService::GetInstance();
-    // The receivers of these signals own what they bring.
-    connect(service, &MDatabaseService::OnDatabaseInsertNewPatientSucc, this,
-            [](STU_DB_PATIENT_LIST *patient) { delete patient; });
-    connect(service, &MDatabaseService::OnImportPatientDataFinished, this, [this](QUuid *uuid) {
-        delete uuid;
-        ++patientsFinished;
-    });
-    connect(service, &MDatabaseService::OnDatabaseGetAllPatientBriefSucc, this,
-            [this](STU_DB_PATIENT_LIST *chain) {
-                FreeRecordChain(chain);
-                ++m_briefAnswers;
-            });
 }
 
 bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPlan &faults,
@@ -177,14 +142,6 @@ bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPl
     return connected.size() == 1;
 }
 
-void ImportTestRig::Unplug()
-{
-    if (!m_withScan)
-        m_control->DevicePlugInPlugOutStatusChanged(0, new unsigned short[20]());
-    if (m_link)
-        m_link->HangUp();
-}
-
 bool ImportTestRig::Import()
 {
     QSignalSpy finished(m_control.get(), &CommunicationProcessControl::ImportDataFinished);
@@ -200,66 +157,24 @@ bool ImportTestRig::FlushDatabase()
     return QTest::qWaitFor([&] { return m_briefAnswers > before; }, waitMs);
 }
 
-int ImportTestRig::CountRows(const QString &table) const
-{
-    QSqlDatabase db = QSqlDatabase::contains(VERIFY_CONNECTION)
-                          ? QSqlDatabase::database(VERIFY_CONNECTION)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), VERIFY_CONNECTION);
-    db.setDatabaseName(QDir(m_env->DatabaseDirectory()).filePath(QStringLiteral("Data.db")));
-    if (!db.open())
-        return -1;
-    QSqlQuery query(QStringLiteral("SELECT COUNT(*) FROM %1").arg(table), db);
-    return query.next() ? query.value(0).toInt() : -1;
-}
-
 bool ImportTestRig::StoredExactly(const MonitorPatientSet &patients, const QSet<int> &partial,
                                   QString *why) const
 {
-    QString ignored;
-    QString &reason = why ? *why : ignored;
-    QSqlDatabase db = QSqlDatabase::contains(VERIFY_CONNECTION)
-                          ? QSqlDatabase::database(VERIFY_CONNECTION)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), VERIFY_CONNECTION);
-    db.setDatabaseName(QDir(m_env->DatabaseDirectory()).filePath(QStringLiteral("Data.db")));
-    if (!db.open()) {
-        reason = QStringLiteral("cannot open the database");
-        return false;
-    }
-    const QList<QPair<QString, QStringList>> tables = {
-        {QStringLiteral("NIBPData"),
-         {QStringLiteral("SysValue"), QStringLiteral("DiaValue"), QStringLiteral("MeanValue"),
-          QStringLiteral("PrValue")}},
-        {QStringLiteral("SPO2Data"), {QStringLiteral("SPO2Value"), QStringLiteral("PrValue")}},
-        {QStringLiteral("TEMPData"), {QStringLiteral("TempValue")}}};
+    const QStringList stored = StoredLines(m_env->DatabaseDirectory(), patients.serialNumber);
+    const QSet<QString> storedSet(stored.begin(), stored.end());
+    QString reason = storedSet.size() == stored.size() ? QString() : QStringLiteral("duplicates");
+    QSet<QString> expected;
     for (const SimPatient &p : patients.patients) {
-        if (p.uuid.isNull())
-            continue;
-        QSqlQuery query(db);
-        query.prepare(
-            QStringLiteral("SELECT IdInDevice, DeviceSN FROM Patient WHERE PatientID = ?"));
-        query.addBindValue(p.uuid.toByteArray());
-        const bool found = query.exec() && query.next();
-        if (!found && partial.contains(p.id))
-            continue;
-        if (!found || query.value(0).toLongLong() != static_cast<quint32>(p.id) ||
-            query.value(1).toString() != patients.serialNumber) {
-            reason = QStringLiteral("patient %1 missing or wrong").arg(p.id);
-            return false;
-        }
-        for (const auto &table : tables) {
-            const QStringList stored = StoredRows(db, table.first, table.second, p.uuid);
-            const QStringList expected = ExpectedRows(p, table.first);
-            const bool ok = partial.contains(p.id) ? IsSubsetWithoutDuplicates(stored, expected)
-                                                   : stored == expected;
-            if (!ok) {
-                reason = QStringLiteral("patient %1, %2: %3 stored, %4 expected")
-                             .arg(p.id)
-                             .arg(table.first)
-                             .arg(stored.size())
-                             .arg(expected.size());
-                return false;
-            }
+        for (const QString &line : p.uuid.isNull() ? QStringList() : ExpectedLines(p)) {
+            expected.insert(line);
+            if (!partial.contains(p.id) && !storedSet.contains(line))
+                reason = QStringLiteral("missing ") + line;
         }
     }
-    return CountPatientsOf(db, patients, partial, reason);
+    for (const QString &line : stored)
+        if (!expected.contains(line))
+            reason = QStringLiteral("not expected ") + line;
+    if (why)
+        *why = reason;
+    return reason.isEmpty();
 }

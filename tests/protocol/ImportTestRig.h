@@ -17,15 +17,12 @@
 class ImportTestRig : public QObject
 {
 public:
-    static constexpr unsigned short PORT_NUMBER = 7;
     static constexpr int WAIT_MS = 30000;
 
     // withScan: the controller finds the simulator through its scan thread and
     // VANTREL_MONITOR_PORT instead of being told the port.
     explicit ImportTestRig(bool withScan = false, bool outLog = true);
     ~ImportTestRig() override;
-    ImportTestRig(const ImportTestRig &) = delete;
-    ImportTestRig &operator=(const ImportTestRig &) = delete;
 
     TestEnvironment &Env() { return *m_env; }
     CommunicationProcessControl &Control() { return *m_control; }
@@ -36,9 +33,6 @@ public:
     // A new simulated monitor on a new pseudo-terminal, reported as plugged in.
     bool Plug(const MonitorPatientSet &patients, const MonitorFaultPlan &faults = {},
               MonitorLink::Pacing pacing = {});
-    // Reports the monitor gone, then hangs its line up.
-    void Unplug();
-
     // Starts an import and waits for its end and for the database to catch up.
     bool Import();
     // Returns once every work item posted so far has run.
@@ -48,17 +42,13 @@ public:
     int importFinishedCount = 0;
     int patientsFinished = 0; // from the service and from the controller
 
-    // Every patient of the set with a UUID, and no other imported one, is
-    // stored with exactly its records (demo patients aside). Patients in
-    // partial may hold a part of their records, without duplicates.
+    // Every patient of the set with a UUID, and no other of its monitor, is
+    // stored once with exactly its records, and no record lacks a patient.
+    // Patients in partial may lack some or all of theirs.
     bool StoredExactly(const MonitorPatientSet &patients, const QSet<int> &partial = {},
                        QString *why = nullptr) const;
-    int CountRows(const QString &table) const;
 
 private:
-    void StartService();
-    void ConnectServiceSignals();
-
     std::unique_ptr<TestEnvironment> m_env;
     std::unique_ptr<CommunicationProcessControl> m_control;
     std::unique_ptr<MonitorEngine> m_engine;

@@ -3,16 +3,13 @@
 
 #include "ComDeviceCommunication.h"
 #include "CommunicationProcessControl.h"
-#include "MonitorEngine.h"
+#include "DatabaseRecords.h"
 #include "MonitorFrame.h"
 #include "TestEnvironment.h"
-#include "WorkItemSink.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 #include <cstring>
-#include <memory>
 #include <random>
 
 namespace {
@@ -35,28 +32,14 @@ QByteArray Answer(std::uint16_t cmd, const QByteArray &payload, unsigned char no
     return MonitorFrame::BuildAnswer(cmd, no, count, payload);
 }
 
-QByteArray TimeStamp(int year, int month, int day, int hour, int minute, int second)
-{
-    QByteArray out;
-    MonitorFrame::AppendU16(out, static_cast<std::uint16_t>(year));
-    for (int value : {month, day, hour, minute, second})
-        out.append(static_cast<char>(value));
-    return out;
-}
-
 // Feeds a buffer to ParseDevicePkg the way OnReadFinished does; returns the
 // count of each call.
 QVector<unsigned> ParseAll(Control &control, const QByteArray &bytes)
 {
     QVector<unsigned> counts;
-    QByteArray rest = bytes;
-    while (!rest.isEmpty()) {
-        const unsigned c = control.ParseDevicePkg(Bytes(rest), Size(rest));
-        counts.append(c);
-        if (c == 0)
-            break;
-        rest.remove(0, c);
-    }
+    for (QByteArray rest = bytes; !rest.isEmpty() && (counts.isEmpty() || counts.last());
+         rest.remove(0, counts.last()))
+        counts.append(control.ParseDevicePkg(Bytes(rest), Size(rest)));
     return counts;
 }
 
@@ -66,6 +49,63 @@ unsigned short *Ports(std::initializer_list<unsigned short> numbers)
     std::copy(numbers.begin(), numbers.end(), ports);
     return ports;
 }
+
+void VerifyLogHas(const TestEnvironment &env, const QStringList &texts)
+{
+    const QString log = env.LogText();
+    for (const QString &text : texts)
+        QVERIFY2(log.contains(text), qPrintable(text));
+}
+
+// Takes the place of the database service: keeps every work item and finished
+// patient the controller hands over, and frees them as the service would.
+struct WorkItemSink : QObject
+{
+    struct Item
+    {
+        uint type;
+        quintptr wParam, lParam;
+    };
+    QVector<Item> items;
+    QVector<QUuid *> finishedPatients;
+    int importFinished = 0;
+
+    explicit WorkItemSink(Control &control)
+    {
+        connect(&control, &Control::NewDatabaseTask, this,
+                [this](uint type, quintptr w, quintptr l) {
+                    items.append(Item{type, w, l});
+                });
+        connect(&control, &Control::OnImportOnePatientDataFinished, this,
+                [this](QUuid *uuid) { finishedPatients.append(uuid); });
+        connect(&control, &Control::ImportDataFinished, this, [this] { ++importFinished; });
+    }
+    ~WorkItemSink() override
+    {
+        for (int i = 0; i < items.size(); ++i) {
+            const uint type = items.at(i).type;
+            if (type == DB_WORK_INSERT_NEW_PATIENT)
+                delete W<STU_DB_PATIENT_LIST>(i);
+            else
+                delete W<QUuid>(i);
+            if (type == DB_WORK_INSERT_NIBP_DATA)
+                FreeRecordChain(Chain<STU_DB_NIBP_DATA_LIST>(i));
+            else if (type == DB_WORK_INSERT_SPO2_DATA)
+                FreeRecordChain(Chain<STU_DB_SPO2_DATA_LIST>(i));
+            else if (type == DB_WORK_INSERT_TEMP_DATA)
+                FreeRecordChain(Chain<STU_DB_TEMP_DATA_LIST>(i));
+        }
+        qDeleteAll(finishedPatients);
+    }
+    template <typename Record> Record *Chain(int i) const
+    {
+        return reinterpret_cast<Record *>(items.at(i).lParam);
+    }
+    template <typename Record> Record *W(int i) const
+    {
+        return reinterpret_cast<Record *>(items.at(i).wParam);
+    }
+};
 
 } // namespace
 
@@ -77,10 +117,8 @@ private slots:
     void init() { TestEnvironment::FailOnWarnings(); }
     void crcAndRequestFrames();
     void frameScanning();
-    void corruptAndForeignFrames();
     void recordPayloads();
     void patientListAndUuid();
-    void importRunWithoutRecords();
     void plugInAndOut();
     void burstLargerThanStagingBuffer();
 };
@@ -91,11 +129,6 @@ void ProtocolFramesTest::crcAndRequestFrames()
     QCOMPARE(Control::CalculateCRCValue(Bytes(digits), 9), 0x89A1897Fu);
     QCOMPARE(Control::CalculateCRCValue(nullptr, 9), 0u);
     QCOMPARE(Control::CalculateCRCValue(Bytes(digits), 0), 0u);
-    const unsigned char one[] = {1}, two[] = {2}, three[] = {3};
-    QCOMPARE(Control::CalculateCRCValue(one, 1), 0x04C11DB7u);
-    QCOMPARE(Control::CalculateCRCValue(two, 1), 0x09823B6Eu);
-    QCOMPARE(Control::CalculateCRCValue(three, 1), 0x0D4326D9u);
-
     // The table form agrees with a bit-by-bit CRC on arbitrary data.
     std::mt19937 random(42);
     for (int round = 0; round < 50; ++round) {
@@ -111,98 +144,67 @@ void ProtocolFramesTest::crcAndRequestFrames()
              QByteArray("aa 19 02 02 01 01 00 00 e6 5c 64 59"));
     QCOMPARE(Control::BuildRequestFrame(0x0210, false, 0).toHex(' '),
              QByteArray("aa 19 02 10 01 01 00 00 f7 94 a5 4f"));
-    const QByteArray nibp = Control::BuildRequestFrame(0x020D, true, 5);
-    QCOMPARE(nibp, QByteArray::fromHex("aa19020d01010011") + QByteArray::fromHex("0005") +
-                       QByteArray(15, '\0') + QByteArray::fromHex("beca64b9"));
+    QCOMPARE(Control::BuildRequestFrame(0x020D, true, 5),
+             QByteArray::fromHex("aa19020d010100110005") + QByteArray(15, '\0') +
+                 QByteArray::fromHex("beca64b9"));
     QCOMPARE(Control::BuildRequestFrame(0x0211, true, -1).mid(8, 2).toHex(), QByteArray("0100"));
-    QCOMPARE(Control::BuildRequestFrame(0x020F, true, 7).mid(8, 2).toHex(), QByteArray("0007"));
-    // The simulator reads these requests back with the right patient.
-    MonitorFrame::Request request;
-    QByteArray buffer = Control::BuildRequestFrame(0x020E, true, -1);
-    QVERIFY(MonitorFrame::TakeRequest(buffer, request));
-    QVERIFY(request.crcValid);
-    QCOMPARE(MonitorEngine::PatientIdFromSelector(request.payload), -1);
 }
 
+// Scanning rules, damaged and foreign frames, and the messages they log.
 void ProtocolFramesTest::frameScanning()
 {
     TestEnvironment env;
     Control control;
     WorkItemSink sink(control);
     const QByteArray type = Answer(0x0200, "VTM-100");
-
+    const unsigned typeSize = Size(type);
     QCOMPARE(control.ParseDevicePkg(nullptr, 5), 0u);
     QCOMPARE(control.ParseDevicePkg(Bytes(type), 0), 0u);
-
-    // Noise before a frame goes with it.
-    const QByteArray noisy = QByteArray::fromHex("0011") + type;
-    QCOMPARE(control.ParseDevicePkg(Bytes(noisy), Size(noisy)), 2u + Size(type));
-
-    // A partial header waits; the whole frame is then handled.
-    QCOMPARE(control.ParseDevicePkg(Bytes(type), 5), 0u);
-    QCOMPARE(control.ParseDevicePkg(Bytes(type), Size(type) - 1), 0u);
-    QCOMPARE(control.ParseDevicePkg(Bytes(type), Size(type)), Size(type));
-
+    // Noise before a frame goes with it; a partial header or frame waits.
+    QCOMPARE(ParseAll(control, QByteArray::fromHex("0011") + type),
+             QVector<unsigned>{typeSize + 2});
+    QCOMPARE(ParseAll(control, type.left(5)), QVector<unsigned>{0});
+    QCOMPARE(ParseAll(control, type.chopped(1)), QVector<unsigned>{0});
     // Without a start byte everything goes; bytes before a partial header go.
     const QByteArray noise = QByteArray::fromHex("00112233445566778899");
-    QCOMPARE(control.ParseDevicePkg(Bytes(noise), Size(noise)), Size(noise));
-    const QByteArray partial = noise + type.left(6);
-    QCOMPARE(control.ParseDevicePkg(Bytes(partial), Size(partial)), Size(noise));
-
+    QCOMPARE(ParseAll(control, noise), QVector<unsigned>{10});
+    QCOMPARE(ParseAll(control, noise + type.left(6)), (QVector<unsigned>{10, 0}));
     // Two frames in one buffer: two calls, the first exactly one frame long.
     const QByteArray sn = Answer(0x0202, "SN-42");
-    QCOMPARE(ParseAll(control, type + sn), (QVector<unsigned>{Size(type), Size(sn)}));
-
+    QCOMPARE(ParseAll(control, type + sn), (QVector<unsigned>{typeSize, Size(sn)}));
+    // A wrong protocol byte is a false start.
+    QByteArray falseStart = sn;
+    falseStart[1] = 0x18;
+    QCOMPARE(ParseAll(control, falseStart + sn), (QVector<unsigned>{Size(sn), Size(sn)}));
     // Length 0x1001 is skipped to the next start byte; 0x1000 is accepted.
-    QByteArray tooLong = Answer(0x020D, QByteArray(0x1001, '\x01'));
-    const QByteArray afterLong = tooLong + type;
-    QCOMPARE(control.ParseDevicePkg(Bytes(afterLong), Size(afterLong)), Size(tooLong));
+    const QByteArray tooLong = Answer(0x020D, QByteArray(0x1001, '\x01'));
     const QByteArray full = Answer(0x020D, QByteArray(0x1000, '\x01'));
-    QCOMPARE(control.ParseDevicePkg(Bytes(full), Size(full)), Size(full));
+    QCOMPARE(ParseAll(control, tooLong + full), (QVector<unsigned>{Size(tooLong), Size(full)}));
     QCOMPARE(sink.items.size(), 1);
     QCOMPARE(RecordChainLength(sink.Chain<STU_DB_NIBP_DATA_LIST>(0)), 256);
+    VerifyLogHas(env, {"BusinessLogic\\CommunicationProcessControl", "ParseDeviceTypePkg",
+                       "    VTM-100\n", "The following device start import data:", "    SN-42\n"});
 
-    const QString log = env.LogText();
-    QVERIFY(log.contains("BusinessLogic\\CommunicationProcessControl"));
-    QVERIFY(log.contains("ParseDeviceTypePkg"));
-    QVERIFY(log.contains("    VTM-100\n"));
-    QVERIFY(log.contains("The following device start import data:"));
-    QVERIFY(log.contains("    SN-42\n"));
-}
-
-void ProtocolFramesTest::corruptAndForeignFrames()
-{
-    TestEnvironment env;
-    Control control;
-    WorkItemSink sink(control);
-    const QByteArray good = Answer(0x0202, "SN-1");
-
+    // A damaged CRC is logged with the frame, and the good frame after it handled.
+    const qsizetype typeLogs = env.LogText().count("ParseDeviceTypePkg");
     QByteArray damaged = Answer(0x0200, "TYPE");
-    const quint32 sent = MonitorFrame::Crc32(damaged.left(damaged.size() - 4)) ^ 0x000000FFu;
+    const quint32 sent = MonitorFrame::Crc32(damaged.left(damaged.size() - 4)) ^ 0xFFu;
     damaged[damaged.size() - 1] = static_cast<char>(damaged.at(damaged.size() - 1) ^ 0xFF);
+    const QByteArray good = Answer(0x0202, "SN-1");
     QCOMPARE(ParseAll(control, damaged + good), (QVector<unsigned>{Size(damaged), Size(good)}));
-    const QString log = env.LogText();
-    QVERIFY(log.contains(QString::asprintf(
-        "CalculateCRCValue, iCRCSend != iCRCCalc, iCRCSend = %08X, iCRCCalc = %08X", sent,
-        sent ^ 0xFFu)));
-    QVERIFY(log.contains("    BB 19 02 00 01 01 00 04 54 59 50 45 \n"));
-    QVERIFY(!log.contains("ParseDeviceTypePkg"));
     QCOMPARE(control.GetDeviceSN(), QString("SN-1"));
-
-    // A wrong protocol byte is a false start.
-    QByteArray falseStart = good;
-    falseStart[1] = 0x18;
-    QCOMPARE(control.ParseDevicePkg(Bytes(falseStart + good), Size(falseStart) + Size(good)),
-             Size(falseStart));
-
-    const QVector<unsigned> counts =
-        ParseAll(control, Answer(0x0F00, {}) + Answer(0x0F01, {}) + Answer(0x0333, "x"));
-    QCOMPARE(counts, (QVector<unsigned>{12u, 12u, 13u}));
-    const QString after = env.LogText();
-    QVERIFY(after.contains("    Received Unknown Error Package In the Device!\n"));
-    QVERIFY(after.contains("    Received CRC Error Package In the Device!\n"));
-    QVERIFY(after.contains("    Received Unsupport Package\n"));
-    QVERIFY(sink.items.isEmpty());
+    QCOMPARE(env.LogText().count("ParseDeviceTypePkg"), typeLogs);
+    // Error answers and unknown commands are logged and carry no work.
+    QCOMPARE(ParseAll(control, Answer(0x0F00, {}) + Answer(0x0F01, {}) + Answer(0x0333, "x")),
+             (QVector<unsigned>{12u, 12u, 13u}));
+    VerifyLogHas(env, {QString::asprintf("CalculateCRCValue, iCRCSend != iCRCCalc, iCRCSend = "
+                                         "%08X, iCRCCalc = %08X",
+                                         sent, sent ^ 0xFFu),
+                       "    BB 19 02 00 01 01 00 04 54 59 50 45 \n",
+                       "    Received Unknown Error Package In the Device!\n",
+                       "    Received CRC Error Package In the Device!\n",
+                       "    Received Unsupport Package\n"});
+    QCOMPARE(sink.items.size(), 1);
 }
 
 void ProtocolFramesTest::recordPayloads()
@@ -210,44 +212,36 @@ void ProtocolFramesTest::recordPayloads()
     TestEnvironment env;
     Control control;
     WorkItemSink sink(control);
-
-    const QByteArray uuid = QByteArray::fromHex("0000"
-                                                "00112233445566778899aabbccddeeff");
-    ParseAll(control, Answer(0x0211, uuid));
+    // The UUID's first three fields are sent in memory (little-endian) order.
+    ParseAll(control, Answer(0x0211, QByteArray::fromHex("000000112233445566778899aabbccddeeff")));
     const QUuid expected =
         QUuid::fromString(QStringLiteral("{33221100-5544-7766-8899-aabbccddeeff}"));
     QCOMPARE(control.GetCurrentPatientUuid(), expected);
 
-    QByteArray nibp = TimeStamp(2016, 3, 4, 5, 6, 7) + QByteArray::fromHex("007b00500060004800");
-    nibp += TimeStamp(2017, 12, 31, 23, 59, 58) + QByteArray::fromHex("010000020003000400");
+    QByteArray nibp = QByteArray::fromHex("07e00304050607007b00500060004800");
+    nibp += QByteArray::fromHex("07e10c1f173b3a010000020003000400");
     nibp += QByteArray(15, '\x07'); // remainder
-    QByteArray spo2 = TimeStamp(2016, 1, 2, 3, 4, 5) + QByteArray::fromHex("0062004b00") + "\x01";
-    QByteArray temp = TimeStamp(2016, 1, 2, 3, 4, 5) + QByteArray::fromHex("016d00");
-    temp += TimeStamp(2016, 1, 2, 3, 4, 6) + QByteArray::fromHex("017200") + QByteArray(5, '\0');
+    QByteArray spo2 = QByteArray::fromHex("07e001020304050062004b0001");
+    QByteArray temp = QByteArray::fromHex("07e00102030405016d00");
+    temp += QByteArray::fromHex("07e00102030406017200") + QByteArray(5, '\0');
     ParseAll(control, Answer(0x020D, nibp) + Answer(0x020E, spo2) + Answer(0x020F, temp) +
                           Answer(0x020F, QByteArray(9, '\0')));
 
     QCOMPARE(sink.items.size(), 5); // patient, NIBP, SpO2, two temperature answers
     QCOMPARE(sink.items.at(1).type, uint(DB_WORK_INSERT_NIBP_DATA));
-    QCOMPARE(sink.Uuid(1), expected);
+    QCOMPARE(*sink.W<QUuid>(1), expected);
     const auto *n = sink.Chain<STU_DB_NIBP_DATA_LIST>(1);
     QCOMPARE(RecordChainLength(n), 2);
     QCOMPARE(n->MeasureTime, QDateTime(QDate(2016, 3, 4), QTime(5, 6, 7)));
-    QCOMPARE(n->SysValue, 123);
-    QCOMPARE(n->DiaValue, 80);
-    QCOMPARE(n->MeanValue, 96);
-    QCOMPARE(n->PrValue, 72);
-    QCOMPARE(n->ID, 0);
+    QCOMPARE(QVector<int>({n->SysValue, n->DiaValue, n->MeanValue, n->PrValue}),
+             QVector<int>({123, 80, 96, 72}));
     QCOMPARE(n->pNext->MeasureTime, QDateTime(QDate(2017, 12, 31), QTime(23, 59, 58)));
-    QCOMPARE(n->pNext->SysValue, 256);
-    QCOMPARE(n->pNext->PrValue, 4);
-    QVERIFY(!n->pNext->pNext);
+    QCOMPARE(QVector<int>({n->pNext->SysValue, n->pNext->PrValue}), QVector<int>({256, 4}));
 
     QCOMPARE(sink.items.at(2).type, uint(DB_WORK_INSERT_SPO2_DATA));
     const auto *s = sink.Chain<STU_DB_SPO2_DATA_LIST>(2);
     QCOMPARE(RecordChainLength(s), 1);
-    QCOMPARE(s->SPO2Value, 98);
-    QCOMPARE(s->PrValue, 75);
+    QCOMPARE(QVector<int>({s->SPO2Value, s->PrValue}), QVector<int>({98, 75}));
 
     QCOMPARE(sink.items.at(3).type, uint(DB_WORK_INSERT_TEMP_DATA));
     const auto *t = sink.Chain<STU_DB_TEMP_DATA_LIST>(3);
@@ -266,73 +260,40 @@ void ProtocolFramesTest::patientListAndUuid()
     TestEnvironment env;
     Control control;
     WorkItemSink sink(control);
-
     ParseAll(control, Answer(0x0202, QByteArray("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789")));
     QCOMPARE(control.GetDeviceSN(), QString("ABCDEFGHIJKLMNOPQRSTUVWXYZ01234"));
-
     // Byte 0 is not read; 0xC8 = 200 is skipped; -1 comes first.
     ParseAll(control, Answer(0x0210, QByteArray::fromHex("050102c803")));
     QCOMPARE(control.GetCurrentPatientID(), -1);
     QCOMPARE(control.GetPatientIdQueue(), (QVector<int>{1, 2, 3}));
-
     // A list over two packages keeps the ids of the last one only.
     ParseAll(control, Answer(0x0210, QByteArray::fromHex("020809"), 1, 2) +
                           Answer(0x0210, QByteArray::fromHex("010a"), 2, 2));
     QCOMPARE(control.GetCurrentPatientID(), -1);
     QCOMPARE(control.GetPatientIdQueue(), (QVector<int>{10}));
 
-    const QByteArray uuidBytes = QByteArray::fromHex("0000"
-                                                     "0123456789abcdef0123456789abcdef");
+    const QByteArray uuidBytes = QByteArray::fromHex("00000123456789abcdef0123456789abcdef");
     ParseAll(control, Answer(0x0211, uuidBytes));
     QCOMPARE(sink.items.size(), 1);
     QCOMPARE(sink.items.at(0).type, uint(DB_WORK_INSERT_NEW_PATIENT));
     QCOMPARE(sink.items.at(0).lParam, quintptr(0));
-    STU_DB_PATIENT_LIST *patient = sink.Patient(0);
+    const STU_DB_PATIENT_LIST *patient = sink.W<STU_DB_PATIENT_LIST>(0);
     QCOMPARE(patient->PatientID, control.GetCurrentPatientUuid());
     QCOMPARE(GetRecordText(patient->DeviceSN), QString("ABCDEFGHIJKLMNOPQRSTUVWXYZ01234"));
     QCOMPARE(patient->IdInDevice, MONITOR_PSEUDO_PATIENT_ID);
-    QCOMPARE(GetRecordText(patient->Name), QString());
     QVERIFY(!patient->ReadFlag);
-    QVERIFY(env.LogText().contains("emit NewDatabaseTask, the guid is:"));
-    QVERIFY(env.LogText().contains(patient->PatientID.toString()));
+    VerifyLogHas(env, {"emit NewDatabaseTask, the guid is:", patient->PatientID.toString()});
 
     // A cut UUID answer counts as no UUID: nothing filed under a mixed UUID.
     ParseAll(control, Answer(0x0211, uuidBytes.left(17)));
     QVERIFY(control.GetCurrentPatientUuid().isNull());
     QCOMPARE(control.GetCurrentPatientID(), 10);
     QCOMPARE(sink.items.size(), 1);
-    QVERIFY(env.LogText().contains("ParseUuidDataPkg, incomplete uuid answer, length = 17"));
-
+    VerifyLogHas(env, {"ParseUuidDataPkg, incomplete uuid answer, length = 17"});
     // A null UUID of the last id ends the run.
     ParseAll(control, Answer(0x0211, QByteArray(18, '\0')));
     QCOMPARE(sink.items.size(), 1);
     QCOMPARE(sink.importFinished, 1);
-}
-
-void ProtocolFramesTest::importRunWithoutRecords()
-{
-    TestEnvironment env;
-    Control control;
-    WorkItemSink sink(control);
-    ParseAll(control, Answer(0x0210, QByteArray::fromHex("00")));
-    QCOMPARE(control.GetCurrentPatientID(), -1);
-    QVERIFY(control.GetPatientIdQueue().isEmpty());
-    const QByteArray uuid = QByteArray::fromHex("0000"
-                                                "11111111222233334444555555555555");
-    ParseAll(control, Answer(0x0211, uuid) + Answer(0x020D, {}) + Answer(0x020E, {}) +
-                          Answer(0x020F, {}, 1, 2));
-    QCOMPARE(sink.items.size(), 1); // the patient only: empty answers carry no work
-    QVERIFY(sink.finishedPatients.isEmpty());
-    QCOMPARE(sink.importFinished, 0);
-    ParseAll(control, Answer(0x020F, {}, 2, 2));
-    QCOMPARE(sink.finishedPatients.size(), 1);
-    QCOMPARE(*sink.finishedPatients.at(0), control.GetCurrentPatientUuid());
-    QCOMPARE(sink.importFinished, 1);
-
-    control.ResetImportState();
-    QVERIFY(control.GetCurrentPatientUuid().isNull());
-    QCOMPARE(control.GetDeviceSN(), QString());
-    QCOMPARE(control.GetCurrentPatientID(), 0);
 }
 
 void ProtocolFramesTest::plugInAndOut()
@@ -352,7 +313,6 @@ void ProtocolFramesTest::plugInAndOut()
     QCOMPARE(events, QStringList{"connected"});
     QCOMPARE(control.GetPortCount(), 2);
     control.DevicePlugInPlugOutStatusChanged(1, Ports({5}));
-    QCOMPARE(events, (QStringList{"connected", "disconnected", "connected"}));
     control.DevicePlugInPlugOutStatusChanged(0, Ports({}));
     control.DevicePlugInPlugOutStatusChanged(0, Ports({}));
     QCOMPARE(control.GetPortCount(), -1);
