@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QUuid>
 
+#include <memory>
 #include <vector>
 
 // Builds a patient's three record chains and hands them to the process-wide
@@ -42,52 +43,58 @@ public:
         pPatient->PatientID = uuid;
         PatientData *pData = PatientData::GetInstance();
         pData->SetCurrentPatientAndNotify(pPatient);
-        pData->OnDatabaseGetNIBPDataListSucc(new QUuid(uuid), NibpChain());
-        pData->OnDatabaseGetSPO2DataListSucc(new QUuid(uuid), Spo2Chain());
-        pData->OnDatabaseGetTEMPDataListSucc(new QUuid(uuid), TempChain());
+        pData->OnDatabaseGetNIBPDataListSucc(new QUuid(uuid), Chain<STU_DB_NIBP_DATA_LIST>(nibp));
+        pData->OnDatabaseGetSPO2DataListSucc(new QUuid(uuid), Chain<STU_DB_SPO2_DATA_LIST>(spo2));
+        pData->OnDatabaseGetTEMPDataListSucc(new QUuid(uuid), Chain<STU_DB_TEMP_DATA_LIST>(temp));
         return uuid;
     }
 
-    static QDateTime At(int y, int mo, int d, int h, int mi, int s = 0)
-    {
-        return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
-    }
-
 private:
-    template <typename Record, typename Item, typename Fill>
-    static Record *Chain(const std::vector<Item> &items, Fill fill)
+    // Built from the back so the chain keeps the items' order.
+    template <typename Record, typename Item> static Record *Chain(const std::vector<Item> &items)
     {
         Record *pHead = nullptr;
-        Record **ppTail = &pHead;
-        for (const Item &item : items) {
+        for (auto it = items.rbegin(); it != items.rend(); ++it) {
             auto *pNode = new Record;
-            pNode->MeasureTime = item.time;
-            fill(*pNode, item);
-            *ppTail = pNode;
-            ppTail = &pNode->pNext;
+            pNode->MeasureTime = it->time;
+            Fill(*pNode, *it);
+            pNode->pNext = pHead;
+            pHead = pNode;
         }
         return pHead;
     }
-
-    STU_DB_NIBP_DATA_LIST *NibpChain() const
+    static void Fill(STU_DB_NIBP_DATA_LIST &r, const Nibp &n)
     {
-        return Chain<STU_DB_NIBP_DATA_LIST>(nibp, [](STU_DB_NIBP_DATA_LIST &r, const Nibp &n) {
-            r.SysValue = n.sys;
-            r.DiaValue = n.dia;
-            r.MeanValue = n.mean;
-            r.PrValue = n.pr;
-        });
+        r.SysValue = n.sys;
+        r.DiaValue = n.dia;
+        r.MeanValue = n.mean;
+        r.PrValue = n.pr;
     }
-    STU_DB_SPO2_DATA_LIST *Spo2Chain() const
+    static void Fill(STU_DB_SPO2_DATA_LIST &r, const Spo2 &s)
     {
-        return Chain<STU_DB_SPO2_DATA_LIST>(spo2, [](STU_DB_SPO2_DATA_LIST &r, const Spo2 &s) {
-            r.SPO2Value = s.spo2;
-            r.PrValue = s.pr;
-        });
+        r.SPO2Value = s.spo2;
+        r.PrValue = s.pr;
     }
-    STU_DB_TEMP_DATA_LIST *TempChain() const
-    {
-        return Chain<STU_DB_TEMP_DATA_LIST>(
-            temp, [](STU_DB_TEMP_DATA_LIST &r, const Temp &t) { r.TempValue = t.temp; });
-    }
+    static void Fill(STU_DB_TEMP_DATA_LIST &r, const Temp &t) { r.TempValue = t.temp; }
 };
+
+inline QDateTime At(int y, int mo, int d, int h, int mi, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+// Wires a trend view to the model as the main window does.
+template <typename View> std::unique_ptr<View> ConnectedView()
+{
+    auto view = std::make_unique<View>();
+    PatientData *pData = PatientData::GetInstance();
+    QObject::connect(pData, &PatientData::OnPatientNIBPDataChanged, view.get(),
+                     &View::OnPatientNIBPDataChanged);
+    QObject::connect(pData, &PatientData::OnPatientSPO2DataChanged, view.get(),
+                     &View::OnPatientSPO2DataChanged);
+    QObject::connect(pData, &PatientData::OnPatientTEMPDataChanged, view.get(),
+                     &View::OnPatientTEMPDataChanged);
+    QObject::connect(pData, &PatientData::OnClearPatientData, view.get(),
+                     &View::OnClearPatientData);
+    return view;
+}
