@@ -8,11 +8,13 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
 const QDateTime kStamp(QDate(2016, 6, 22), QTime(9, 5, 7));
-const QStringList kFiles = {"PatientInfo.csv", "NIBPData.csv", "SPO2Data.csv", "TempData.csv"};
+const QDateTime kLater(QDate(2016, 12, 31), QTime(23, 59, 0));
+const QStringList kFiles = {"NIBPData.csv", "PatientInfo.csv", "SPO2Data.csv", "TempData.csv"};
 
 STU_DB_PATIENT_LIST *NewFullPatient()
 {
@@ -36,16 +38,23 @@ STU_DB_PATIENT_LIST *NewFullPatient()
     return p;
 }
 
+// A chain node measured at time, in front of pNext.
+template <typename Record> Record *Node(const QDateTime &time, Record *pNext = nullptr)
+{
+    auto *p = new Record;
+    p->MeasureTime = time;
+    p->pNext = pNext;
+    return p;
+}
+
 STU_DB_NIBP_DATA_LIST *NewNibp(const QDateTime &time, quint16 sys, quint16 dia, quint16 mean,
                                quint16 pr, STU_DB_NIBP_DATA_LIST *pNext = nullptr)
 {
-    auto *p = new STU_DB_NIBP_DATA_LIST;
-    p->MeasureTime = time;
+    auto *p = Node(time, pNext);
     p->SysValue = sys;
     p->DiaValue = dia;
     p->MeanValue = mean;
     p->PrValue = pr;
-    p->pNext = pNext;
     return p;
 }
 
@@ -66,34 +75,26 @@ QList<QStringList> ReadCsv(const QString &strText)
     bool bWasQuoted = false;
     for (int i = 0; i < strText.size(); ++i) {
         const QChar c = strText.at(i);
-        if (bQuoted) {
-            if (c != '"')
-                field += c;
-            else if (i + 1 < strText.size() && strText.at(i + 1) == '"')
-                field += strText.at(++i);
-            else
-                bQuoted = false;
+        if (bQuoted && c == '"' && strText.mid(i + 1, 1) == "\"") {
+            field += strText.at(++i);
         } else if (c == '"') {
-            if (!field.isEmpty() || bWasQuoted)
+            if (!bQuoted && (!field.isEmpty() || bWasQuoted))
                 return {};
-            bQuoted = bWasQuoted = true;
-        } else if (c == ',' || c == '\n') {
+            bQuoted = !bQuoted;
+            bWasQuoted = true;
+        } else if (bQuoted || (c != ',' && c != '\n')) {
+            if (bWasQuoted && !bQuoted)
+                return {};
+            field += c;
+        } else {
             row << field;
             field.clear();
             bWasQuoted = false;
-            if (c == '\n') {
-                rows << row;
-                row.clear();
-            }
-        } else if (bWasQuoted) {
-            return {};
-        } else {
-            field += c;
+            if (c == '\n')
+                rows << std::exchange(row, {});
         }
     }
-    if (bQuoted || !field.isEmpty() || !row.isEmpty())
-        return {};
-    return rows;
+    return bQuoted || !field.isEmpty() || !row.isEmpty() ? QList<QStringList>() : rows;
 }
 
 } // namespace
@@ -103,111 +104,99 @@ class TestExportControl : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void fullPatientBytes();
-    void pseudoPatientBytes();
+    void init()
+    {
+        TestEnvironment::FailOnWarnings();
+        m_f = std::make_unique<Fixture>();
+        m_f->exporter.SetClock([] { return kStamp; });
+    }
+    void cleanup() { m_f.reset(); }
+    void filesOfFullAndPseudoPatient();
     void codedWords();
     void optionalKeysInFolderName();
     void quotedValuesReadBack();
     void hostileNamesStayInside();
     void failuresAreReported();
-    void sameSecondReplacesFiles();
 
 private:
-    QString ExpectedFolder(const QString &strName) const
+    QString Folder(const QString &strName) const
     {
-        return QDir(m_pEnv->ExportDirectory()).filePath(strName);
+        return QDir::toNativeSeparators(QDir(m_f->env.ExportDirectory()).filePath(strName));
     }
-    QString Export(bool *pbSucceeded)
+    // Exports and checks that it reported success.
+    QString Export()
     {
-        *pbSucceeded = false;
-        return m_pExporter->ExportPatientData(pbSucceeded);
+        bool bOk = false;
+        const QString strFolder = m_f->exporter.ExportPatientData(&bOk);
+        return bOk ? strFolder : QStringLiteral("<failed>");
     }
 
-    std::unique_ptr<TestEnvironment> m_pEnv;
-    std::unique_ptr<PatientData> m_pModel;
-    std::unique_ptr<ExportControl> m_pExporter;
+    // A fresh export directory, model and exporter for every test.
+    struct Fixture
+    {
+        TestEnvironment env;
+        PatientData model;
+        ExportControl exporter{&model};
+    };
+    std::unique_ptr<Fixture> m_f;
 };
 
-void TestExportControl::init()
-{
-    TestEnvironment::FailOnWarnings();
-    m_pEnv = std::make_unique<TestEnvironment>();
-    m_pModel = std::make_unique<PatientData>();
-    m_pExporter = std::make_unique<ExportControl>(m_pModel.get());
-    m_pExporter->SetClock([] { return kStamp; });
-}
-
-void TestExportControl::cleanup()
-{
-    m_pExporter.reset();
-    m_pModel.reset();
-    m_pEnv.reset();
-}
-
-void TestExportControl::fullPatientBytes()
+void TestExportControl::filesOfFullAndPseudoPatient()
 {
     STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-    m_pModel->SetCurrentPatient(pPatient);
+    m_f->model.SetCurrentPatient(pPatient);
     const QUuid uuid = pPatient->PatientID;
-    const QDateTime t1 = kStamp;
-    const QDateTime t2(QDate(2016, 12, 31), QTime(23, 59, 0));
-    m_pModel->OnDatabaseGetNIBPDataListSucc(
-        new QUuid(uuid), NewNibp(t1, 120, 80, 93, 72, NewNibp(t2, 118, 79, 92, 70)));
-    auto *pSpo2 = new STU_DB_SPO2_DATA_LIST;
-    pSpo2->MeasureTime = t1;
+    m_f->model.OnDatabaseGetNIBPDataListSucc(
+        new QUuid(uuid), NewNibp(kStamp, 120, 80, 93, 72, NewNibp(kLater, 118, 79, 92, 70)));
+    auto *pSpo2 = Node<STU_DB_SPO2_DATA_LIST>(kStamp);
     pSpo2->SPO2Value = 98;
     pSpo2->PrValue = 71;
-    m_pModel->OnDatabaseGetSPO2DataListSucc(new QUuid(uuid), pSpo2);
-    auto *pTemp = new STU_DB_TEMP_DATA_LIST;
-    pTemp->MeasureTime = t1;
+    m_f->model.OnDatabaseGetSPO2DataListSucc(new QUuid(uuid), pSpo2);
+    auto *pTemp = Node(kStamp, Node<STU_DB_TEMP_DATA_LIST>(kLater));
     pTemp->TempValue = 36.5f;
-    pTemp->pNext = new STU_DB_TEMP_DATA_LIST;
-    pTemp->pNext->MeasureTime = t2;
     pTemp->pNext->TempValue = 37.1f;
-    m_pModel->OnDatabaseGetTEMPDataListSucc(new QUuid(uuid), pTemp);
+    m_f->model.OnDatabaseGetTEMPDataListSucc(new QUuid(uuid), pTemp);
 
-    bool bOk = false;
-    const QString strFolder = Export(&bOk);
-    QVERIFY(bOk);
-    const QString strExpected = ExpectedFolder("A1_3_Doe_20160622090507");
-    QCOMPARE(strFolder, QDir::toNativeSeparators(strExpected));
-    QCOMPARE(ReadBytes(strExpected + "/PatientInfo.csv"),
+    QString strFolder = Export();
+    QCOMPARE(strFolder, Folder("A1_3_Doe_20160622090507"));
+    QCOMPARE(ReadBytes(strFolder + "/PatientInfo.csv"),
              QByteArray("Device SN,A1\nID,3\nName,Doe\nGender,Female\nHeight(cm),170\n"
                         "Weight(kg),62.25\nMobile,555-0100\nDoctor,Smith\n"
                         "Identity Type,ID Card\nIdentity Code,ID-42\nSociety Code,SC-7\n"
                         "Patient Type,Adult\nAge,47\nAddress,Hauptstra\xc3\x9f"
                         "e 5\n"));
-    QCOMPARE(ReadBytes(strExpected + "/NIBPData.csv"),
+    QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"),
              QByteArray("Time,Sys,Dia,Mean,PR\n2016-06-22 09:05:07,120,80,93,72\n"
                         "2016-12-31 23:59:00,118,79,92,70\n"));
-    QCOMPARE(ReadBytes(strExpected + "/SPO2Data.csv"),
+    QCOMPARE(ReadBytes(strFolder + "/SPO2Data.csv"),
              QByteArray("Time,SPO2,PR\n2016-06-22 09:05:07,98,71\n"));
-    QCOMPARE(ReadBytes(strExpected + "/TempData.csv"),
+    QCOMPARE(ReadBytes(strFolder + "/TempData.csv"),
              QByteArray("Time,Temp\n2016-06-22 09:05:07,36.5\n2016-12-31 23:59:00,37.1\n"));
-    QCOMPARE(QDir(strExpected).entryList(QDir::Files).size(), kFiles.size());
-}
 
-void TestExportControl::pseudoPatientBytes()
-{
-    auto *pPatient = new STU_DB_PATIENT_LIST;
+    // A second export in the same second replaces the folder's files.
+    QVERIFY(QFile(strFolder + "/notes.txt").open(QIODevice::WriteOnly));
+    m_f->model.OnDatabaseGetNIBPDataListSucc(new QUuid(uuid), NewNibp(kStamp, 99, 60, 70, 55));
+    QCOMPARE(Export(), strFolder);
+    QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"),
+             QByteArray("Time,Sys,Dia,Mean,PR\n2016-06-22 09:05:07,99,60,70,55\n"));
+    QCOMPARE(QDir(strFolder).entryList(QDir::Files), kFiles);
+
+    // The monitor's own pseudo-patient, without any records: headers only.
+    pPatient = new STU_DB_PATIENT_LIST;
     pPatient->PatientID = QUuid::createUuid();
     SetRecordText(pPatient->DeviceSN, QStringLiteral("SN0042"));
     pPatient->IdInDevice = MONITOR_PSEUDO_PATIENT_ID;
-    m_pModel->SetCurrentPatient(pPatient);
-
-    bool bOk = false;
-    Export(&bOk);
-    QVERIFY(bOk);
-    const QString strExpected = ExpectedFolder("SN0042_4294967295__20160622090507");
-    QCOMPARE(ReadBytes(strExpected + "/PatientInfo.csv"),
+    m_f->model.SetCurrentPatient(nullptr);
+    m_f->model.SetCurrentPatient(pPatient);
+    strFolder = Export();
+    QCOMPARE(strFolder, Folder("SN0042_4294967295__20160622090507"));
+    QCOMPARE(ReadBytes(strFolder + "/PatientInfo.csv"),
              QByteArray("Device SN,SN0042\nID,monitor\nName,\nGender,\nHeight(cm),0\n"
                         "Weight(kg),0\nMobile,\nDoctor,\nIdentity Type,\nIdentity Code,\n"
                         "Society Code,\nPatient Type,\nAge,0\nAddress,\n"));
-    QCOMPARE(ReadBytes(strExpected + "/NIBPData.csv"), QByteArray("Time,Sys,Dia,Mean,PR\n"));
-    QCOMPARE(ReadBytes(strExpected + "/SPO2Data.csv"), QByteArray("Time,SPO2,PR\n"));
-    QCOMPARE(ReadBytes(strExpected + "/TempData.csv"), QByteArray("Time,Temp\n"));
+    QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"), QByteArray("Time,Sys,Dia,Mean,PR\n"));
+    QCOMPARE(ReadBytes(strFolder + "/SPO2Data.csv"), QByteArray("Time,SPO2,PR\n"));
+    QCOMPARE(ReadBytes(strFolder + "/TempData.csv"), QByteArray("Time,Temp\n"));
 }
 
 void TestExportControl::codedWords()
@@ -222,13 +211,10 @@ void TestExportControl::codedWords()
         pPatient->PatientType = i;
         pPatient->Age = -i;
         pPatient->IdInDevice = 0;
-        m_pModel->SetCurrentPatient(pPatient);
-        m_pExporter->SetClock([i] { return kStamp.addSecs(i); });
-        bool bOk = false;
-        const QString strFolder = Export(&bOk);
-        QVERIFY(bOk);
+        m_f->model.SetCurrentPatient(pPatient);
+        m_f->exporter.SetClock([i] { return kStamp.addSecs(i); });
         const QStringList lines =
-            QString::fromUtf8(ReadBytes(strFolder + "/PatientInfo.csv")).split('\n');
+            QString::fromUtf8(ReadBytes(Export() + "/PatientInfo.csv")).split('\n');
         QCOMPARE(lines.size(), 15);
         QCOMPARE(lines.at(1), QString("ID,0"));
         QCOMPARE(lines.at(3), "Gender," + genders.value(i));
@@ -238,34 +224,29 @@ void TestExportControl::codedWords()
     }
 }
 
+// Only the identity and society code keys add to the folder name.
 void TestExportControl::optionalKeysInFolderName()
 {
     MSettings *pSettings = MSettings::GetInstance();
-    m_pModel->SetCurrentPatient(NewFullPatient());
+    m_f->model.SetCurrentPatient(NewFullPatient());
     const struct
     {
-        bool bIdentify, bSociety;
+        bool bIdentify, bSociety, bOthers;
         const char *pszName;
     } cases[] = {
-        {false, false, "A1_3_Doe_20160622090507"},
-        {true, false, "A1_3_Doe_ID-42_20160622090507"},
-        {false, true, "A1_3_Doe_SC-7_20160622090507"},
-        {true, true, "A1_3_Doe_ID-42_SC-7_20160622090507"},
+        {false, false, false, "A1_3_Doe_20160622090507"},
+        {true, false, false, "A1_3_Doe_ID-42_20160622090507"},
+        {false, true, false, "A1_3_Doe_SC-7_20160622090507"},
+        {true, true, false, "A1_3_Doe_ID-42_SC-7_20160622090507"},
+        {false, false, true, "A1_3_Doe_20160622090507"},
     };
     for (const auto &c : cases) {
         pSettings->SetPatientKeyIdentifyCode(c.bIdentify);
         pSettings->SetPatientKeySocietyCode(c.bSociety);
-        bool bOk = false;
-        QCOMPARE(Export(&bOk), QDir::toNativeSeparators(ExpectedFolder(c.pszName)));
-        QVERIFY(bOk);
+        pSettings->SetPatientKeyDeviceSN(c.bOthers);
+        pSettings->SetPatientKeyPatientID(c.bOthers);
+        QCOMPARE(Export(), Folder(c.pszName));
     }
-    // The other keys do not take part in the name.
-    pSettings->SetPatientKeyIdentifyCode(false);
-    pSettings->SetPatientKeySocietyCode(false);
-    pSettings->SetPatientKeyDeviceSN(true);
-    pSettings->SetPatientKeyPatientID(true);
-    bool bOk = false;
-    QCOMPARE(Export(&bOk), QDir::toNativeSeparators(ExpectedFolder(cases[0].pszName)));
 }
 
 void TestExportControl::quotedValuesReadBack()
@@ -276,12 +257,10 @@ void TestExportControl::quotedValuesReadBack()
     SetRecordText(pPatient->Name, strName);
     SetRecordText(pPatient->Address, strAddress);
     SetRecordText(pPatient->Doctor, "\"");
-    m_pModel->SetCurrentPatient(pPatient);
+    m_f->model.SetCurrentPatient(pPatient);
 
-    bool bOk = false;
-    const QString strFolder = Export(&bOk);
-    QVERIFY(bOk);
-    QCOMPARE(strFolder, QDir::toNativeSeparators(ExpectedFolder("A1_3_Doe, _Jim__20160622090507")));
+    const QString strFolder = Export();
+    QCOMPARE(strFolder, Folder("A1_3_Doe, _Jim__20160622090507"));
     const QByteArray bytes = ReadBytes(strFolder + "/PatientInfo.csv");
     QVERIFY(bytes.contains("\nName,\"Doe, \"\"Jim\"\"\"\n"));
     QVERIFY(bytes.contains("\nDoctor,\"\"\"\"\n"));
@@ -303,76 +282,48 @@ void TestExportControl::hostileNamesStayInside()
     SetRecordText(pPatient->Name, QStringLiteral("../../x"));
     SetRecordText(pPatient->IdentityCode, QStringLiteral("."));
     SetRecordText(pPatient->SocietyCode, QString("a\\b:c*d?e<f>g|h\ti\x01j"));
-    m_pModel->SetCurrentPatient(pPatient);
+    m_f->model.SetCurrentPatient(pPatient);
     MSettings::GetInstance()->SetPatientKeyIdentifyCode(true);
     MSettings::GetInstance()->SetPatientKeySocietyCode(true);
 
-    bool bOk = false;
-    const QString strFolder = Export(&bOk);
-    QVERIFY(bOk);
     const QString strName = "___3_.._.._x___a_b_c_d_e_f_g_h_i_j_20160622090507";
-    QCOMPARE(strFolder, QDir::toNativeSeparators(ExpectedFolder(strName)));
-    const QDir exportDir(m_pEnv->ExportDirectory());
+    QCOMPARE(Export(), Folder(strName));
+    const QDir exportDir(m_f->env.ExportDirectory());
     QCOMPARE(exportDir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({strName}));
-    QCOMPARE(QDir(strFolder).entryList(QDir::Files).size(), kFiles.size());
-    QCOMPARE(QDir(m_pEnv->Root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList({"config", "export"}));
+    QCOMPARE(QDir(exportDir.filePath(strName)).entryList(QDir::Files), kFiles);
+    QCOMPARE(
+        QDir(m_f->env.Root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList({"config", "export"}));
 }
 
 void TestExportControl::failuresAreReported()
 {
     bool bOk = true;
     // No current patient: no folder, nothing written anywhere.
-    QCOMPARE(m_pExporter->ExportPatientData(&bOk), QString());
+    QCOMPARE(m_f->exporter.ExportPatientData(&bOk), QString());
     QVERIFY(!bOk);
-    QVERIFY(QDir(m_pEnv->ExportDirectory()).isEmpty());
-    QCOMPARE(m_pExporter->ExportPatientData(), QString());
+    QVERIFY(QDir(m_f->env.ExportDirectory()).isEmpty());
+    QCOMPARE(m_f->exporter.ExportPatientData(), QString());
 
-    m_pModel->SetCurrentPatient(NewFullPatient());
+    m_f->model.SetCurrentPatient(NewFullPatient());
     // A file where the export directory should be: the folder cannot be made.
-    const QString strBlocker = QDir(m_pEnv->Root()).filePath("blocker");
-    QFile blocker(strBlocker);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    const QString strBlocker = QDir(m_f->env.Root()).filePath("blocker");
+    QVERIFY(QFile(strBlocker).open(QIODevice::WriteOnly));
     MSettings::GetInstance()->SetExportFilePath(strBlocker);
-    QCOMPARE(Export(&bOk),
+    bOk = true;
+    QCOMPARE(m_f->exporter.ExportPatientData(&bOk),
              QDir::toNativeSeparators(QDir(strBlocker).filePath("A1_3_Doe_20160622090507")));
     QVERIFY(!bOk);
     QCOMPARE(ReadBytes(strBlocker), QByteArray());
 
     // One of the four files cannot be opened (a folder stands in its place).
-    MSettings::GetInstance()->SetExportFilePath(m_pEnv->ExportDirectory());
-    const QString strFolder = ExpectedFolder("A1_3_Doe_20160622090507");
+    MSettings::GetInstance()->SetExportFilePath(m_f->env.ExportDirectory());
+    const QString strFolder = Folder("A1_3_Doe_20160622090507");
     QVERIFY(QDir().mkpath(strFolder + "/SPO2Data.csv"));
-    Export(&bOk);
+    bOk = true;
+    m_f->exporter.ExportPatientData(&bOk);
     QVERIFY(!bOk);
     QCOMPARE(ReadBytes(strFolder + "/TempData.csv"), QByteArray("Time,Temp\n"));
-}
-
-void TestExportControl::sameSecondReplacesFiles()
-{
-    STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-    const QUuid uuid = pPatient->PatientID;
-    m_pModel->SetCurrentPatient(pPatient);
-    m_pModel->OnDatabaseGetNIBPDataListSucc(
-        new QUuid(uuid), NewNibp(kStamp, 120, 80, 93, 72, NewNibp(kStamp, 121, 81, 94, 73)));
-    bool bOk = false;
-    const QString strFolder = Export(&bOk);
-    QVERIFY(bOk);
-    QFile stray(strFolder + "/notes.txt");
-    QVERIFY(stray.open(QIODevice::WriteOnly));
-    stray.close();
-
-    m_pModel->OnDatabaseGetNIBPDataListSucc(new QUuid(uuid), NewNibp(kStamp, 99, 60, 70, 55));
-    QCOMPARE(Export(&bOk), strFolder);
-    QVERIFY(bOk);
-    QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"),
-             QByteArray("Time,Sys,Dia,Mean,PR\n2016-06-22 09:05:07,99,60,70,55\n"));
-    QStringList files = QDir(strFolder).entryList(QDir::Files);
-    files.sort();
-    QStringList expected = kFiles;
-    expected.sort();
-    QCOMPARE(files, expected);
 }
 
 QTEST_GUILESS_MAIN(TestExportControl)
