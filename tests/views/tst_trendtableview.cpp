@@ -10,21 +10,14 @@
 
 namespace {
 
-QStringList HeaderTexts(const QTableWidget *pTable)
+// The header texts, or with iRow the texts of that row's cells.
+QStringList Texts(const QTableWidget *pTable, int iRow = -1)
 {
     QStringList texts;
     for (int i = 0; i < pTable->columnCount(); ++i) {
-        texts << pTable->model()->headerData(i, Qt::Horizontal).toString();
-    }
-    return texts;
-}
-
-QStringList RowTexts(const QTableWidget *pTable, int iRow)
-{
-    QStringList texts;
-    for (int i = 0; i < pTable->columnCount(); ++i) {
-        const QTableWidgetItem *pItem = pTable->item(iRow, i);
-        texts << (pItem != nullptr ? pItem->text() : QStringLiteral("<none>"));
+        const QVariant data = iRow < 0 ? pTable->model()->headerData(i, Qt::Horizontal)
+                                       : pTable->model()->index(iRow, i).data();
+        texts << data.toString();
     }
     return texts;
 }
@@ -63,17 +56,17 @@ void TestTrendTableView::patientRowsAndEmptyTemperatureTable()
     const QTableWidget *pSpo2 = view->SPO2Table();
     const QTableWidget *pTemp = view->TEMPTable();
     // The form shows "PR" until the first refill writes "Pr".
-    QCOMPARE(HeaderTexts(pNibp), QStringList({"Time", "Sys", "Dia", "Mean", "PR"}));
+    QCOMPARE(Texts(pNibp), QStringList({"Time", "Sys", "Dia", "Mean", "PR"}));
     ExamplePatient().Deliver();
-    QCOMPARE(HeaderTexts(pNibp), QStringList({"Time", "Sys", "Dia", "Mean", "Pr"}));
+    QCOMPARE(Texts(pNibp), QStringList({"Time", "Sys", "Dia", "Mean", "Pr"}));
     QCOMPARE(pNibp->rowCount(), 2);
-    QCOMPARE(RowTexts(pNibp, 0), QStringList({"2016-06-01 08:05:09", "120", "80", "93", "72"}));
-    QCOMPARE(RowTexts(pNibp, 1), QStringList({"2016-06-01 20:15:00", "135", "0", "101", "300"}));
-    QCOMPARE(HeaderTexts(pSpo2), QStringList({"Time", "SPO2", "PR"}));
+    QCOMPARE(Texts(pNibp, 0), QStringList({"2016-06-01 08:05:09", "120", "80", "93", "72"}));
+    QCOMPARE(Texts(pNibp, 1), QStringList({"2016-06-01 20:15:00", "135", "0", "101", "300"}));
+    QCOMPARE(Texts(pSpo2), QStringList({"Time", "SPO2", "PR"}));
     QCOMPARE(pSpo2->rowCount(), 3);
-    QCOMPARE(RowTexts(pSpo2, 0), QStringList({"2016-06-01 08:06:00", "98", "71"}));
-    QCOMPARE(RowTexts(pSpo2, 2), QStringList({"2016-06-03 23:59:59", "100", "65535"}));
-    QCOMPARE(HeaderTexts(pTemp), QStringList({"Time", "Temp"}));
+    QCOMPARE(Texts(pSpo2, 0), QStringList({"2016-06-01 08:06:00", "98", "71"}));
+    QCOMPARE(Texts(pSpo2, 2), QStringList({"2016-06-03 23:59:59", "100", "65535"}));
+    QCOMPARE(Texts(pTemp), QStringList({"Time", "Temp"}));
     QCOMPARE(pTemp->rowCount(), 0);
 
     // A second patient replaces every row; temperatures show as plain decimals.
@@ -85,11 +78,11 @@ void TestTrendTableView::patientRowsAndEmptyTemperatureTable()
                    {At(2020, 1, 2, 6, 0), 0.0f}};
     second.Deliver();
     QCOMPARE(pNibp->rowCount(), 1);
-    QCOMPARE(RowTexts(pNibp, 0), QStringList({"2020-01-02 03:04:05", "1", "2", "3", "4"}));
+    QCOMPARE(Texts(pNibp, 0), QStringList({"2020-01-02 03:04:05", "1", "2", "3", "4"}));
     QCOMPARE(pSpo2->rowCount(), 0);
-    QCOMPARE(HeaderTexts(pSpo2), QStringList({"Time", "SPO2", "PR"}));
+    QCOMPARE(Texts(pSpo2), QStringList({"Time", "SPO2", "PR"}));
     QCOMPARE(pTemp->rowCount(), 4);
-    QCOMPARE(RowTexts(pTemp, 0), QStringList({"2020-01-02 03:04:05", "36.6"}));
+    QCOMPARE(Texts(pTemp, 0), QStringList({"2020-01-02 03:04:05", "36.6"}));
     QCOMPARE(QStringList(
                  {pTemp->item(1, 1)->text(), pTemp->item(2, 1)->text(), pTemp->item(3, 1)->text()}),
              QStringList({"37", "36.55", "0"}));
@@ -107,16 +100,16 @@ void TestTrendTableView::clearShowsNumberedHeaders()
     QCOMPARE(view->NIBPTable()->rowCount(), 2);
 
     PatientData::GetInstance()->ClearPatientData(&uuid);
-    QCOMPARE(HeaderTexts(view->NIBPTable()), QStringList({"1", "2", "3", "4", "5"}));
-    QCOMPARE(HeaderTexts(view->SPO2Table()), QStringList({"1", "2", "3"}));
-    QCOMPARE(HeaderTexts(view->TEMPTable()), QStringList({"1", "2"}));
+    QCOMPARE(Texts(view->NIBPTable()), QStringList({"1", "2", "3", "4", "5"}));
+    QCOMPARE(Texts(view->SPO2Table()), QStringList({"1", "2", "3"}));
+    QCOMPARE(Texts(view->TEMPTable()), QStringList({"1", "2"}));
     for (QTableWidget *pTable : {view->NIBPTable(), view->SPO2Table(), view->TEMPTable()}) {
         QCOMPARE(pTable->rowCount(), 0);
     }
 
     // The next patient brings the texts back.
     ExamplePatient().Deliver();
-    QCOMPARE(HeaderTexts(view->TEMPTable()), QStringList({"Time", "Temp"}));
+    QCOMPARE(Texts(view->TEMPTable()), QStringList({"Time", "Temp"}));
     QCOMPARE(view->NIBPTable()->rowCount(), 2);
 }
 
