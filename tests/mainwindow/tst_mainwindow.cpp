@@ -77,8 +77,7 @@ private slots:
     void cleanupTestCase();
 
     void startUpFillsListAndRefusesWithoutPatient();
-    void selectingRowLoadsPatient();
-    void exportAndPrintWithPatient();
+    void selectingRowLoadsPatientForExportAndPrint();
     void importedPatientMovesToTopOnlyWhenNewer();
     void importAndToolButtons();
     void insertDeleteAndMergeRows();
@@ -206,7 +205,7 @@ void TestMainWindow::startUpFillsListAndRefusesWithoutPatient()
     QVERIFY(!m_environment->LogText().contains(QStringLiteral("PrintButtonClicked")));
 }
 
-void TestMainWindow::selectingRowLoadsPatient()
+void TestMainWindow::selectingRowLoadsPatientForExportAndPrint()
 {
     QSignalSpy spy(m_window.get(), &QuarvelPCSoftware::GetDataFromDatabaseRequest);
     const QUuid uuid = RowId(1);
@@ -226,10 +225,8 @@ void TestMainWindow::selectingRowLoadsPatient()
     stale->PatientID = uuid;
     m_window->OnDatabaseGetOnePatientDetailSucc(stale);
     QCOMPARE(CurrentId(), RowId(0));
-}
 
-void TestMainWindow::exportAndPrintWithPatient()
-{
+    // Export and print act on the current patient; a failed export says so.
     ModalCloser closer;
     QTest::mouseClick(m_window->Form().ExportButton, Qt::LeftButton);
     // An export directory below a plain file cannot be created, even by root.
