@@ -1,7 +1,6 @@
 #include "PatientData.h"
 #include "TestEnvironment.h"
 
-#include <QMetaMethod>
 #include <QTest>
 #include <utility>
 
@@ -65,32 +64,10 @@ class TestPatientData : public QObject
 
 private slots:
     void init() { TestEnvironment::FailOnWarnings(); }
-    void metaObjectOrder();
     void currentPatientChanges();
     void staleAnswers();
     void clearCurrentVersusOther();
 };
-
-// The connections of the start-up code address the signals and slots by their
-// place in the meta-object.
-void TestPatientData::metaObjectOrder()
-{
-    const QMetaObject &meta = PatientData::staticMetaObject;
-    const QStringList expected = {"OnPatientDetailInfoChanged()",
-                                  "OnPatientNIBPDataChanged()",
-                                  "OnPatientSPO2DataChanged()",
-                                  "OnPatientTEMPDataChanged()",
-                                  "OnClearPatientData()",
-                                  "OnDatabaseGetNIBPDataListSucc(QUuid*,STU_DB_NIBP_DATA_LIST*)",
-                                  "OnDatabaseGetSPO2DataListSucc(QUuid*,STU_DB_SPO2_DATA_LIST*)",
-                                  "OnDatabaseGetTEMPDataListSucc(QUuid*,STU_DB_TEMP_DATA_LIST*)"};
-    QCOMPARE(meta.methodCount() - meta.methodOffset(), expected.size());
-    for (int i = 0; i < expected.size(); ++i) {
-        const QMetaMethod method = meta.method(meta.methodOffset() + i);
-        QCOMPARE(QString::fromLatin1(method.methodSignature()), expected.at(i));
-        QCOMPARE(method.methodType(), i < 5 ? QMetaMethod::Signal : QMetaMethod::Slot);
-    }
-}
 
 void TestPatientData::currentPatientChanges()
 {
