@@ -3,7 +3,9 @@
 
 #include <QTest>
 
-#include <cstring>
+#include <algorithm>
+#include <iterator>
+#include <memory>
 
 class RecordsTest : public QObject
 {
@@ -14,22 +16,12 @@ private Q_SLOTS:
 
     void freshRecordsAreZero()
     {
-        STU_DB_PATIENT_LIST *patient = new STU_DB_PATIENT_LIST;
+        // The import and the demo data fill only what they know and rely on the rest being zero.
+        const std::unique_ptr<STU_DB_PATIENT_LIST> patient(new STU_DB_PATIENT_LIST);
         QVERIFY(patient->PatientID.isNull());
-        QCOMPARE(GetRecordText(patient->Address), QString());
-        for (char16_t unit : patient->Address)
-            QCOMPARE(unit, u'\0');
-        QCOMPARE(patient->IdInDevice, 0u);
-        QCOMPARE(patient->Height, 0.0f);
-        QVERIFY(patient->LastUpdateTime.isNull());
-        QVERIFY(!patient->ReadFlag);
-        QVERIFY(!patient->pNext);
-        delete patient;
-
-        STU_DB_TEMP_DATA_LIST temp;
-        QCOMPARE(temp.ID, 0);
-        QVERIFY(temp.MeasureTime.isNull());
-        QCOMPARE(temp.TempValue, 0.0f);
+        QVERIFY(std::all_of(std::begin(patient->Address), std::end(patient->Address),
+                            [](char16_t unit) { return unit == u'\0'; }));
+        QVERIFY(patient->LastUpdateTime.isNull() && !patient->ReadFlag && !patient->pNext);
     }
 
     void textFieldsKeepTheirZero()
@@ -79,14 +71,6 @@ private Q_SLOTS:
         delete copy;
         FreeRecordChain(head); // the sanitizer build reports any node left behind
         FreeRecordChain<STU_DB_SPO2_DATA_LIST>(nullptr);
-    }
-
-    void pointersFitTheWorkItemParameters()
-    {
-        QVERIFY(sizeof(quintptr) >= sizeof(void *));
-        RegisterDatabaseMetaTypes();
-        QVERIFY(QMetaType::fromName("STU_DB_PATIENT_LIST*").isValid());
-        QVERIFY(QMetaType::fromName("QUuid*").isValid());
     }
 };
 
