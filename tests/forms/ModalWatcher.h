@@ -1,38 +1,61 @@
 #pragma once
 
-#include <QObject>
-#include <QString>
-#include <QStringList>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
 
-class QDialog;
-
 // Makes every Qt warning fail the running test, except the offscreen
 // platform's note that it cannot resize a window to its size hints.
-void FailOnWarnings();
+inline void FailOnWarnings()
+{
+    QTest::failOnWarning(QRegularExpression(
+        QStringLiteral("^(?!This plugin does not support propagateSizeHints).*")));
+}
 
 // Answers the modal dialogs a test provokes. Every few milliseconds it looks at
 // the active modal widget: a message box is recorded ("title|text") and closed
 // with OK; any other dialog is handed to the next scripted action, which must
-// close it.
-class ModalWatcher : public QObject
+// close it (with none left, it is rejected).
+class ModalWatcher
 {
-    Q_OBJECT
-
 public:
     using DialogAction = std::function<void(QDialog *)>;
 
-    ModalWatcher();
-
+    ModalWatcher()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start(10);
+    }
     void AddDialogAction(DialogAction action) { m_actions.append(std::move(action)); }
     const QStringList &MessageBoxes() const { return m_messageBoxes; }
     int DialogsSeen() const { return m_dialogsSeen; }
-    void Reset();
 
 private:
-    void Poll();
+    void Poll()
+    {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+            QString entry = box->windowTitle() + QLatin1Char('|') + box->text();
+            if (box->icon() != QMessageBox::Information || box->buttons().size() != 1)
+                entry += QStringLiteral("|unexpected icon or buttons");
+            m_messageBoxes << entry;
+            box->button(QMessageBox::Ok)->click();
+            return;
+        }
+        ++m_dialogsSeen;
+        if (m_actions.isEmpty())
+            dialog->reject();
+        else
+            m_actions.takeFirst()(dialog);
+    }
 
     QTimer m_timer;
     QList<DialogAction> m_actions;
