@@ -299,6 +299,9 @@ void QuarvelPCSoftware::ConnectDatabaseService()
             &QuarvelPCSoftware::OnDatabaseGetOnePatientBriefSucc, queued);
     connect(ui.PatientListTable, &QTableWidget::itemSelectionChanged, this,
             &QuarvelPCSoftware::OnPatientListSelectRowChanged);
+    // The merge answer comes whatever the outcome; a failure shows only here.
+    connect(service, &MDatabaseService::OnDatabaseProcessResult, this,
+            &QuarvelPCSoftware::OnDatabaseProcessResult, queued);
 }
 
 // ---------------------------------------------------------- window frame --
@@ -546,6 +549,17 @@ void QuarvelPCSoftware::OnMergePatientDataSucc(QUuid *puuidNew, QUuid *puuidOld)
     RepaintPatientList();
     removed.reset();
     OnPatientListSelectRowChanged();
+}
+
+void QuarvelPCSoftware::OnDatabaseProcessResult(uint iWorkType, uint iErrorCode)
+{
+    // The merge answer has already taken the removed patient's row away; after a
+    // failed merge that patient is still stored, so the list is read again.
+    if (iWorkType != DB_WORK_MERGE_PATIENT_DATA || iErrorCode == DB_OK)
+        return;
+    MLOG(
+        QStringLiteral("Merge patient data failed (%1), reload the patient list.").arg(iErrorCode));
+    emit GetDataFromDatabaseRequest(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0);
 }
 
 void QuarvelPCSoftware::OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList)

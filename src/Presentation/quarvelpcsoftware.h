@@ -69,6 +69,7 @@ public slots:
     void OnMergePatientDataSucc(QUuid *puuidNew, QUuid *puuidOld);
     void OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
     void OnImportPatientDataFinished(QUuid *pGUID);
+    void OnDatabaseProcessResult(uint iWorkType, uint iErrorCode);
 
 private:
     void ApplyWindowMask();

@@ -357,6 +357,14 @@ void TestMainWindow::insertDeleteAndMergeRows()
     QCOMPARE(types.mid(types.size() - 4), QList<uint>({12, 6, 10, 8}));
     QTRY_COMPARE(reloaded.size(), types.size() / 4);
     QCOMPARE(CurrentId(), kept);
+
+    // That merge never reached the database: its failure brings the row back.
+    m_allPatientAnswers = 0;
+    emit MDatabaseService::GetInstance()->OnDatabaseProcessResult(DB_WORK_MERGE_PATIENT_DATA,
+                                                                  DB_ERR_MERGE);
+    QTRY_COMPARE(m_allPatientAnswers, 1);
+    QTRY_COMPARE(Table()->rowCount(), rows + 1);
+    QVERIFY(RowOf(ids.at(0)) >= 0);
 }
 
 void TestMainWindow::settingsSaveAndMergeBits()
@@ -506,8 +514,9 @@ void TestMainWindow::connectionsAreTheTableOnes()
     LINK(service, OnMergePatientDataSucc, w, OnMergePatientDataSucc);
     LINK(service, OnDatabaseGetOnePatientBriefSucc, w, OnDatabaseGetOnePatientBriefSucc);
     LINK(ui.PatientListTable, itemSelectionChanged, w, OnPatientListSelectRowChanged);
+    LINK(service, OnDatabaseProcessResult, w, OnDatabaseProcessResult);
 #undef LINK
-    QCOMPARE(n, 43);
+    QCOMPARE(n, 44);
 
     // The close button's slot, called since its connection is gone now.
     w->CloseMainDialog();
