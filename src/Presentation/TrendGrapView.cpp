@@ -12,6 +12,7 @@
 #include <qcustomplot.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -79,6 +80,71 @@ private:
 
     QVector<QCPGraphData> m_points;
 };
+
+// The band between systolic and diastolic pressure: two pen-less graphs after
+// the four named ones, on a layer below them, filled from one to the other.
+// They carry a thinned copy of the two lines, so that a dense page does not
+// raster thousands of zig-zag vertices for a fill that covers the same pixels.
+constexpr int kBandHighGraph = 4;
+constexpr int kBandLowGraph = 5;
+constexpr int kBandMinimumColumns = 1024;
+
+void SetBandPoints(QCustomPlot *pPlot, const QVector<QCPGraphData> &high,
+                   const QVector<QCPGraphData> &low)
+{
+    pPlot->graph(kBandHighGraph)->data()->set(high, true);
+    pPlot->graph(kBandLowGraph)->data()->set(low, true);
+}
+
+void AddPressureBand(QCustomPlot *pPlot)
+{
+    pPlot->addLayer(QStringLiteral("band"), pPlot->layer(QStringLiteral("main")),
+                    QCustomPlot::limBelow);
+    QCPGraph *pBand[2];
+    for (QCPGraph *&pGraph : pBand) {
+        pGraph = pPlot->addGraph(pPlot->xAxis, pPlot->yAxis);
+        pGraph->setPen(Qt::NoPen);
+        pGraph->setLayer(QStringLiteral("band"));
+        pGraph->removeFromLegend();
+    }
+    pBand[0]->setBrush(QBrush(kBandFill));
+    pBand[0]->setChannelFillGraph(pBand[1]);
+}
+
+// Up to two points per pixel column the band follows the lines exactly;
+// beyond that each column keeps the highest systolic and lowest diastolic
+// value, which is what the exact band would cover there.
+void SetPressureBand(QCustomPlot *pPlot, double span)
+{
+    const QCPGraphDataContainer &sys = *pPlot->graph(0)->data();
+    const QCPGraphDataContainer &dia = *pPlot->graph(1)->data();
+    // A page never shown has not been laid out yet; the window is never
+    // narrower than its minimum width, so that bounds the columns from below.
+    const int columns = qMax(kBandMinimumColumns, pPlot->axisRect()->width());
+    if (sys.size() != dia.size())
+        return SetBandPoints(pPlot, QVector<QCPGraphData>(), QVector<QCPGraphData>());
+    QVector<QCPGraphData> high;
+    QVector<QCPGraphData> low;
+    if (sys.size() <= 2 * columns || span <= 0) {
+        high = QVector<QCPGraphData>(sys.constBegin(), sys.constEnd());
+        low = QVector<QCPGraphData>(dia.constBegin(), dia.constEnd());
+    } else {
+        const double width = span / columns;
+        auto d = dia.constBegin();
+        for (auto s = sys.constBegin(); s != sys.constEnd(); ++s, ++d) {
+            const double column = std::floor(s->key / width);
+            const double key = (column + 0.5) * width;
+            if (high.isEmpty() || high.last().key != key) {
+                high.append(QCPGraphData(key, s->value));
+                low.append(QCPGraphData(key, d->value));
+            } else {
+                high.last().value = qMax(high.last().value, s->value);
+                low.last().value = qMin(low.last().value, d->value);
+            }
+        }
+    }
+    SetBandPoints(pPlot, high, low);
+}
 
 void ClearGraphs(QCustomPlot *pPlot)
 {
@@ -241,12 +307,11 @@ void TrendGrapView::ConfigurePlots()
 {
     SetValueAxis(NIBPTrendGrap->yAxis, tr("mmHg"), 300);
     SetValueAxis(NIBPTrendGrap->yAxis2, tr("BPM"), 300);
-    QCPGraph *pSys = AddGraph(NIBPTrendGrap, tr("Sys"), kBlue);
-    QCPGraph *pDia = AddGraph(NIBPTrendGrap, tr("Dia"), kBlue);
+    AddGraph(NIBPTrendGrap, tr("Sys"), kBlue);
+    AddGraph(NIBPTrendGrap, tr("Dia"), kBlue);
     AddGraph(NIBPTrendGrap, tr("Mean"), kGreen);
     AddGraph(NIBPTrendGrap, tr("Pr"), kRed)->setValueAxis(NIBPTrendGrap->yAxis2);
-    pSys->setBrush(QBrush(kBandFill));
-    pSys->setChannelFillGraph(pDia);
+    AddPressureBand(NIBPTrendGrap);
     NIBPTrendGrap->legend->setVisible(true);
 
     SetValueAxis(SPO2TrendGrap->yAxis, tr("%"), 100);
@@ -353,6 +418,7 @@ void TrendGrapView::DrawNIBP()
     for (int i = 0; i < 4; ++i) {
         points[i].MoveInto(NIBPTrendGrap->graph(i));
     }
+    SetPressureBand(NIBPTrendGrap, NIBPTrendGrap->xAxis->range().size());
     RescaleAndReplot(NIBPTrendGrap, true);
 }
 

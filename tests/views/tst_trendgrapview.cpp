@@ -3,6 +3,9 @@
 #include "TrendGrapView.h"
 #include "TrendPatient.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <QAbstractButton>
 #include <QTest>
 #include <qcustomplot.h>
@@ -69,6 +72,7 @@ private slots:
     void recordsAtWindowEnds();
     void pagesWithoutData();
     void sameSecondGivesOnePoint();
+    void denseBandCoversTheLines();
     void hourSpanAndClear();
 
 private:
@@ -236,6 +240,36 @@ void TestTrendGrapView::sameSecondGivesOnePoint()
     QCOMPARE(Points(v->NIBPPlot()->graph(0)),
              QList<QPointF>({{1800, 100}, {3605, 125}, {5400, 110}}));
     QCOMPARE(Points(v->SPO2Plot()->graph(1)), QList<QPointF>({{3605, 68}}));
+    // A sparse page's band follows the two lines exactly.
+    QCOMPARE(Points(v->NIBPPlot()->graph(4)), Points(v->NIBPPlot()->graph(0)));
+    QCOMPARE(Points(v->NIBPPlot()->graph(5)), Points(v->NIBPPlot()->graph(1)));
+}
+
+void TestTrendGrapView::denseBandCoversTheLines()
+{
+    const auto v = ConnectedView<TrendGrapView>();
+    TrendPatient patient;
+    for (int i = 0; i < 8640; ++i) { // one day, a record every 10 s
+        const auto sys = static_cast<quint16>(110 + (i * 7) % 40);
+        patient.nibp.push_back({At(2022, 3, 2, 8, 0).addSecs(10 * i), sys,
+                                static_cast<quint16>(sys - 30 - i % 11), 90, 70});
+    }
+    patient.Deliver();
+    const QList<QPointF> sys = Points(v->NIBPPlot()->graph(0));
+    const QList<QPointF> dia = Points(v->NIBPPlot()->graph(1));
+    const QList<QPointF> high = Points(v->NIBPPlot()->graph(4));
+    const QList<QPointF> low = Points(v->NIBPPlot()->graph(5));
+    QCOMPARE(sys.size(), 8640);
+    QVERIFY(high.size() < sys.size() / 2 && high.size() == low.size());
+    // Every point of both lines lies inside the band column that holds it.
+    const double width = 86400.0 / std::max(1024, v->NIBPPlot()->axisRect()->width());
+    int column = 0;
+    for (int i = 0; i < sys.size(); ++i) {
+        while (high.at(column).x() + width / 2 <= sys.at(i).x())
+            ++column;
+        QVERIFY(std::abs(high.at(column).x() - sys.at(i).x()) <= width / 2);
+        QVERIFY(high.at(column).y() >= sys.at(i).y() && low.at(column).y() <= dia.at(i).y());
+    }
 }
 
 void TestTrendGrapView::hourSpanAndClear()
