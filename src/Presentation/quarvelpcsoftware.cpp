@@ -116,11 +116,6 @@ QRegion QuarvelPCSoftware::WindowMask(int width, int height)
     return mask;
 }
 
-uint QuarvelPCSoftware::CurrentMergeKeyBits()
-{
-    return MSettings::GetInstance()->GetMergeKeyBits();
-}
-
 // ---------------------------------------------------------------- start-up --
 
 void QuarvelPCSoftware::ApplyWindowMask()
@@ -495,7 +490,8 @@ void QuarvelPCSoftware::OnDatabaseUpdateOnePatientDetailInfoSucc(STU_DB_PATIENT_
     RepaintPatientList();
     PatientData::GetInstance()->SetCurrentPatient(pPatientList);
     // The model keeps its record; the database thread reads a copy of its own.
-    emit GetDataFromDatabaseRequest(DB_WORK_SEARCH_PATIENT_TO_MERGE, CurrentMergeKeyBits(),
+    emit GetDataFromDatabaseRequest(DB_WORK_SEARCH_PATIENT_TO_MERGE,
+                                    MSettings::GetInstance()->GetMergeKeyBits(),
                                     AsParameter(CopyRecord(*pPatientList)));
 }
 

@@ -30,8 +30,6 @@ public:
     static QRect RestoredGeometry(const QRect &available);
     // The rounded outline the window shows itself in (corner radius 5).
     static QRegion WindowMask(int width, int height);
-    // The merge search keys chosen on the Settings tab, as MERGE_KEY_ bits.
-    static uint CurrentMergeKeyBits();
 
     QStackedWidget *ViewStack() const { return m_pStackedWidget; }
     const Ui_PCViewer &Form() const { return ui; }
