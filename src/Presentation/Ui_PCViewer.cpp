@@ -37,41 +37,46 @@ QFont ArialFont(int pointSize, bool bold = false)
     return font;
 }
 
+// Fills a button style's four pictures (normal, hover, pressed, disabled) in
+// that order from the images named after the button.
+QString WithStateImages(const QString &base, const QString &style)
+{
+    return style.arg(ImageUrl(base + "_Available.png"), ImageUrl(base + "_Hover.png"),
+                     ImageUrl(base + "_Press.png"), ImageUrl(base + "_Invalid.png"));
+}
+
 QString HeaderTextButtonStyle(const QString &name)
 {
-    const QString base = QStringLiteral("UI/Button/") + name;
-    return QStringLiteral("QPushButton{border:none; color: rgb(207, 224, 243); text-align: right;"
-                          " padding-right: 3px; background-color: rgba(255, 255, 255, 0);"
-                          " background-image: %1;}"
-                          "QPushButton:hover{background-image: %2;}"
-                          "QPushButton:pressed{background-image: %3;}"
-                          "QPushButton:disabled{background-image: %4;}")
-        .arg(ImageUrl(base + "_Available.png"), ImageUrl(base + "_Hover.png"),
-             ImageUrl(base + "_Press.png"), ImageUrl(base + "_Invalid.png"));
+    const QString style =
+        QStringLiteral("QPushButton{border:none; color: rgb(207, 224, 243); text-align: right;"
+                       " padding-right: 3px; background-color: rgba(255, 255, 255, 0);"
+                       " background-image: %1;}"
+                       "QPushButton:hover{background-image: %2;}"
+                       "QPushButton:pressed{background-image: %3;}"
+                       "QPushButton:disabled{background-image: %4;}");
+    return WithStateImages(QStringLiteral("UI/Button/") + name, style);
 }
 
 QString HeaderIconButtonStyle(const QString &name)
 {
-    const QString base = QStringLiteral("UI/Button/") + name;
-    return QStringLiteral("QPushButton{border:none; background-color: rgba(255, 255, 255, 0);"
-                          " background-image: %1;}"
-                          "QPushButton:hover{background-image: %2;}"
-                          "QPushButton:pressed{background-image: %3;}"
-                          "QPushButton:disabled{background-image: %4;}")
-        .arg(ImageUrl(base + "_Available.png"), ImageUrl(base + "_Hover.png"),
-             ImageUrl(base + "_Press.png"), ImageUrl(base + "_Invalid.png"));
+    const QString style =
+        QStringLiteral("QPushButton{border:none; background-color: rgba(255, 255, 255, 0);"
+                       " background-image: %1;}"
+                       "QPushButton:hover{background-image: %2;}"
+                       "QPushButton:pressed{background-image: %3;}"
+                       "QPushButton:disabled{background-image: %4;}");
+    return WithStateImages(QStringLiteral("UI/Button/") + name, style);
 }
 
 QString ToolButtonStyle(const QString &name)
 {
-    const QString base = QStringLiteral("UI/AnalysisButton/") + name;
-    return QStringLiteral("QToolButton{border:none; color: rgb(26, 73, 120);"
-                          " background-color: rgba(255, 255, 255, 0); background-image: %1;}"
-                          "QToolButton:hover{background-image: %2;}"
-                          "QToolButton:checked{background-image: %3;}"
-                          "QToolButton:disabled{color: rgb(136, 136, 136); background-image: %4;}")
-        .arg(ImageUrl(base + "_Available.png"), ImageUrl(base + "_Hover.png"),
-             ImageUrl(base + "_Press.png"), ImageUrl(base + "_Invalid.png"));
+    const QString style =
+        QStringLiteral("QToolButton{border:none; color: rgb(26, 73, 120);"
+                       " background-color: rgba(255, 255, 255, 0); background-image: %1;}"
+                       "QToolButton:hover{background-image: %2;}"
+                       "QToolButton:checked{background-image: %3;}"
+                       "QToolButton:disabled{color: rgb(136, 136, 136); background-image: %4;}");
+    return WithStateImages(QStringLiteral("UI/AnalysisButton/") + name, style);
 }
 
 QString TabStyleSheet()
