@@ -275,7 +275,7 @@ template <typename Record> uint InsertMeasurements(QSqlDatabase &db, QUuid *id, 
         return DB_OK;
     }
     const QByteArray key = DatabaseValueCodec::UuidToDb(*id);
-    DatabaseTransaction transaction(db);
+    DatabaseTransaction transaction(db, DatabaseTransaction::Immediate);
     bool insertedAny = false;
     bool ok = transaction.IsBegun() && StoreNewRecords(db, key, chain, insertedAny);
     // Marking the patient belongs to the same import; a failure there does
@@ -301,7 +301,7 @@ template <typename Record> uint GetMeasurements(QSqlDatabase &db, QUuid *id, Rec
         return Table::kGetCode;
     }
     RecordChainBuilder<Record> chain;
-    DatabaseTransaction transaction(db);
+    DatabaseTransaction transaction(db, DatabaseTransaction::Deferred);
     const bool ok = result && transaction.IsBegun() &&
                     ReadRecords(db, DatabaseValueCodec::UuidToDb(*id), chain) &&
                     transaction.Commit();
@@ -444,7 +444,7 @@ void DatabaseAccessSQLite::AddMeasureTimeIndexes()
     // Older files lack these indexes. A read-only file simply stays without
     // them: they only speed up the duplicate check.
     Guarded(DB_OK, nullptr, [this] {
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         bool ok = transaction.IsBegun();
         for (const char *sql :
              {kSqlCreateNibpTimeIndex, kSqlCreateSpo2TimeIndex, kSqlCreateTempTimeIndex}) {
@@ -480,7 +480,7 @@ uint DatabaseAccessSQLite::SelfCheck()
 uint DatabaseAccessSQLite::CreateTables()
 {
     return Guarded(DB_ERR_CREATE_TABLES, "Create tables failed!", [this] {
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         bool ok = m_db.isOpen();
         for (const char *sql : {kSqlCreatePatientTable, kSqlCreatePatientIndex, kSqlCreateNibpTable,
                                 kSqlCreateNibpIndex, kSqlCreateSpo2Table, kSqlCreateSpo2Index,
@@ -568,7 +568,7 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
     }
     const QDateTime now = DatabaseValueCodec::CurrentDateTime();
     const QByteArray key = DatabaseValueCodec::UuidToDb(patient->PatientID);
-    DatabaseTransaction transaction(m_db);
+    DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
     QSqlQuery exists = MakeQuery(m_db);
     if (!transaction.IsBegun() || !exists.prepare(QLatin1String(kSqlSelectPatientById))) {
         // Without the check the patient cannot be told apart from a stored one.
@@ -610,7 +610,7 @@ uint DatabaseAccessSQLite::DeletePatient(QUuid *id)
             MLOG("Delete a patient data failed!");
             return static_cast<uint>(DB_ERR_DELETE_PATIENT);
         }
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         const bool ok = transaction.IsBegun() &&
                         DeletePatientRows(m_db, DatabaseValueCodec::UuidToDb(*id)) &&
                         transaction.Commit();
@@ -630,7 +630,7 @@ uint DatabaseAccessSQLite::UpdatePatient(STU_DB_PATIENT_LIST *patient)
             MLOG("Update a patient that GUID is null.");
             return static_cast<uint>(DB_ERR_UPDATE_PATIENT);
         }
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         QSqlQuery query = MakeQuery(m_db);
         bool ok = transaction.IsBegun() && query.prepare(QLatin1String(kSqlUpdatePatient));
         if (ok) {
@@ -653,7 +653,7 @@ uint DatabaseAccessSQLite::GetAllPatientBrief(STU_DB_PATIENT_LIST **result)
         if (result)
             *result = nullptr;
         RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Deferred);
         QSqlQuery query = MakeQuery(m_db);
         bool ok =
             result && transaction.IsBegun() && query.exec(QLatin1String(kSqlSelectAllPatientBrief));
@@ -708,7 +708,7 @@ uint DatabaseAccessSQLite::GetOnePatientBriefInfo(STU_DB_PATIENT_LIST *patient)
 
 bool DatabaseAccessSQLite::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
 {
-    DatabaseTransaction transaction(m_db);
+    DatabaseTransaction transaction(m_db, DatabaseTransaction::Deferred);
     QSqlQuery query = MakeQuery(m_db);
     bool ok = transaction.IsBegun() &&
               ExecWithId(query, kSqlSelectPatientDetail, ":PatientID",
@@ -800,7 +800,7 @@ uint DatabaseAccessSQLite::SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIEN
         }
     }
     RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
-    DatabaseTransaction transaction(m_db);
+    DatabaseTransaction transaction(m_db, DatabaseTransaction::Deferred);
     QSqlQuery query = MakeQuery(m_db);
     bool ok = result && transaction.IsBegun() && query.prepare(sql);
     if (ok) {
@@ -846,7 +846,7 @@ bool DatabaseAccessSQLite::MergePatientRows(const QByteArray &remaining, const Q
     // patient into himself, or into one not stored, would lose his records.
     if (remaining == removed)
         return false;
-    DatabaseTransaction transaction(m_db);
+    DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
     bool insertedAny = false;
     bool ok = transaction.IsBegun() && PatientRowExists(m_db, remaining) &&
               MoveRecords<STU_DB_NIBP_DATA_LIST>(m_db, remaining, removed, insertedAny) &&
@@ -867,7 +867,7 @@ uint DatabaseAccessSQLite::UpdateLastImportTime(QUuid *id)
             MLOG("Update last import time failed!");
             return static_cast<uint>(DB_ERR_UPDATE_LAST_IMPORT_TIME);
         }
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         const bool ok = transaction.IsBegun() &&
                         UpdateLastUpdateTimeRow(m_db, DatabaseValueCodec::UuidToDb(*id),
                                                 DatabaseValueCodec::CurrentDateTime()) &&
@@ -888,7 +888,7 @@ uint DatabaseAccessSQLite::UpdateBrowserFlag(QUuid *id, bool read)
             MLOG("Update browser flag failed!");
             return static_cast<uint>(DB_ERR_UPDATE_BROWSER_FLAG);
         }
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         const bool ok = transaction.IsBegun() &&
                         UpdateReadFlagRow(m_db, DatabaseValueCodec::UuidToDb(*id), read) &&
                         transaction.Commit();

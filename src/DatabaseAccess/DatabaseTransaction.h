@@ -8,7 +8,18 @@
 class DatabaseTransaction
 {
 public:
-    explicit DatabaseTransaction(QSqlDatabase &db);
+    enum Mode
+    {
+        // For operations that only read: no lock is taken before the first read.
+        Deferred,
+        // For operations that write: the write lock is taken at the start, so
+        // that a writer in another process is waited for (up to the busy
+        // timeout). A deferred transaction that has read already cannot wait
+        // for that lock and fails at once.
+        Immediate
+    };
+
+    DatabaseTransaction(QSqlDatabase &db, Mode mode);
     ~DatabaseTransaction();
     DatabaseTransaction(const DatabaseTransaction &) = delete;
     DatabaseTransaction &operator=(const DatabaseTransaction &) = delete;

@@ -1,6 +1,8 @@
 #include "MDatabaseService.h"
 #include "TestEnvironment.h"
 
+#include <QDir>
+#include <QSqlQuery>
 #include <QTest>
 #include <QThread>
 
@@ -35,6 +37,36 @@ template <typename Record> quintptr NewChain(int count)
     }
     return reinterpret_cast<quintptr>(head);
 }
+
+// Another program's connection to the database file, holding a lock taken
+// with the given BEGIN until it lets go.
+class OtherProgram
+{
+public:
+    OtherProgram(const QString &file, const char *begin)
+    {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        m_db.setDatabaseName(file);
+        m_bHolds = m_db.open() && QSqlQuery(m_db).exec(QLatin1String(begin));
+    }
+    ~OtherProgram()
+    {
+        LetGo();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+    }
+    bool Holds() const { return m_bHolds; }
+    void LetGo()
+    {
+        if (std::exchange(m_bHolds, false))
+            QSqlQuery(m_db).exec(QStringLiteral("COMMIT"));
+        m_db.close();
+    }
+
+private:
+    QSqlDatabase m_db;
+    bool m_bHolds = false;
+};
 
 } // namespace
 
@@ -129,8 +161,10 @@ private slots:
     void cleanup();
     void workItemsRunInPostingOrder();
     void failuresAnswerTheirCodes();
+    void writesWaitForAnotherWriter();
 
 private:
+    QString DataFile() const { return QDir(m_env->DatabaseDirectory()).filePath("Data.db"); }
     std::unique_ptr<TestEnvironment> m_env;
     std::unique_ptr<ServiceClient> m_client;
 };
@@ -225,6 +259,37 @@ void DatabaseServiceTest::failuresAnswerTheirCodes()
     QVERIFY(log.contains("File: DatabaseAccess\\MDatabaseService.cpp, Line:"));
     QVERIFY(log.contains("    ProcessSearchPatientToMerge, wParam and lParam is null"));
     QVERIFY(log.contains("    ProcessInserNewPatient, wParam is null"));
+}
+
+void DatabaseServiceTest::writesWaitForAnotherWriter()
+{
+    ServiceClient &c = *m_client;
+    const QUuid ann = QUuid::createUuid();
+    const QUuid bob = QUuid::createUuid();
+    c.names = {{ann, "ann"}, {bob, "bob"}};
+    // Each write starts while another program writes and goes through once
+    // that program lets go (the NIBP records show in the reading below).
+    const struct
+    {
+        uint type;
+        quintptr wParam, lParam;
+        const char *answers;
+    } writes[] = {
+        {DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0"},
+        {DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3), ""},
+        {DB_WORK_UPDATE_PATIENT, NewPatient(ann, "Ann B"), 0, "updated Ann B read=0"},
+        {DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 1, "flag ann"},
+        {DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Bob"), 0, "inserted Bob read=0"},
+        {DB_WORK_MERGE_PATIENT_DATA, NewId(bob), NewId(ann), "merged bob ann"},
+    };
+    for (const auto &write : writes) {
+        OtherProgram other(DataFile(), "BEGIN IMMEDIATE");
+        QVERIFY(other.Holds());
+        c.Post(write.type, write.wParam, write.lParam, write.answers);
+        QTest::qWait(300);
+    }
+    c.Post(DB_WORK_GET_NIBP_DATA, NewId(bob), 0, "nibp bob 3");
+    QCOMPARE(c.Take(), c.expected);
 }
 
 QTEST_GUILESS_MAIN(DatabaseServiceTest)
