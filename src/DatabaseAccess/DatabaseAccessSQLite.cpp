@@ -210,10 +210,11 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
     }
 };
 
-// Stores the records of the chain whose MeasureTime the patient does not hold
-// yet, inside the caller's transaction. Each statement is prepared once and
-// bound again per record; the check sees rows inserted earlier in the chain.
-// Bound by position: :PatientID and :MeasureTime come first in both.
+// Stores the records of the chain whose MeasureTime (to the second) the patient
+// does not hold yet, inside the caller's transaction. Each statement is
+// prepared once and bound again per record; the check sees rows inserted
+// earlier in the chain. Bound by position: :PatientID and :MeasureTime come
+// first in both (the check's second :MeasureTime is the same parameter).
 template <typename Record>
 bool StoreNewRecords(QSqlDatabase &db, const QByteArray &key, const Record *chain,
                      bool &insertedAny)

@@ -293,6 +293,14 @@ void DatabaseAccessTest::duplicateMeasurementsAreStoredOnce()
     QCOMPARE(Count(f.env, "SELECT count(*) FROM NIBPData" + where), 3);
     QCOMPARE(Count(f.env, "SELECT ReadFlag FROM Patient" + where), 0);
     QVERIFY(Sql(f.env, "SELECT LastUpdateTime FROM Patient" + where).toString() > kOld);
+    // A time stored with milliseconds is the same second.
+    const QString key = QStringLiteral("CAST('%1' AS BLOB)").arg(patient->PatientID.toString());
+    QVERIFY(Sql(f.env, "INSERT INTO NIBPData(PatientID, MeasureTime) VALUES(" + key +
+                           ", '2026-03-01T09:30:00.000'), (" + key + ", '2026-03-01T09:40:00.250')")
+                .isValid());
+    RecordChainPtr<STU_DB_NIBP_DATA_LIST> again(NibpChain({90, 100}));
+    QCOMPARE(f.store.InsertNibpData(&patient->PatientID, again.get()), uint(DB_OK));
+    QCOMPARE(Count(f.env, "SELECT count(*) FROM NIBPData" + where), 5);
 
     QUuid null;
     QCOMPARE(f.store.InsertNibpData(&null, fresh.get()), uint(DB_ERR_INSERT_NIBP));
