@@ -1,5 +1,6 @@
 #include "DatabaseAccessSQLite.h"
 
+#include "DatabaseSchema.h"
 #include "DatabaseStatements.h"
 #include "DatabaseTransaction.h"
 #include "DatabaseValueCodec.h"
@@ -9,6 +10,7 @@
 #include "RecordChainPtr.h"
 #include "SqliteStatement.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
@@ -16,6 +18,8 @@
 
 #include <initializer_list>
 #include <iterator>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -387,11 +391,44 @@ void FillDemoPatientB(STU_DB_PATIENT_LIST &patient)
     patient.Age = 18;
 }
 
+QString Tr(const char *text)
+{
+    return QCoreApplication::translate("DatabaseAccessSQLite", text);
+}
+
+// What the user is told about a file whose schema cannot even be read.
+QString UnreadableFileProblem(const QString &filePath, const QSqlError &error)
+{
+    switch (error.nativeErrorCode().toInt() & 0xFF) {
+    case SQLITE_NOTADB:
+        return Tr("The file \"%1\" is not a patient database: it is no SQLite database file. "
+                  "It has been left as it is.")
+            .arg(filePath);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Tr("The patient database \"%1\" is locked by another program. It has been left "
+                  "as it is; close the other program, then start this one again.")
+            .arg(filePath);
+    default:
+        return Tr("The patient database \"%1\" cannot be read (%2). It has been left as it is.")
+            .arg(filePath, error.databaseText());
+    }
+}
+
+QString NoTablesProblem(const QString &filePath)
+{
+    return Tr("The patient database \"%1\" lacks tables that cannot be added: the file could "
+              "not be written (is it read-only, or the disk full?).")
+        .arg(filePath);
+}
+
 } // namespace
 
 DatabaseAccessSQLite::DatabaseAccessSQLite()
 {
-    OpenDatabase();
+    m_uOpenResult = OpenDatabase();
+    if (m_uOpenResult != DB_OK && m_strOpenProblem.isEmpty())
+        m_strOpenProblem = Tr("The patient database cannot be used.");
 }
 
 DatabaseAccessSQLite::~DatabaseAccessSQLite()
@@ -406,17 +443,23 @@ const char *DatabaseAccessSQLite::ConnectionName()
 
 uint DatabaseAccessSQLite::OpenDatabase()
 {
+    const QString directory = MSettings::GetInstance()->GetDatabaseFilePath();
+    const QString filePath = directory + QLatin1Char('/') + QLatin1String(kFileName);
     if (!QSqlDatabase::isDriverAvailable(QLatin1String(kDriverName))) {
         MLOG("Sqlite driver is not available.");
+        m_strOpenProblem = Tr("The patient database \"%1\" cannot be opened: the SQLite driver "
+                              "of this installation is missing.")
+                               .arg(filePath);
         return DB_ERR_DRIVER_OR_PATH;
     }
-    const QString directory = MSettings::GetInstance()->GetDatabaseFilePath();
     // An empty setting would put the file at the file-system root.
     if (directory.isEmpty() || !QDir().mkpath(directory)) {
         MLOG("Database file path is incorrect!");
+        m_strOpenProblem =
+            Tr("The patient database \"%1\" cannot be opened: its folder cannot be created.")
+                .arg(filePath);
         return DB_ERR_DRIVER_OR_PATH;
     }
-    const QString filePath = directory + QLatin1Char('/') + QLatin1String(kFileName);
     const bool isNewFile = !QFile::exists(filePath);
 
     m_db = QSqlDatabase::addDatabase(QLatin1String(kDriverName), QLatin1String(kConnectionName));
@@ -425,37 +468,52 @@ uint DatabaseAccessSQLite::OpenDatabase()
     m_db.setHostName(QLatin1String(kHostName));
     if (!m_db.open()) {
         MLOG("Database file path is incorrect!");
+        m_strOpenProblem = Tr("The patient database \"%1\" cannot be opened (%2).")
+                               .arg(filePath, m_db.lastError().databaseText());
         return DB_ERR_OPEN;
     }
-    if (isNewFile) {
-        const uint code = CreateTables();
-        if (code != DB_OK)
-            return code;
-        const uint demoCode = InsertDemoData();
-        if (demoCode != DB_OK)
-            return demoCode;
-    } else {
-        AddMeasureTimeIndexes();
-    }
-    return SelfCheck();
+    const uint code = PrepareSchema(filePath, isNewFile);
+    return code != DB_OK ? code : SelfCheck();
 }
 
-void DatabaseAccessSQLite::AddMeasureTimeIndexes()
+uint DatabaseAccessSQLite::PrepareSchema(const QString &filePath, bool isNewFile)
 {
-    // Older files lack these indexes. A read-only file simply stays without
-    // them: they only speed up the duplicate check.
-    Guarded(DB_OK, nullptr, [this] {
-        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
-        bool ok = transaction.IsBegun();
-        for (const char *sql :
-             {kSqlCreateNibpTimeIndex, kSqlCreateSpo2TimeIndex, kSqlCreateTempTimeIndex}) {
-            QSqlQuery query = MakeQuery(m_db);
-            ok = ok && query.exec(QLatin1String(sql));
+    DatabaseSchema schema(m_db);
+    if (!schema.Read()) {
+        // Nothing is written to a file that cannot be read, and with the
+        // connection closed every later operation fails at once instead of
+        // waiting for a lock again.
+        m_strOpenProblem = UnreadableFileProblem(filePath, schema.LastError());
+        MLOG(m_strOpenProblem);
+        m_db.close();
+        return DB_ERR_OPEN;
+    }
+    if (schema.HasNoTables()) {
+        const uint code = CreateTables();
+        if (code == DB_OK)
+            return InsertDemoData();
+        if (isNewFile) {
+            // A file without tables would be taken for a database at the next start.
+            m_db.close();
+            QFile::remove(filePath);
+            QFile::remove(filePath + QLatin1String("-journal"));
+            m_strOpenProblem = Tr("The patient database \"%1\" cannot be created: its tables "
+                                  "could not be written (is the disk full?). The unfinished file "
+                                  "has been removed again.")
+                                   .arg(filePath);
+        } else {
+            m_strOpenProblem = NoTablesProblem(filePath);
         }
-        if (ok)
-            transaction.Commit();
-        return DB_OK;
-    });
+        return code;
+    }
+    if (!schema.AddMissingTables()) {
+        MLOG("Create tables failed!");
+        m_strOpenProblem = NoTablesProblem(filePath);
+        return DB_ERR_CREATE_TABLES;
+    }
+    // Only a speed-up of the duplicate check: a read-only file goes without.
+    schema.AddMissingTimeIndexes();
+    return DB_OK;
 }
 
 void DatabaseAccessSQLite::CloseDatabase()

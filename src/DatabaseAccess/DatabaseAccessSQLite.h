@@ -7,8 +7,9 @@
 // The patient database in the SQLite file "Data.db" of the settings' database
 // directory, reached through Qt's "QSQLITE" driver on the connection
 // "MyDBConnection". The constructor opens the file (building the schema and
-// the demo data for a new one); the destructor closes it. Used by one thread
-// at a time; every operation is a transaction of its own.
+// the demo data for a new or empty one, adding tables an older file lacks);
+// the destructor closes it. Used by one thread at a time; every operation is a
+// transaction of its own.
 class DatabaseAccessSQLite : public IVirtualDataAccessInterface
 {
 public:
@@ -38,6 +39,8 @@ public:
     uint UpdateLastImportTime(QUuid *id) override;
     uint UpdateBrowserFlag(QUuid *id, bool read) override;
     uint GetOnePatientBriefInfo(STU_DB_PATIENT_LIST *patient) override;
+    uint GetOpenResult() const override { return m_uOpenResult; }
+    QString GetOpenProblem() const override { return m_strOpenProblem; }
 
     virtual uint InsertDemoNibpData(QUuid *id);
     virtual uint InsertDemoSpo2Data(QUuid *id);
@@ -48,8 +51,8 @@ public:
 
 private:
     uint OpenDatabase();
+    uint PrepareSchema(const QString &filePath, bool isNewFile);
     void CloseDatabase();
-    void AddMeasureTimeIndexes();
     uint InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient);
     bool ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete);
     uint SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIENT_LIST *patient,
@@ -57,4 +60,6 @@ private:
     bool MergePatientRows(const QByteArray &remaining, const QByteArray &removed);
 
     QSqlDatabase m_db;
+    uint m_uOpenResult = DB_OK;
+    QString m_strOpenProblem;
 };

@@ -2,6 +2,7 @@
 
 #include "DatabaseRecords.h"
 
+#include <QString>
 #include <QUuid>
 
 // The patient database as the database service sees it. Every operation runs
@@ -34,4 +35,10 @@ public:
     virtual uint UpdateLastImportTime(QUuid *id) = 0;
     virtual uint UpdateBrowserFlag(QUuid *id, bool read) = 0;
     virtual uint GetOnePatientBriefInfo(STU_DB_PATIENT_LIST *patient) = 0;
+
+    // How opening the database went: DB_OK, or the code of the step that
+    // failed together with a sentence for the user that names the database
+    // and says in plain words what is wrong with it (empty after DB_OK).
+    virtual uint GetOpenResult() const = 0;
+    virtual QString GetOpenProblem() const = 0;
 };

@@ -1,4 +1,6 @@
 #include "DatabaseAccessSQLite.h"
+#include "FileSizeLimit.h"
+#include "OtherProgramLock.h"
 #include "RecordChainPtr.h"
 #include "TestEnvironment.h"
 
@@ -112,7 +114,7 @@ class DatabaseAccessTest : public QObject
 private slots:
     void init() { TestEnvironment::FailOnWarnings(); }
     void newFileGetsSchemaAndDemoData();
-    void existingFileKeepsItsRowsAndGetsTimeIndexes();
+    void existingFileGetsWhatItLacks();
     void patientFieldsRoundTrip();
     void duplicateMeasurementsAreStoredOnce();
     void listsReadBothTimeFormsInOrder();
@@ -120,7 +122,8 @@ private slots:
     void mergeAndDeletePatients();
     void readOnlyOrClosedDatabaseFailsAndKeepsFile_data();
     void readOnlyOrClosedDatabaseFailsAndKeepsFile();
-    void unusableDirectoryFailsOpen();
+    void unusableFileIsToldAndLeftAlone_data();
+    void unusableFileIsToldAndLeftAlone();
 };
 
 void DatabaseAccessTest::newFileGetsSchemaAndDemoData()
@@ -174,36 +177,35 @@ void DatabaseAccessTest::newFileGetsSchemaAndDemoData()
         1800);
 }
 
-void DatabaseAccessTest::existingFileKeepsItsRowsAndGetsTimeIndexes()
+void DatabaseAccessTest::existingFileGetsWhatItLacks()
 {
     TestEnvironment env;
     QDir().mkpath(env.DatabaseDirectory());
-    QVERIFY(Sql(env, "CREATE TABLE Patient(PatientID, DeviceSN, IdInDevice, Name, Gender, "
-                     "Height, Weight, Mobile, Doctor, IdentityType, IdentityCode, SocietyCode, "
-                     "PatientType, Age, Address, ReadFlag, LastUpdateTime)")
-                .isValid());
-    for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
-        QVERIFY(Sql(env, QStringLiteral("CREATE TABLE %1(ID INTEGER PRIMARY KEY, PatientID, "
-                                        "MeasureTime, A, B, C, D)")
-                             .arg(table))
-                    .isValid());
-    const QString timeIndexes =
-        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN "
-                       "('NIBPTime_NIBPData', 'SPO2Time_SPO2Data', 'TEMPTime_TEMPData')");
-    {
-        DatabaseAccessSQLite store;
-        QCOMPARE(store.SelfCheck(), uint(DB_OK));
-    }
-    QCOMPARE(Count(env, "SELECT count(*) FROM Patient"), 0);
-    QCOMPARE(Count(env, timeIndexes), 3);
+    // An empty file, as a first start on a full disk leaves it, is a new database.
+    QVERIFY(QFile(DataFile(env)).open(QIODevice::WriteOnly));
+    const auto open = [] { return DatabaseAccessSQLite().GetOpenResult(); };
+    QCOMPARE(open(), uint(DB_OK));
+    QCOMPARE(Count(env, "SELECT count(*) FROM Patient"), 2);
+
+    // A lost table comes back empty, a lost time index too; the rows stay.
+    QVERIFY(Sql(env, "DROP TABLE TEMPData").isValid());
+    QVERIFY(Sql(env, "DROP INDEX NIBPTime_NIBPData").isValid());
+    QCOMPARE(open(), uint(DB_OK));
+    QCOMPARE(Count(env, "SELECT count(*) FROM sqlite_master WHERE name IN ('TEMPData', "
+                        "'TEMP_TEMPData', 'TEMPTime_TEMPData', 'NIBPTime_NIBPData')"),
+             4);
+    QCOMPARE(Count(env, "SELECT count(*) FROM Patient") +
+                 Count(env, "SELECT count(*) FROM TEMPData"),
+             2);
 
     // Where the indexes cannot be added the file is opened all the same.
     QVERIFY(Sql(env, "DROP TABLE TEMPData").isValid());
     QVERIFY(Sql(env, "DROP INDEX NIBPTime_NIBPData").isValid());
     QVERIFY(Sql(env, "CREATE VIEW TEMPData AS SELECT 1").isValid());
-    DatabaseAccessSQLite store;
-    QCOMPARE(store.SelfCheck(), uint(DB_OK));
-    QCOMPARE(Count(env, timeIndexes), 1);
+    QCOMPARE(open(), uint(DB_OK));
+    QCOMPARE(Count(env, "SELECT count(*) FROM sqlite_master WHERE name IN "
+                        "('NIBPTime_NIBPData', 'SPO2Time_SPO2Data', 'TEMPTime_TEMPData')"),
+             1);
 }
 
 void DatabaseAccessTest::patientFieldsRoundTrip()
@@ -531,17 +533,67 @@ void DatabaseAccessTest::readOnlyOrClosedDatabaseFailsAndKeepsFile()
                                             : "Database self-check failed!"));
 }
 
-void DatabaseAccessTest::unusableDirectoryFailsOpen()
+enum Unusable
 {
+    NotSqlite,
+    Locked,
+    FolderIsFile,
+    DiskFullNewFile
+};
+
+void DatabaseAccessTest::unusableFileIsToldAndLeftAlone_data()
+{
+    QTest::addColumn<int>("situation");
+    QTest::addColumn<uint>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("not SQLite") << int(NotSqlite) << uint(DB_ERR_OPEN)
+                                << "The file \"%1\" is not a patient database: it is no SQLite "
+                                   "database file. It has been left as it is.";
+    QTest::newRow("locked") << int(Locked) << uint(DB_ERR_OPEN)
+                            << "The patient database \"%1\" is locked by another program. It has "
+                               "been left as it is; close the other program, then start this "
+                               "one again.";
+    QTest::newRow("folder") << int(FolderIsFile) << uint(DB_ERR_DRIVER_OR_PATH)
+                            << "The patient database \"%1\" cannot be opened: its folder cannot "
+                               "be created.";
+    QTest::newRow("new file, disk full")
+        << int(DiskFullNewFile) << uint(DB_ERR_CREATE_TABLES)
+        << "The patient database \"%1\" cannot be created: its tables could not be written (is "
+           "the disk full?). The unfinished file has been removed again.";
+}
+
+void DatabaseAccessTest::unusableFileIsToldAndLeftAlone()
+{
+    QFETCH(int, situation);
+    QFETCH(uint, code);
+    QFETCH(QString, text);
     TestEnvironment env;
-    QFile blocker(env.DatabaseDirectory()); // a file takes the directory's place
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    if (situation == NotSqlite || situation == FolderIsFile) {
+        // A text file in the database's place, or in its folder's.
+        QVERIFY(situation == FolderIsFile || QDir().mkpath(env.DatabaseDirectory()));
+        QFile file(situation == FolderIsFile ? env.DatabaseDirectory() : DataFile(env));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("no database here\n");
+    }
+    std::unique_ptr<OtherProgramLock> other;
+    if (situation == Locked) {
+        QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
+        other = std::make_unique<OtherProgramLock>(DataFile(env), "BEGIN EXCLUSIVE");
+        QVERIFY(other->Holds());
+    }
+    const QByteArray before = Digest(env);
+    std::unique_ptr<FileSizeLimit> limit;
+    if (situation == DiskFullNewFile)
+        limit = std::make_unique<FileSizeLimit>(1024);
     DatabaseAccessSQLite store;
-    QCOMPARE(store.SelfCheck(), uint(DB_ERR_SELF_CHECK));
+    limit.reset();
+    QCOMPARE(store.GetOpenResult(), code);
+    QCOMPARE(store.GetOpenProblem(), text.arg(DataFile(env)));
+    QCOMPARE(Digest(env), before);
+    QVERIFY(!QFile::exists(DataFile(env) + "-journal"));
+    // Every later operation fails, at once.
     STU_DB_PATIENT_LIST *patients = nullptr;
     QCOMPARE(store.GetAllPatientBrief(&patients), uint(DB_ERR_GET_ALL_PATIENT_BRIEF));
-    QVERIFY(env.LogText().contains("Database file path is incorrect!"));
 }
 
 QTEST_GUILESS_MAIN(DatabaseAccessTest)

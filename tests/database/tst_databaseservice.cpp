@@ -1,8 +1,8 @@
 #include "MDatabaseService.h"
+#include "OtherProgramLock.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
-#include <QSqlQuery>
 #include <QTest>
 #include <QThread>
 
@@ -37,36 +37,6 @@ template <typename Record> quintptr NewChain(int count)
     }
     return reinterpret_cast<quintptr>(head);
 }
-
-// Another program's connection to the database file, holding a lock taken
-// with the given BEGIN until it lets go.
-class OtherProgram
-{
-public:
-    OtherProgram(const QString &file, const char *begin)
-    {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
-        m_db.setDatabaseName(file);
-        m_bHolds = m_db.open() && QSqlQuery(m_db).exec(QLatin1String(begin));
-    }
-    ~OtherProgram()
-    {
-        LetGo();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("other"));
-    }
-    bool Holds() const { return m_bHolds; }
-    void LetGo()
-    {
-        if (std::exchange(m_bHolds, false))
-            QSqlQuery(m_db).exec(QStringLiteral("COMMIT"));
-        m_db.close();
-    }
-
-private:
-    QSqlDatabase m_db;
-    bool m_bHolds = false;
-};
 
 } // namespace
 
@@ -283,7 +253,7 @@ void DatabaseServiceTest::writesWaitForAnotherWriter()
         {DB_WORK_MERGE_PATIENT_DATA, NewId(bob), NewId(ann), "merged bob ann"},
     };
     for (const auto &write : writes) {
-        OtherProgram other(DataFile(), "BEGIN IMMEDIATE");
+        OtherProgramLock other(DataFile(), "BEGIN IMMEDIATE");
         QVERIFY(other.Holds());
         c.Post(write.type, write.wParam, write.lParam, write.answers);
         QTest::qWait(300);

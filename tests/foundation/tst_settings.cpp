@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "MSettings.h"
 #include "TestEnvironment.h"
 
@@ -5,9 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 class SettingsTest : public QObject
 {
@@ -142,15 +140,12 @@ private Q_SLOTS:
         QVERIFY(settings->LoadSettings());
         const QByteArray before = ReadFile();
         settings->SetExportFilePath(QStringLiteral("/somewhere/else"));
-        // A file size limit makes the write fail part-way, also for root.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit original{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &original), 0);
-        rlimit small = original;
-        small.rlim_cur = 64;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool saved = settings->SaveSettings();
-        setrlimit(RLIMIT_FSIZE, &original);
+        bool saved = true;
+        {
+            FileSizeLimit limit(64); // the write fails part-way
+            QVERIFY(limit.IsSet());
+            saved = settings->SaveSettings();
+        }
         QVERIFY(!saved);
         QCOMPARE(ReadFile(), before);
     }
