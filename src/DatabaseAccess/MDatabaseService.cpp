@@ -43,11 +43,20 @@ MDatabaseService *MDatabaseService::GetInstance()
 MDatabaseService::MDatabaseService()
 {
     RegisterDatabaseMetaTypes();
+}
+
+void MDatabaseService::OpenStore()
+{
     m_pDataAccess = new (std::nothrow) DatabaseAccessSQLite();
-    if (m_pDataAccess)
-        MLOG("database service started.");
-    else
+    if (!m_pDataAccess) {
         MLOG("memory not enough");
+        emit OnDatabaseOpenResult(DB_ERR_UNSUPPORTED,
+                                  tr("The patient database cannot be opened: there is not enough "
+                                     "memory."));
+        return;
+    }
+    MLOG("database service started.");
+    emit OnDatabaseOpenResult(m_pDataAccess->GetOpenResult(), m_pDataAccess->GetOpenProblem());
 }
 
 MDatabaseService::~MDatabaseService()
@@ -76,6 +85,8 @@ void MDatabaseService::Start()
     m_pThread = new QThread();
     moveToThread(m_pThread);
     m_pThread->start(QThread::InheritPriority);
+    // Queued before any work item can be, so it runs first.
+    QMetaObject::invokeMethod(this, &MDatabaseService::OpenStore, Qt::QueuedConnection);
 }
 
 void MDatabaseService::ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, quintptr lParam)

@@ -79,6 +79,9 @@ QuarvelPCSoftware::QuarvelPCSoftware(QWidget *parent, Qt::WindowFlags flags)
     LayOutDesktopTab();
     ui.ImportButton->setEnabled(false);
     MaxMainDialog();
+    // Connected first: the store is opened on the database thread at once.
+    connect(MDatabaseService::GetInstance(), &MDatabaseService::OnDatabaseOpenResult, this,
+            &QuarvelPCSoftware::OnDatabaseOpenResult, Qt::QueuedConnection);
     MDatabaseService::GetInstance()->Start();
     CommunicationProcessControl::GetInstance()->Initialize();
     ConnectImportControl();
@@ -556,6 +559,17 @@ void QuarvelPCSoftware::OnDatabaseProcessResult(uint iWorkType, uint iErrorCode)
     MLOG(
         QStringLiteral("Merge patient data failed (%1), reload the patient list.").arg(iErrorCode));
     emit GetDataFromDatabaseRequest(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0);
+}
+
+void QuarvelPCSoftware::OnDatabaseOpenResult(uint iErrorCode, const QString &strReason)
+{
+    if (iErrorCode == DB_OK)
+        return;
+    MLOG(QStringLiteral("The database cannot be used (%1).").arg(iErrorCode));
+    ShowInformation(tr("Database"),
+                    strReason + QStringLiteral("\n\n") +
+                        tr("The program keeps running, but patient data cannot be shown or stored "
+                           "until the database can be used and the program is started again."));
 }
 
 void QuarvelPCSoftware::OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList)

@@ -1,3 +1,4 @@
+#include "DatabaseAccessSQLite.h"
 #include "MDatabaseService.h"
 #include "OtherProgramLock.h"
 #include "TestEnvironment.h"
@@ -65,6 +66,7 @@ public:
         On(s, &MDatabaseService::OnDatabaseUpdateBrowserFlagSucc, "flag");
         On(s, &MDatabaseService::OnDatabaseGetOnePatientBriefSucc, "brief");
         On(s, &MDatabaseService::OnImportPatientDataFinished, "finished");
+        On(s, &MDatabaseService::OnDatabaseOpenResult, "opened");
     }
 
     // Posts a work item and notes the answers it is to bring, '|' between them.
@@ -100,6 +102,7 @@ private:
         connect(s, signal, this, note, Qt::QueuedConnection);
     }
     static QString Describe(uint number) { return QString::number(number); }
+    static QString Describe(const QString &text) { return '"' + text + '"'; }
     QString Describe(QUuid *id) const
     {
         const std::unique_ptr<QUuid> owned(id);
@@ -132,8 +135,11 @@ private slots:
     void workItemsRunInPostingOrder();
     void failuresAnswerTheirCodes();
     void writesWaitForAnotherWriter();
+    void startUpOpensOffTheWindowThread_data();
+    void startUpOpensOffTheWindowThread();
 
 private:
+    void StartService(const QString &opened = QStringLiteral("opened 0 \"\""));
     QString DataFile() const { return QDir(m_env->DatabaseDirectory()).filePath("Data.db"); }
     std::unique_ptr<TestEnvironment> m_env;
     std::unique_ptr<ServiceClient> m_client;
@@ -143,10 +149,16 @@ void DatabaseServiceTest::init()
 {
     TestEnvironment::FailOnWarnings();
     m_env = std::make_unique<TestEnvironment>();
+}
+
+void DatabaseServiceTest::StartService(const QString &opened)
+{
+    // The client listens before the start: the store is opened at once.
     MDatabaseService *service = MDatabaseService::GetInstance();
+    m_client = std::make_unique<ServiceClient>(service);
+    m_client->expected << opened;
     service->Start();
     QVERIFY(service->thread() != QThread::currentThread());
-    m_client = std::make_unique<ServiceClient>(service);
 }
 
 void DatabaseServiceTest::cleanup()
@@ -159,6 +171,7 @@ void DatabaseServiceTest::cleanup()
 
 void DatabaseServiceTest::workItemsRunInPostingOrder()
 {
+    StartService();
     ServiceClient &c = *m_client;
     const QUuid ann = QUuid::createUuid();
     const QUuid bob = QUuid::createUuid();
@@ -192,6 +205,7 @@ void DatabaseServiceTest::workItemsRunInPostingOrder()
 
 void DatabaseServiceTest::failuresAnswerTheirCodes()
 {
+    StartService();
     ServiceClient &c = *m_client;
     const QUuid nobody = QUuid::createUuid();
     c.names = {{nobody, "nobody"}, {QUuid(), "nil"}};
@@ -233,6 +247,9 @@ void DatabaseServiceTest::failuresAnswerTheirCodes()
 
 void DatabaseServiceTest::writesWaitForAnotherWriter()
 {
+    StartService();
+    QCOMPARE(m_client->Take(), m_client->expected); // the demo data is written
+    m_client->expected.clear();
     ServiceClient &c = *m_client;
     const QUuid ann = QUuid::createUuid();
     const QUuid bob = QUuid::createUuid();
@@ -260,6 +277,43 @@ void DatabaseServiceTest::writesWaitForAnotherWriter()
     }
     c.Post(DB_WORK_GET_NIBP_DATA, NewId(bob), 0, "nibp bob 3");
     QCOMPARE(c.Take(), c.expected);
+}
+
+void DatabaseServiceTest::startUpOpensOffTheWindowThread_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("answers");
+    // A database another program holds for the first second: it is waited for.
+    QTest::newRow("busy") << QByteArray() << "opened 0 \"\"|all 2";
+    QTest::newRow("no database")
+        << QByteArray("text\n")
+        << "opened 4 \"The file \"%1\" is not a patient database: it is "
+           "no SQLite database file. It has been left as it is.\"|result 4 9";
+}
+
+void DatabaseServiceTest::startUpOpensOffTheWindowThread()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, answers);
+    std::unique_ptr<OtherProgramLock> other;
+    if (file.isEmpty()) {
+        QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
+        other = std::make_unique<OtherProgramLock>(DataFile(), "BEGIN EXCLUSIVE");
+        QVERIFY(other->Holds());
+    } else {
+        QFile data(DataFile());
+        QVERIFY(QDir().mkpath(m_env->DatabaseDirectory()) && data.open(QIODevice::WriteOnly));
+        data.write(file);
+    }
+    const QStringList expected =
+        answers.replace(QStringLiteral("%1"), DataFile()).split(QLatin1Char('|'));
+    StartService(expected.first());
+    m_client->Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, expected.last());
+    if (other) {
+        QTest::qWait(1000); // the window's thread goes on meanwhile
+        other.reset();
+    }
+    QCOMPARE(m_client->Take(), m_client->expected);
 }
 
 QTEST_GUILESS_MAIN(DatabaseServiceTest)

@@ -202,6 +202,15 @@ void TestMainWindow::startUpFillsListAndRefusesWithoutPatient()
                                         "Please select a patient to print!"}));
     QCOMPARE(closer.icons, QList<int>(2, QMessageBox::Information));
     QVERIFY(QDir(m_environment->ExportDirectory()).isEmpty());
+
+    // A database that cannot be used is told, in the store's words; a usable one is not.
+    emit MDatabaseService::GetInstance()->OnDatabaseOpenResult(DB_OK, QString());
+    emit MDatabaseService::GetInstance()->OnDatabaseOpenResult(DB_ERR_OPEN, "It is locked.");
+    QTRY_COMPARE(closer.titles.size(), 3);
+    QCOMPARE(closer.titles.last(), QStringLiteral("Database"));
+    QCOMPARE(closer.texts.last(), "It is locked.\n\nThe program keeps running, but patient data "
+                                  "cannot be shown or stored until the database can be used and "
+                                  "the program is started again.");
     QVERIFY(!m_environment->LogText().contains(QStringLiteral("PrintButtonClicked")));
 }
 
@@ -515,8 +524,9 @@ void TestMainWindow::connectionsAreTheTableOnes()
     LINK(service, OnDatabaseGetOnePatientBriefSucc, w, OnDatabaseGetOnePatientBriefSucc);
     LINK(ui.PatientListTable, itemSelectionChanged, w, OnPatientListSelectRowChanged);
     LINK(service, OnDatabaseProcessResult, w, OnDatabaseProcessResult);
+    LINK(service, OnDatabaseOpenResult, w, OnDatabaseOpenResult);
 #undef LINK
-    QCOMPARE(n, 44);
+    QCOMPARE(n, 45);
 
     // The close button's slot, called since its connection is gone now.
     w->CloseMainDialog();
