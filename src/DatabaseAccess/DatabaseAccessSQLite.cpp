@@ -8,7 +8,7 @@
 #include "MSettings.h"
 #include "PatientRowCodec.h"
 #include "RecordChainPtr.h"
-#include "SqliteStatement.h"
+#include "StoreDialect.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -54,10 +54,19 @@ void ReadCompletePatient(const QSqlQuery &query, STU_DB_PATIENT_LIST &patient)
         Codec::FromDb(patient, column, query.value(column));
 }
 
-void BindPatientColumns(QSqlQuery &query, const STU_DB_PATIENT_LIST &patient, int first, int last)
+QVariant KeyOf(const QSqlDatabase &db, const QUuid &id)
 {
-    for (int column = first; column <= last; ++column)
-        query.bindValue(Codec::Placeholder(column), Codec::ToDb(patient, column));
+    return StoreDialect::Of(db).Key(id);
+}
+
+void BindPatientColumns(QSqlQuery &query, const QSqlDatabase &db,
+                        const STU_DB_PATIENT_LIST &patient, int first, int last)
+{
+    for (int column = first; column <= last; ++column) {
+        query.bindValue(Codec::Placeholder(column), column == Codec::ColPatientID
+                                                        ? KeyOf(db, patient.PatientID)
+                                                        : Codec::ToDb(patient, column));
+    }
 }
 
 QSqlQuery MakeQuery(QSqlDatabase &db)
@@ -67,7 +76,7 @@ QSqlQuery MakeQuery(QSqlDatabase &db)
     return query;
 }
 
-bool ExecWithId(QSqlQuery &query, const char *sql, const char *placeholder, const QByteArray &key)
+bool ExecWithId(QSqlQuery &query, const char *sql, const char *placeholder, const QVariant &key)
 {
     if (!query.prepare(QLatin1String(sql)))
         return false;
@@ -85,7 +94,7 @@ bool RowsReadCompletely(QSqlQuery &query)
 }
 
 // The four DELETE statements, inside the caller's transaction.
-bool DeletePatientRows(QSqlDatabase &db, const QByteArray &key)
+bool DeletePatientRows(QSqlDatabase &db, const QVariant &key)
 {
     for (const char *sql :
          {kSqlDeletePatient, kSqlDeleteNibpData, kSqlDeleteSpo2Data, kSqlDeleteTempData}) {
@@ -96,7 +105,7 @@ bool DeletePatientRows(QSqlDatabase &db, const QByteArray &key)
     return true;
 }
 
-bool UpdateLastUpdateTimeRow(QSqlDatabase &db, const QByteArray &key, const QDateTime &time)
+bool UpdateLastUpdateTimeRow(QSqlDatabase &db, const QVariant &key, const QDateTime &time)
 {
     QSqlQuery query = MakeQuery(db);
     if (!query.prepare(QLatin1String(kSqlUpdateLastImportTime)))
@@ -106,7 +115,7 @@ bool UpdateLastUpdateTimeRow(QSqlDatabase &db, const QByteArray &key, const QDat
     return query.exec();
 }
 
-bool UpdateReadFlagRow(QSqlDatabase &db, const QByteArray &key, bool read)
+bool UpdateReadFlagRow(QSqlDatabase &db, const QVariant &key, bool read)
 {
     QSqlQuery query = MakeQuery(db);
     if (!query.prepare(QLatin1String(kSqlUpdateReadFlag)))
@@ -117,14 +126,14 @@ bool UpdateReadFlagRow(QSqlDatabase &db, const QByteArray &key, bool read)
 }
 
 // New measurements make the patient unread and move his last update to now.
-bool MarkPatientUpdated(QSqlDatabase &db, const QByteArray &key)
+bool MarkPatientUpdated(QSqlDatabase &db, const QVariant &key)
 {
     const bool timeOk = UpdateLastUpdateTimeRow(db, key, DatabaseValueCodec::CurrentDateTime());
     const bool flagOk = UpdateReadFlagRow(db, key, false);
     return timeOk && flagOk;
 }
 
-bool PatientRowExists(QSqlDatabase &db, const QByteArray &key)
+bool PatientRowExists(QSqlDatabase &db, const QVariant &key)
 {
     QSqlQuery query = MakeQuery(db);
     return ExecWithId(query, kSqlSelectPatientById, ":id", key) && query.next();
@@ -135,8 +144,8 @@ template <typename Record> struct MeasureTable;
 
 template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
 {
-    static constexpr const char *kCheck = kSqlSelectNibpAtTime;
-    static constexpr const char *kInsert = kSqlInsertNibp;
+    static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkNibp;
+    static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertNibp;
     static constexpr const char *kSelect = kSqlSelectNibpList;
     static constexpr uint kInsertCode = DB_ERR_INSERT_NIBP;
     static constexpr const char *kInsertNullGuid =
@@ -148,7 +157,7 @@ template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
     static constexpr const char *kGetFailed = "Get NIBP Data failed.";
 
     // The values follow :PatientID and :MeasureTime in the insert.
-    static bool BindValues(SqliteStatement &insert, const STU_DB_NIBP_DATA_LIST &record)
+    static bool BindValues(PreparedStatement &insert, const STU_DB_NIBP_DATA_LIST &record)
     {
         return insert.Bind(2, static_cast<int>(record.SysValue)) &&
                insert.Bind(3, static_cast<int>(record.DiaValue)) &&
@@ -166,8 +175,8 @@ template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
 
 template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
 {
-    static constexpr const char *kCheck = kSqlSelectSpo2AtTime;
-    static constexpr const char *kInsert = kSqlInsertSpo2;
+    static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkSpo2;
+    static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertSpo2;
     static constexpr const char *kSelect = kSqlSelectSpo2List;
     static constexpr uint kInsertCode = DB_ERR_INSERT_SPO2;
     static constexpr const char *kInsertNullGuid =
@@ -178,7 +187,7 @@ template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetSPO2DataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get SPO2 Data failed.";
 
-    static bool BindValues(SqliteStatement &insert, const STU_DB_SPO2_DATA_LIST &record)
+    static bool BindValues(PreparedStatement &insert, const STU_DB_SPO2_DATA_LIST &record)
     {
         return insert.Bind(2, static_cast<int>(record.SPO2Value)) &&
                insert.Bind(3, static_cast<int>(record.PrValue));
@@ -192,8 +201,8 @@ template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
 
 template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
 {
-    static constexpr const char *kCheck = kSqlSelectTempAtTime;
-    static constexpr const char *kInsert = kSqlInsertTemp;
+    static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkTemp;
+    static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertTemp;
     static constexpr const char *kSelect = kSqlSelectTempList;
     static constexpr uint kInsertCode = DB_ERR_INSERT_TEMP;
     static constexpr const char *kInsertNullGuid =
@@ -204,7 +213,7 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetTempDataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get TEMP Data failed.";
 
-    static bool BindValues(SqliteStatement &insert, const STU_DB_TEMP_DATA_LIST &record)
+    static bool BindValues(PreparedStatement &insert, const STU_DB_TEMP_DATA_LIST &record)
     {
         return insert.Bind(2, record.TempValue);
     }
@@ -219,40 +228,57 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
 // prepared once and bound again per record; the check sees rows inserted
 // earlier in the chain. Bound by position: :PatientID and :MeasureTime come
 // first in both (the check's second :MeasureTime is the same parameter).
+// Where the insert itself skips a stored time, there is no check, and a
+// record that another workstation stored meanwhile is skipped as well.
+// Ends a failed transaction while its statements still exist: a server
+// cannot free a statement inside a transaction that has failed.
+bool Abandon(DatabaseTransaction &transaction)
+{
+    transaction.Rollback();
+    return false;
+}
+
 template <typename Record>
-bool StoreNewRecords(QSqlDatabase &db, const QByteArray &key, const Record *chain,
-                     bool &insertedAny)
+bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
+                     const Record *chain, bool &insertedAny)
 {
     using Table = MeasureTable<Record>;
-    SqliteStatement check(db, Table::kCheck);
-    SqliteStatement insert(db, Table::kInsert);
-    if (!check.IsValid() || !insert.IsValid())
-        return false;
-    const QVariant id(key);
+    const StoreDialect &dialect = StoreDialect::Of(db);
+    const char *checkSql = dialect.*Table::kCheck;
+    std::unique_ptr<PreparedStatement> check;
+    if (checkSql)
+        check = dialect.Prepare(db, checkSql);
+    std::unique_ptr<PreparedStatement> insert = dialect.Prepare(db, dialect.*Table::kInsert);
+    if ((check && !check->IsValid()) || !insert->IsValid())
+        return Abandon(transaction);
+    const QVariant &id = key;
     for (const Record *record = chain; record; record = record->pNext) {
         const QVariant time = DatabaseValueCodec::DateTimeToDb(record->MeasureTime);
-        if (!check.Bind(0, id) || !check.Bind(1, time))
-            return false;
-        const SqliteStatement::StepResult found = check.Step();
-        check.Reset();
-        if (found == SqliteStatement::Error)
-            return false;
-        if (found == SqliteStatement::Row)
-            continue; // a duplicate: that time is stored already
+        if (check) {
+            if (!check->Bind(0, id) || !check->Bind(1, time))
+                return Abandon(transaction);
+            const PreparedStatement::StepResult found = check->Step();
+            check->Reset();
+            if (found == PreparedStatement::Error)
+                return Abandon(transaction);
+            if (found == PreparedStatement::Row)
+                continue; // a duplicate: that time is stored already
+        }
         const bool bound =
-            insert.Bind(0, id) && insert.Bind(1, time) && Table::BindValues(insert, *record);
-        const bool stored = bound && insert.Step() == SqliteStatement::Done;
-        insert.Reset();
+            insert->Bind(0, id) && insert->Bind(1, time) && Table::BindValues(*insert, *record);
+        const bool stored = bound && insert->Step() == PreparedStatement::Done;
+        const bool written = stored && insert->ChangedRows() > 0;
+        insert->Reset();
         if (!stored)
-            return false;
-        insertedAny = true;
+            return Abandon(transaction);
+        insertedAny = insertedAny || written;
     }
     return true;
 }
 
 // Reads the patient's records in time order, inside the caller's transaction.
 template <typename Record>
-bool ReadRecords(QSqlDatabase &db, const QByteArray &key, RecordChainBuilder<Record> &chain)
+bool ReadRecords(QSqlDatabase &db, const QVariant &key, RecordChainBuilder<Record> &chain)
 {
     using Table = MeasureTable<Record>;
     QSqlQuery query = MakeQuery(db);
@@ -279,10 +305,10 @@ template <typename Record> uint InsertMeasurements(QSqlDatabase &db, QUuid *id, 
         MLOG(Table::kNoData);
         return DB_OK;
     }
-    const QByteArray key = DatabaseValueCodec::UuidToDb(*id);
+    const QVariant key = KeyOf(db, *id);
     DatabaseTransaction transaction(db, DatabaseTransaction::Immediate);
     bool insertedAny = false;
-    bool ok = transaction.IsBegun() && StoreNewRecords(db, key, chain, insertedAny);
+    bool ok = transaction.IsBegun() && StoreNewRecords(db, transaction, key, chain, insertedAny);
     // Marking the patient belongs to the same import; a failure there does
     // not undo the records.
     if (ok && insertedAny)
@@ -307,8 +333,7 @@ template <typename Record> uint GetMeasurements(QSqlDatabase &db, QUuid *id, Rec
     }
     RecordChainBuilder<Record> chain;
     DatabaseTransaction transaction(db, DatabaseTransaction::Deferred);
-    const bool ok = result && transaction.IsBegun() &&
-                    ReadRecords(db, DatabaseValueCodec::UuidToDb(*id), chain) &&
+    const bool ok = result && transaction.IsBegun() && ReadRecords(db, KeyOf(db, *id), chain) &&
                     transaction.Commit();
     if (!ok) {
         MLOG(Table::kGetFailed);
@@ -321,27 +346,14 @@ template <typename Record> uint GetMeasurements(QSqlDatabase &db, QUuid *id, Rec
 // Moves the removed patient's records of one kind to the remaining patient,
 // skipping times the remaining patient already has.
 template <typename Record>
-bool MoveRecords(QSqlDatabase &db, const QByteArray &remaining, const QByteArray &removed,
-                 bool &insertedAny)
+bool MoveRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &remaining,
+                 const QVariant &removed, bool &insertedAny)
 {
     RecordChainBuilder<Record> chain;
     if (!ReadRecords(db, removed, chain))
         return false;
     RecordChainPtr<Record> records(chain.Release());
-    return !records || StoreNewRecords(db, remaining, records.get(), insertedAny);
-}
-
-// Runs an operation; an exception inside it becomes its failure code.
-template <typename Operation>
-uint Guarded(uint failCode, const char *failMessage, Operation &&operation)
-{
-    try {
-        return operation();
-    } catch (...) {
-        if (failMessage)
-            MLOG(failMessage);
-        return failCode;
-    }
+    return !records || StoreNewRecords(db, transaction, remaining, records.get(), insertedAny);
 }
 
 template <typename Record> Record *MakeDemoChain(void (*fill)(Record &, int))
@@ -423,6 +435,21 @@ QString NoTablesProblem(const QString &filePath)
 }
 
 } // namespace
+
+template <typename Operation>
+uint DatabaseAccessSQLite::Guarded(uint failCode, const char *failMessage, Operation &&operation)
+{
+    try {
+        ReconnectIfLost();
+        return operation();
+    } catch (...) {
+        if (failMessage)
+            MLOG(failMessage);
+        return failCode;
+    }
+}
+
+DatabaseAccessSQLite::DatabaseAccessSQLite(NoDatabase) {}
 
 DatabaseAccessSQLite::DatabaseAccessSQLite()
 {
@@ -523,14 +550,16 @@ void DatabaseAccessSQLite::CloseDatabase()
     // The handle must go before the connection is removed, or Qt reports it
     // as still in use.
     const bool added = m_db.isValid();
+    const QString name = m_db.connectionName();
     m_db = QSqlDatabase();
     if (added)
-        QSqlDatabase::removeDatabase(QLatin1String(kConnectionName));
+        QSqlDatabase::removeDatabase(name);
 }
 
 uint DatabaseAccessSQLite::SelfCheck()
 {
-    if (QSqlDatabase::isDriverAvailable(QLatin1String(kDriverName)) && m_db.isOpen())
+    if (QSqlDatabase::isDriverAvailable(QLatin1String(StoreDialect::Of(m_db).driverName)) &&
+        m_db.isOpen())
         return DB_OK;
     MLOG("Database self-check failed!");
     return DB_ERR_SELF_CHECK;
@@ -541,12 +570,16 @@ uint DatabaseAccessSQLite::CreateTables()
     return Guarded(DB_ERR_CREATE_TABLES, "Create tables failed!", [this] {
         DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         bool ok = m_db.isOpen();
-        for (const char *sql : {kSqlCreatePatientTable, kSqlCreatePatientIndex, kSqlCreateNibpTable,
-                                kSqlCreateNibpIndex, kSqlCreateSpo2Table, kSqlCreateSpo2Index,
-                                kSqlCreateTempTable, kSqlCreateTempIndex, kSqlCreateNibpTimeIndex,
-                                kSqlCreateSpo2TimeIndex, kSqlCreateTempTimeIndex}) {
+        const StoreDialect &dialect = StoreDialect::Of(m_db);
+        QList<const char *> statements;
+        for (int i = 0; i < 4; ++i)
+            statements << dialect.tables[i].statements[0] << dialect.tables[i].statements[1];
+        for (int i = 0; i < dialect.timeIndexCount; ++i)
+            statements << dialect.timeIndexes[i].statements[0];
+        // Run unprepared: a server prepares no schema statements.
+        for (const char *sql : statements) {
             QSqlQuery query = MakeQuery(m_db);
-            ok = ok && query.prepare(QLatin1String(sql)) && query.exec();
+            ok = ok && query.exec(QLatin1String(sql));
         }
         ok = ok && transaction.Commit();
         if (!ok) {
@@ -626,7 +659,7 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
         return DB_ERR_INSERT_PATIENT;
     }
     const QDateTime now = DatabaseValueCodec::CurrentDateTime();
-    const QByteArray key = DatabaseValueCodec::UuidToDb(patient->PatientID);
+    const QVariant key = KeyOf(m_db, patient->PatientID);
     DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
     QSqlQuery exists = MakeQuery(m_db);
     if (!transaction.IsBegun() || !exists.prepare(QLatin1String(kSqlSelectPatientById))) {
@@ -637,7 +670,7 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
     }
     exists.bindValue(QStringLiteral(":id"), key);
     QSqlQuery insert = MakeQuery(m_db);
-    if (!insert.prepare(QLatin1String(kSqlInsertPatient))) {
+    if (!insert.prepare(QLatin1String(StoreDialect::Of(m_db).insertPatient))) {
         transaction.Rollback();
         MLOG("Insert a patient to database failed!");
         return DB_ERR_INSERT_PATIENT;
@@ -650,10 +683,21 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
         MLOG("Insert a patient that has existed in database.");
         return DB_ERR_PATIENT_EXISTS;
     }
-    BindPatientColumns(insert, *patient, Codec::ColPatientID, Codec::ColAddress);
+    BindPatientColumns(insert, m_db, *patient, Codec::ColPatientID, Codec::ColAddress);
     insert.bindValue(Codec::Placeholder(Codec::ColLastUpdateTime),
                      DatabaseValueCodec::DateTimeToDb(now));
-    if (!checked || !insert.exec() || !transaction.Commit()) {
+    if (!checked || !insert.exec()) {
+        transaction.Rollback();
+        MLOG("Insert a patient to database failed!");
+        return DB_ERR_INSERT_PATIENT;
+    }
+    // Another workstation stored him between the check and the insert.
+    if (insert.numRowsAffected() == 0) {
+        transaction.Rollback();
+        MLOG("Insert a patient that has existed in database.");
+        return DB_ERR_PATIENT_EXISTS;
+    }
+    if (!transaction.Commit()) {
         transaction.Rollback();
         MLOG("Insert a patient to database failed!");
         return DB_ERR_INSERT_PATIENT;
@@ -670,8 +714,7 @@ uint DatabaseAccessSQLite::DeletePatient(QUuid *id)
             return static_cast<uint>(DB_ERR_DELETE_PATIENT);
         }
         DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
-        const bool ok = transaction.IsBegun() &&
-                        DeletePatientRows(m_db, DatabaseValueCodec::UuidToDb(*id)) &&
+        const bool ok = transaction.IsBegun() && DeletePatientRows(m_db, KeyOf(m_db, *id)) &&
                         transaction.Commit();
         if (!ok) {
             transaction.Rollback();
@@ -693,8 +736,8 @@ uint DatabaseAccessSQLite::UpdatePatient(STU_DB_PATIENT_LIST *patient)
         QSqlQuery query = MakeQuery(m_db);
         bool ok = transaction.IsBegun() && query.prepare(QLatin1String(kSqlUpdatePatient));
         if (ok) {
-            BindPatientColumns(query, *patient, Codec::ColName, Codec::ColAddress);
-            BindPatientColumns(query, *patient, Codec::ColPatientID, Codec::ColPatientID);
+            BindPatientColumns(query, m_db, *patient, Codec::ColName, Codec::ColAddress);
+            BindPatientColumns(query, m_db, *patient, Codec::ColPatientID, Codec::ColPatientID);
             ok = query.exec() && transaction.Commit();
         }
         if (!ok) {
@@ -769,10 +812,10 @@ bool DatabaseAccessSQLite::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool com
 {
     DatabaseTransaction transaction(m_db, DatabaseTransaction::Deferred);
     QSqlQuery query = MakeQuery(m_db);
-    bool ok = transaction.IsBegun() &&
-              ExecWithId(query, kSqlSelectPatientDetail, ":PatientID",
-                         DatabaseValueCodec::UuidToDb(patient.PatientID)) &&
-              query.next();
+    bool ok =
+        transaction.IsBegun() &&
+        ExecWithId(query, kSqlSelectPatientDetail, ":PatientID", KeyOf(m_db, patient.PatientID)) &&
+        query.next();
     // Filled aside so that a failure leaves the caller's record as it was.
     STU_DB_PATIENT_LIST row = patient;
     if (ok && complete) {
@@ -863,9 +906,9 @@ uint DatabaseAccessSQLite::SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIEN
     QSqlQuery query = MakeQuery(m_db);
     bool ok = result && transaction.IsBegun() && query.prepare(sql);
     if (ok) {
-        BindPatientColumns(query, *patient, Codec::ColPatientID, Codec::ColPatientID);
+        BindPatientColumns(query, m_db, *patient, Codec::ColPatientID, Codec::ColPatientID);
         for (int column : keyColumns)
-            BindPatientColumns(query, *patient, column, column);
+            BindPatientColumns(query, m_db, *patient, column, column);
         ok = query.exec();
     }
     while (ok && query.next()) {
@@ -889,8 +932,7 @@ uint DatabaseAccessSQLite::MergePatientData(QUuid *remaining, QUuid *removed)
             MLOG("Merge patient data that new guid or old guid is null.");
             return static_cast<uint>(DB_ERR_MERGE);
         }
-        if (!MergePatientRows(DatabaseValueCodec::UuidToDb(*remaining),
-                              DatabaseValueCodec::UuidToDb(*removed))) {
+        if (!MergePatientRows(KeyOf(m_db, *remaining), KeyOf(m_db, *removed))) {
             MLOG("Merge patient data failed!");
             return static_cast<uint>(DB_ERR_MERGE);
         }
@@ -898,7 +940,7 @@ uint DatabaseAccessSQLite::MergePatientData(QUuid *remaining, QUuid *removed)
     });
 }
 
-bool DatabaseAccessSQLite::MergePatientRows(const QByteArray &remaining, const QByteArray &removed)
+bool DatabaseAccessSQLite::MergePatientRows(const QVariant &remaining, const QVariant &removed)
 {
     // One transaction: the removed patient goes only together with the move of
     // his records, so a failure keeps both patients as they were. Merging a
@@ -907,10 +949,11 @@ bool DatabaseAccessSQLite::MergePatientRows(const QByteArray &remaining, const Q
         return false;
     DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
     bool insertedAny = false;
-    bool ok = transaction.IsBegun() && PatientRowExists(m_db, remaining) &&
-              MoveRecords<STU_DB_NIBP_DATA_LIST>(m_db, remaining, removed, insertedAny) &&
-              MoveRecords<STU_DB_SPO2_DATA_LIST>(m_db, remaining, removed, insertedAny) &&
-              MoveRecords<STU_DB_TEMP_DATA_LIST>(m_db, remaining, removed, insertedAny);
+    bool ok =
+        transaction.IsBegun() && PatientRowExists(m_db, remaining) &&
+        MoveRecords<STU_DB_NIBP_DATA_LIST>(m_db, transaction, remaining, removed, insertedAny) &&
+        MoveRecords<STU_DB_SPO2_DATA_LIST>(m_db, transaction, remaining, removed, insertedAny) &&
+        MoveRecords<STU_DB_TEMP_DATA_LIST>(m_db, transaction, remaining, removed, insertedAny);
     if (ok && insertedAny)
         ok = MarkPatientUpdated(m_db, remaining);
     ok = ok && DeletePatientRows(m_db, removed) && transaction.Commit();
@@ -928,7 +971,7 @@ uint DatabaseAccessSQLite::UpdateLastImportTime(QUuid *id)
         }
         DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         const bool ok = transaction.IsBegun() &&
-                        UpdateLastUpdateTimeRow(m_db, DatabaseValueCodec::UuidToDb(*id),
+                        UpdateLastUpdateTimeRow(m_db, KeyOf(m_db, *id),
                                                 DatabaseValueCodec::CurrentDateTime()) &&
                         transaction.Commit();
         if (!ok) {
@@ -948,8 +991,7 @@ uint DatabaseAccessSQLite::UpdateBrowserFlag(QUuid *id, bool read)
             return static_cast<uint>(DB_ERR_UPDATE_BROWSER_FLAG);
         }
         DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
-        const bool ok = transaction.IsBegun() &&
-                        UpdateReadFlagRow(m_db, DatabaseValueCodec::UuidToDb(*id), read) &&
+        const bool ok = transaction.IsBegun() && UpdateReadFlagRow(m_db, KeyOf(m_db, *id), read) &&
                         transaction.Commit();
         if (!ok) {
             transaction.Rollback();

@@ -9,7 +9,9 @@
 // "MyDBConnection". The constructor opens the file (building the schema and
 // the demo data for a new or empty one, adding tables an older file lacks);
 // the destructor closes it. Used by one thread at a time; every operation is a
-// transaction of its own.
+// transaction of its own. The operations are written once for both kinds of
+// database (StoreDialect holds what differs); DatabaseAccessPostgreSQL opens
+// a server instead of the file.
 class DatabaseAccessSQLite : public IVirtualDataAccessInterface
 {
 public:
@@ -49,7 +51,23 @@ public:
     // The connection's name, fixed so that one store exists at a time.
     static const char *ConnectionName();
 
+protected:
+    // For a store that opens a database of another kind itself.
+    struct NoDatabase
+    {
+    };
+    explicit DatabaseAccessSQLite(NoDatabase);
+    // Called before every operation; a store whose connection can be lost
+    // connects again here.
+    virtual void ReconnectIfLost() {}
+
+    QSqlDatabase m_db;
+    uint m_uOpenResult = DB_OK;
+    QString m_strOpenProblem;
+
 private:
+    template <typename Operation>
+    uint Guarded(uint failCode, const char *failMessage, Operation &&operation);
     uint OpenDatabase();
     uint PrepareSchema(const QString &filePath, bool isNewFile);
     void CloseDatabase();
@@ -57,9 +75,5 @@ private:
     bool ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete);
     uint SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIENT_LIST *patient,
                                    STU_DB_PATIENT_LIST **result);
-    bool MergePatientRows(const QByteArray &remaining, const QByteArray &removed);
-
-    QSqlDatabase m_db;
-    uint m_uOpenResult = DB_OK;
-    QString m_strOpenProblem;
+    bool MergePatientRows(const QVariant &remaining, const QVariant &removed);
 };

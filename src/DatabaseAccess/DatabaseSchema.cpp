@@ -1,13 +1,10 @@
 #include "DatabaseSchema.h"
 
-#include "DatabaseStatements.h"
 #include "DatabaseTransaction.h"
 
 #include <QSqlQuery>
 
-#include <iterator>
-
-DatabaseSchema::DatabaseSchema(QSqlDatabase &db) : m_db(db) {}
+DatabaseSchema::DatabaseSchema(QSqlDatabase &db) : m_db(db), m_dialect(StoreDialect::Of(db)) {}
 
 bool DatabaseSchema::Read()
 {
@@ -16,12 +13,12 @@ bool DatabaseSchema::Read()
     query.setForwardOnly(true);
     // Reading the schema is the first read of the file: a file that is no
     // database, or that another program holds locked, fails here.
-    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master"))) {
+    if (!query.exec(QLatin1String(m_dialect.schemaNames))) {
         m_error = query.lastError();
         return false;
     }
     while (query.next())
-        m_names.insert(query.value(0).toString());
+        m_names.insert(query.value(0).toString().toLower()); // the server folds names
     m_error = query.lastError();
     return !m_error.isValid();
 }
@@ -29,7 +26,7 @@ bool DatabaseSchema::Read()
 bool DatabaseSchema::HasNoTables() const
 {
     for (const char *table : {"Patient", "NIBPData", "SPO2Data", "TEMPData"}) {
-        if (m_names.contains(QLatin1String(table)))
+        if (m_names.contains(QString::fromLatin1(table).toLower()))
             return false;
     }
     return true;
@@ -37,37 +34,26 @@ bool DatabaseSchema::HasNoTables() const
 
 bool DatabaseSchema::AddMissingTables()
 {
-    static const Part tables[] = {
-        {"Patient", {kSqlCreatePatientTable, kSqlCreatePatientIndex}},
-        {"NIBPData", {kSqlCreateNibpTable, kSqlCreateNibpIndex}},
-        {"SPO2Data", {kSqlCreateSpo2Table, kSqlCreateSpo2Index}},
-        {"TEMPData", {kSqlCreateTempTable, kSqlCreateTempIndex}},
-    };
-    return AddMissing(tables, int(std::size(tables)));
+    return AddMissing(m_dialect.tables, 4);
 }
 
 bool DatabaseSchema::AddMissingTimeIndexes()
 {
-    static const Part indexes[] = {
-        {"NIBPTime_NIBPData", {kSqlCreateNibpTimeIndex, nullptr}},
-        {"SPO2Time_SPO2Data", {kSqlCreateSpo2TimeIndex, nullptr}},
-        {"TEMPTime_TEMPData", {kSqlCreateTempTimeIndex, nullptr}},
-    };
-    return AddMissing(indexes, int(std::size(indexes)));
+    return AddMissing(m_dialect.timeIndexes, m_dialect.timeIndexCount);
 }
 
-bool DatabaseSchema::AddMissing(const Part *parts, int count)
+bool DatabaseSchema::AddMissing(const StoreDialect::SchemaPart *parts, int count)
 {
-    QList<const Part *> missing;
+    QList<const StoreDialect::SchemaPart *> missing;
     for (int i = 0; i < count; ++i) {
-        if (!m_names.contains(QLatin1String(parts[i].name)))
+        if (!m_names.contains(QString::fromLatin1(parts[i].name).toLower()))
             missing.append(&parts[i]);
     }
     if (missing.isEmpty())
         return true;
     DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
     bool ok = transaction.IsBegun();
-    for (const Part *part : missing) {
+    for (const StoreDialect::SchemaPart *part : missing) {
         for (const char *sql : part->statements) {
             QSqlQuery query(m_db);
             ok = ok && (!sql || query.exec(QLatin1String(sql)));
@@ -75,8 +61,8 @@ bool DatabaseSchema::AddMissing(const Part *parts, int count)
     }
     ok = ok && transaction.Commit();
     if (ok) {
-        for (const Part *part : missing)
-            m_names.insert(QLatin1String(part->name));
+        for (const StoreDialect::SchemaPart *part : missing)
+            m_names.insert(QString::fromLatin1(part->name).toLower());
     }
     return ok;
 }

@@ -1,13 +1,15 @@
 #pragma once
 
+#include "StoreDialect.h"
+
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
 
-// The program's tables and indexes in an open database file: which of them
-// the file holds, and adding those it lacks with the statements a new file
-// is built with, so that a repaired file is the same as a new one.
+// The program's tables and indexes in an open database: which of them it
+// holds, and adding those it lacks with the statements a new database is
+// built with, so that a repaired one is the same as a new one.
 class DatabaseSchema
 {
 public:
@@ -29,14 +31,10 @@ public:
     bool AddMissingTimeIndexes();
 
 private:
-    struct Part
-    {
-        const char *name;
-        const char *statements[2];
-    };
-    bool AddMissing(const Part *parts, int count);
+    bool AddMissing(const StoreDialect::SchemaPart *parts, int count);
 
     QSqlDatabase &m_db;
+    const StoreDialect &m_dialect;
     QSet<QString> m_names;
     QSqlError m_error;
 };

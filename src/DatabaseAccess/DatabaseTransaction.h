@@ -26,7 +26,8 @@ public:
 
     // Whether beginning the transaction succeeded.
     bool IsBegun() const { return m_bBegun; }
-    // Commits; false when nothing was begun or the commit failed, in which
+    // Commits (a writing one tells the other workstations, where the
+    // database has listeners); false when nothing was begun or the commit failed, in which
     // case the transaction is still rolled back later.
     bool Commit();
     // Rolls back now if still open.
@@ -36,4 +37,5 @@ private:
     QSqlDatabase &m_db;
     bool m_bBegun = false;
     bool m_bOpen = false;
+    const char *m_pNotify = nullptr;
 };

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QUuid>
 
+class QSqlDriver;
+
 // The patient database as the database service sees it. Every operation runs
 // in a transaction of its own, logs its failures and returns a result code
 // (DB_OK or a DB_ERR_ code). Result chains are created with new and handed to
@@ -41,4 +43,8 @@ public:
     // and says in plain words what is wrong with it (empty after DB_OK).
     virtual uint GetOpenResult() const = 0;
     virtual QString GetOpenProblem() const = 0;
+
+    // Emits notification() when another workstation has changed the
+    // patient data; null for a database no other workstation shares.
+    virtual QSqlDriver *ChangeNotifier() const { return nullptr; }
 };

@@ -1,7 +1,9 @@
 #include "MDatabaseService.h"
 
+#include "DatabaseAccessPostgreSQL.h"
 #include "DatabaseAccessSQLite.h"
 #include "MLog.h"
+#include "MSettings.h"
 
 #include <QThread>
 
@@ -28,6 +30,14 @@ UuidPtr AdoptUuid(quintptr value)
     return UuidPtr(reinterpret_cast<QUuid *>(value));
 }
 
+// A server URI in the database setting chooses the shared server.
+IVirtualDataAccessInterface *NewStore()
+{
+    if (DatabaseServerAddress::IsServerUri(MSettings::GetInstance()->GetDatabaseFilePath()))
+        return new (std::nothrow) DatabaseAccessPostgreSQL();
+    return new (std::nothrow) DatabaseAccessSQLite();
+}
+
 } // namespace
 
 MDatabaseService *MDatabaseService::s_pInstance = nullptr;
@@ -47,7 +57,7 @@ MDatabaseService::MDatabaseService()
 
 void MDatabaseService::OpenStore()
 {
-    m_pDataAccess = new (std::nothrow) DatabaseAccessSQLite();
+    m_pDataAccess = NewStore();
     if (!m_pDataAccess) {
         MLOG("memory not enough");
         emit OnDatabaseOpenResult(DB_ERR_UNSUPPORTED,

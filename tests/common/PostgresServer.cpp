@@ -147,16 +147,21 @@ QString PostgresServer::Uri(const QString &database) const
              QLatin1String(kPort));
 }
 
+void PostgresServer::Configure(QSqlDatabase &db, const QString &database) const
+{
+    db.setHostName(m_pDir->path());
+    db.setPort(QByteArray(kPort).toInt());
+    db.setUserName(QLatin1String(kUser));
+    db.setDatabaseName(database);
+}
+
 bool PostgresServer::FreshDatabase(const QString &database)
 {
     const QString name = QStringLiteral("test server admin");
     bool ok = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-        db.setHostName(m_pDir->path());
-        db.setPort(QByteArray(kPort).toInt());
-        db.setUserName(QLatin1String(kUser));
-        db.setDatabaseName(QStringLiteral("postgres"));
+        Configure(db, QStringLiteral("postgres"));
         ok = db.open();
         QSqlQuery query(db);
         // Asked first: dropping a missing database would print a notice.

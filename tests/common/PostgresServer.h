@@ -5,6 +5,8 @@
 
 #include <memory>
 
+class QSqlDatabase;
+
 // A throw-away PostgreSQL server for the tests of one test program: its data
 // folder and its Unix socket live in a temporary folder, it listens on no
 // network address, and it runs under an unprivileged account when the tests
@@ -28,6 +30,8 @@ public:
 
     // A connection URI of the kind the settings file holds.
     QString Uri(const QString &database) const;
+    // Points a "QPSQL" connection at one of the server's databases.
+    void Configure(QSqlDatabase &db, const QString &database) const;
     // Drops the database if it exists and creates it empty.
     bool FreshDatabase(const QString &database);
     // Stops the server (at once, as a crash would) and starts it again.

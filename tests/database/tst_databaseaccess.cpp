@@ -1,7 +1,10 @@
+#include "DatabaseAccessPostgreSQL.h"
 #include "DatabaseAccessSQLite.h"
 #include "FileSizeLimit.h"
 #include "OtherProgramLock.h"
+#include "PatientRowCodec.h"
 #include "RecordChainPtr.h"
+#include "TestDatabase.h"
 #include "TestEnvironment.h"
 
 #include <QCryptographicHash>
@@ -53,12 +56,6 @@ int Count(const TestEnvironment &env, const QString &sql)
     return Sql(env, sql).toInt();
 }
 
-// The patient key as stored: the bytes of the braced lower-case text form.
-QString Where(const QUuid &id)
-{
-    return QStringLiteral(" WHERE PatientID = CAST('%1' AS BLOB)").arg(id.toString());
-}
-
 // Whether the column holds a date-time as "yyyy-MM-ddTHH:mm:ss" text.
 QString InTimeForm(const char *column)
 {
@@ -67,11 +64,19 @@ QString InTimeForm(const char *column)
 
 const QString kOld = QStringLiteral("2020-01-01T00:00:00");
 
-// A store on a new file, with its demo data.
+std::unique_ptr<DatabaseAccessSQLite> NewStore(TestDatabase::Kind kind)
+{
+    if (kind == TestDatabase::PostgreSQL)
+        return std::make_unique<DatabaseAccessPostgreSQL>();
+    return std::make_unique<DatabaseAccessSQLite>();
+}
+
+// A store on a new database of the given kind, with its demo data.
 struct Fixture
 {
-    TestEnvironment env;
-    DatabaseAccessSQLite store;
+    explicit Fixture(TestDatabase::Kind kind) : db(kind), store(NewStore(kind)) {}
+    TestDatabase db;
+    std::unique_ptr<DatabaseAccessSQLite> store;
 };
 
 std::unique_ptr<STU_DB_PATIENT_LIST> Patient(const QString &name)
@@ -113,12 +118,18 @@ class DatabaseAccessTest : public QObject
 
 private slots:
     void init() { TestEnvironment::FailOnWarnings(); }
+    void newFileGetsSchemaAndDemoData_data() { TestDatabase::AddKinds(); }
     void newFileGetsSchemaAndDemoData();
     void existingFileGetsWhatItLacks();
+    void patientFieldsRoundTrip_data() { TestDatabase::AddKinds(); }
     void patientFieldsRoundTrip();
+    void duplicateMeasurementsAreStoredOnce_data() { TestDatabase::AddKinds(); }
     void duplicateMeasurementsAreStoredOnce();
+    void listsReadBothTimeFormsInOrder_data() { TestDatabase::AddKinds(); }
     void listsReadBothTimeFormsInOrder();
+    void searchPatientToMergeByKeyBits_data() { TestDatabase::AddKinds(); }
     void searchPatientToMergeByKeyBits();
+    void mergeAndDeletePatients_data() { TestDatabase::AddKinds(); }
     void mergeAndDeletePatients();
     void readOnlyOrClosedDatabaseFailsAndKeepsFile_data();
     void readOnlyOrClosedDatabaseFailsAndKeepsFile();
@@ -128,11 +139,28 @@ private slots:
 
 void DatabaseAccessTest::newFileGetsSchemaAndDemoData()
 {
-    TestEnvironment env;
+    FETCH_DATABASE_KIND(kind);
+    TestDatabase db(kind);
+    TestEnvironment &env = db.Env();
     QVERIFY(!QDir(env.DatabaseDirectory()).exists());
-    {
-        DatabaseAccessSQLite store;
-        QCOMPARE(store.SelfCheck(), uint(DB_OK));
+    QCOMPARE(NewStore(kind)->SelfCheck(), uint(DB_OK));
+    // A second start adds no demo data.
+    QCOMPARE(NewStore(kind)->GetOpenResult(), uint(DB_OK));
+    QCOMPARE(db.Count("SELECT count(*) FROM Patient"), 2);
+    for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
+        QCOMPARE(db.Count(QStringLiteral("SELECT count(*) FROM %1").arg(table)), 400);
+    QVERIFY(!QFile::exists(DataFile(env)) || !db.IsServer());
+    if (db.IsServer()) {
+        // The server's own types, and one row per patient and measure time.
+        QCOMPARE(
+            db.Sql("SELECT string_agg(DISTINCT data_type, ',') FROM information_schema.columns "
+                   "WHERE column_name IN ('patientid', 'measuretime', 'lastupdatetime')")
+                .toString(),
+            "timestamp without time zone,uuid");
+        QCOMPARE(db.Count("SELECT count(*) FROM pg_constraint WHERE contype = 'u' AND "
+                          "connamespace = 'public'::regnamespace"),
+                 3);
+        return;
     }
     // Only rows in the stored forms are counted: braced lower-case UUID
     // bytes, date-times as text to the second.
@@ -210,17 +238,18 @@ void DatabaseAccessTest::existingFileGetsWhatItLacks()
 
 void DatabaseAccessTest::patientFieldsRoundTrip()
 {
-    Fixture f;
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
     auto patient = Patient(QStringLiteral("Ann"));
     SetRecordText(patient->DeviceSN, QString(31, QLatin1Char('S')));
     SetRecordText(patient->Address, QString(255, QLatin1Char('a')));
     patient->Weight = 61.25f;
     patient->PatientType = 3;
-    QCOMPARE(f.store.InsertNewPatient(patient.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(patient.get()), uint(DB_OK));
     QVERIFY(patient->LastUpdateTime.isValid());
     STU_DB_PATIENT_LIST read;
     read.PatientID = patient->PatientID;
-    QCOMPARE(f.store.GetPatientDetail(&read), uint(DB_OK));
+    QCOMPARE(f.store->GetPatientDetail(&read), uint(DB_OK));
     QCOMPARE(GetRecordText(read.DeviceSN), QString(31, QLatin1Char('S')));
     QCOMPARE(GetRecordText(read.Address), QString(255, QLatin1Char('a')));
     QCOMPARE(read.Weight, 61.25f);
@@ -228,26 +257,26 @@ void DatabaseAccessTest::patientFieldsRoundTrip()
     QCOMPARE(read.LastUpdateTime, patient->LastUpdateTime);
     QCOMPARE(read.ReadFlag, false);
     // Empty texts are stored as empty text, not NULL.
-    QCOMPARE(Sql(f.env, "SELECT quote(Mobile) FROM Patient" + Where(read.PatientID)).toString(),
-             "''");
+    QVERIFY(f.db.Sql("SELECT Mobile = '' FROM Patient" + f.db.Where(read.PatientID)).toBool());
 
     // A stored UUID is refused and nothing changes; a null one too.
     auto again = Patient(QStringLiteral("Other"));
     again->PatientID = patient->PatientID;
-    QCOMPARE(f.store.InsertNewPatient(again.get()), uint(DB_ERR_PATIENT_EXISTS));
-    QCOMPARE(Sql(f.env, "SELECT Name FROM Patient" + Where(patient->PatientID)).toString(), "Ann");
+    QCOMPARE(f.store->InsertNewPatient(again.get()), uint(DB_ERR_PATIENT_EXISTS));
+    QCOMPARE(f.db.Sql("SELECT Name FROM Patient" + f.db.Where(patient->PatientID)).toString(),
+             "Ann");
     again->PatientID = QUuid();
-    QCOMPARE(f.store.InsertNewPatient(again.get()), uint(DB_ERR_INSERT_PATIENT));
-    QVERIFY(f.env.LogText().contains("Insert a patient that has existed in database."));
+    QCOMPARE(f.store->InsertNewPatient(again.get()), uint(DB_ERR_INSERT_PATIENT));
+    QVERIFY(f.db.LogText().contains("Insert a patient that has existed in database."));
 
     // The update leaves the device fields, the flag and the time alone.
-    Sql(f.env, "UPDATE Patient SET ReadFlag = 'true'" + Where(patient->PatientID));
+    f.db.Sql("UPDATE Patient SET ReadFlag = 'true'" + f.db.Where(patient->PatientID));
     SetRecordText(patient->Name, QStringLiteral("Ann B"));
     SetRecordText(patient->DeviceSN, QStringLiteral("changed"));
-    QCOMPARE(f.store.UpdatePatient(patient.get()), uint(DB_OK));
+    QCOMPARE(f.store->UpdatePatient(patient.get()), uint(DB_OK));
     STU_DB_PATIENT_LIST brief;
     brief.PatientID = patient->PatientID;
-    QCOMPARE(f.store.GetOnePatientBriefInfo(&brief), uint(DB_OK));
+    QCOMPARE(f.store->GetOnePatientBriefInfo(&brief), uint(DB_OK));
     QCOMPARE(GetRecordText(brief.Name), QStringLiteral("Ann B"));
     QCOMPARE(GetRecordText(brief.DeviceSN), QString(31, QLatin1Char('S')));
     QCOMPARE(brief.ReadFlag, true);
@@ -255,86 +284,89 @@ void DatabaseAccessTest::patientFieldsRoundTrip()
 
     STU_DB_PATIENT_LIST unknown;
     unknown.PatientID = QUuid::createUuid();
-    QCOMPARE(f.store.GetPatientDetail(&unknown), uint(DB_ERR_GET_PATIENT));
-    QCOMPARE(f.store.GetOnePatientBriefInfo(&unknown), uint(DB_ERR_GET_PATIENT));
-    QVERIFY(f.env.LogText().contains("File: DatabaseAccess\\DatabaseAccessSQLite.cpp, Line:"));
-    QVERIFY(f.env.LogText().contains("    Get Patient detail failed."));
+    QCOMPARE(f.store->GetPatientDetail(&unknown), uint(DB_ERR_GET_PATIENT));
+    QCOMPARE(f.store->GetOnePatientBriefInfo(&unknown), uint(DB_ERR_GET_PATIENT));
+    QVERIFY(f.db.LogText().contains("File: DatabaseAccess\\DatabaseAccessSQLite.cpp, Line:"));
+    QVERIFY(f.db.LogText().contains("    Get Patient detail failed."));
 }
 
 void DatabaseAccessTest::duplicateMeasurementsAreStoredOnce()
 {
-    Fixture f;
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
     // Importing the stored demo records again (all three kinds) writes
     // nothing: no rows, and ReadFlag and LastUpdateTime stay as they were.
-    Sql(f.env, "UPDATE Patient SET ReadFlag = 1, LastUpdateTime = '" + kOld + "'");
+    f.db.Sql("UPDATE Patient SET ReadFlag = '1', LastUpdateTime = '" + kOld + "'");
     QUuid demo = QUuid::fromString(
-        Sql(f.env, "SELECT CAST(PatientID AS TEXT) FROM Patient WHERE IdInDevice = 1").toString());
+        f.db.Sql("SELECT CAST(PatientID AS TEXT) FROM Patient WHERE IdInDevice = 1").toString());
     STU_DB_NIBP_DATA_LIST *nibp = nullptr;
     STU_DB_SPO2_DATA_LIST *spo2 = nullptr;
     STU_DB_TEMP_DATA_LIST *temp = nullptr;
-    QCOMPARE(f.store.GetNibpDataList(&demo, &nibp), uint(DB_OK));
-    QCOMPARE(f.store.GetSPO2DataList(&demo, &spo2), uint(DB_OK));
-    QCOMPARE(f.store.GetTempDataList(&demo, &temp), uint(DB_OK));
+    QCOMPARE(f.store->GetNibpDataList(&demo, &nibp), uint(DB_OK));
+    QCOMPARE(f.store->GetSPO2DataList(&demo, &spo2), uint(DB_OK));
+    QCOMPARE(f.store->GetTempDataList(&demo, &temp), uint(DB_OK));
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibpChain(nibp);
     RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2Chain(spo2);
     RecordChainPtr<STU_DB_TEMP_DATA_LIST> tempChain(temp);
-    const QByteArray before = Digest(f.env);
-    QCOMPARE(f.store.InsertNibpData(&demo, nibp), uint(DB_OK));
-    QCOMPARE(f.store.InsertSPO2Data(&demo, spo2), uint(DB_OK));
-    QCOMPARE(f.store.InsertTempData(&demo, temp), uint(DB_OK));
-    QCOMPARE(Digest(f.env), before);
+    const QString before = f.db.Snapshot();
+    QCOMPARE(f.store->InsertNibpData(&demo, nibp), uint(DB_OK));
+    QCOMPARE(f.store->InsertSPO2Data(&demo, spo2), uint(DB_OK));
+    QCOMPARE(f.store->InsertTempData(&demo, temp), uint(DB_OK));
+    QCOMPARE(f.db.Snapshot(), before);
 
     // New records, one time twice in the chain: stored once each, and the
     // patient is unread with a newer LastUpdateTime.
     auto patient = Patient(QStringLiteral("Dup"));
-    QCOMPARE(f.store.InsertNewPatient(patient.get()), uint(DB_OK));
-    const QString where = Where(patient->PatientID);
-    Sql(f.env, "UPDATE Patient SET ReadFlag = 1, LastUpdateTime = '" + kOld + "'" + where);
+    QCOMPARE(f.store->InsertNewPatient(patient.get()), uint(DB_OK));
+    const QString where = f.db.Where(patient->PatientID);
+    f.db.Sql("UPDATE Patient SET ReadFlag = '1', LastUpdateTime = '" + kOld + "'" + where);
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> fresh(NibpChain({0, 30, 30, 60}));
-    QCOMPARE(f.store.InsertNibpData(&patient->PatientID, fresh.get()), uint(DB_OK));
-    QCOMPARE(Count(f.env, "SELECT count(*) FROM NIBPData" + where), 3);
-    QCOMPARE(Count(f.env, "SELECT ReadFlag FROM Patient" + where), 0);
-    QVERIFY(Sql(f.env, "SELECT LastUpdateTime FROM Patient" + where).toString() > kOld);
+    QCOMPARE(f.store->InsertNibpData(&patient->PatientID, fresh.get()), uint(DB_OK));
+    QCOMPARE(f.db.Count("SELECT count(*) FROM NIBPData" + where), 3);
+    QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + where), 0);
+    QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + where).toString() > kOld);
     // A time stored with milliseconds is the same second.
-    const QString key = QStringLiteral("CAST('%1' AS BLOB)").arg(patient->PatientID.toString());
-    QVERIFY(Sql(f.env, "INSERT INTO NIBPData(PatientID, MeasureTime) VALUES(" + key +
-                           ", '2026-03-01T09:30:00.000'), (" + key + ", '2026-03-01T09:40:00.250')")
+    const QString key = f.db.Key(patient->PatientID);
+    QVERIFY(f.db.Sql("INSERT INTO NIBPData(PatientID, MeasureTime) VALUES(" + key +
+                     ", '2026-03-01T09:30:00.000'), (" + key + ", '2026-03-01T09:40:00.250')")
                 .isValid());
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> again(NibpChain({90, 100}));
-    QCOMPARE(f.store.InsertNibpData(&patient->PatientID, again.get()), uint(DB_OK));
-    QCOMPARE(Count(f.env, "SELECT count(*) FROM NIBPData" + where), 5);
+    QCOMPARE(f.store->InsertNibpData(&patient->PatientID, again.get()), uint(DB_OK));
+    QCOMPARE(f.db.Count("SELECT count(*) FROM NIBPData" + where), 5);
 
     QUuid null;
-    QCOMPARE(f.store.InsertNibpData(&null, fresh.get()), uint(DB_ERR_INSERT_NIBP));
-    QCOMPARE(f.store.InsertTempData(&patient->PatientID, nullptr), uint(DB_OK));
-    QVERIFY(f.env.LogText().contains("No TEMP data has been saved to database."));
+    QCOMPARE(f.store->InsertNibpData(&null, fresh.get()), uint(DB_ERR_INSERT_NIBP));
+    QCOMPARE(f.store->InsertTempData(&patient->PatientID, nullptr), uint(DB_OK));
+    QVERIFY(f.db.LogText().contains("No TEMP data has been saved to database."));
 }
 
 void DatabaseAccessTest::listsReadBothTimeFormsInOrder()
 {
-    Fixture f;
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
     auto patient = Patient(QStringLiteral("Forms"));
-    QCOMPARE(f.store.InsertNewPatient(patient.get()), uint(DB_OK));
-    const QString key = QStringLiteral("CAST('%1' AS BLOB)").arg(patient->PatientID.toString());
-    // The form with milliseconds is what other writers may have left.
-    QVERIFY(Sql(f.env, "INSERT INTO TEMPData(PatientID, MeasureTime, TempValue) VALUES(" + key +
-                           ", '2026-03-01T09:00:00.250', 36.5), (" + key +
-                           ", '2026-03-01T08:30:00', 38.25)")
+    QCOMPARE(f.store->InsertNewPatient(patient.get()), uint(DB_OK));
+    const QString key = f.db.Key(patient->PatientID);
+    // The form with milliseconds is what other writers may have left (a
+    // server's timestamp column keeps whole seconds).
+    QVERIFY(f.db.Sql("INSERT INTO TEMPData(PatientID, MeasureTime, TempValue) VALUES(" + key +
+                     ", '2026-03-01T09:00:00.250', 36.5), (" + key +
+                     ", '2026-03-01T08:30:00', 38.25)")
                 .isValid());
     STU_DB_TEMP_DATA_LIST *temps = nullptr;
-    QCOMPARE(f.store.GetTempDataList(&patient->PatientID, &temps), uint(DB_OK));
+    QCOMPARE(f.store->GetTempDataList(&patient->PatientID, &temps), uint(DB_OK));
     RecordChainPtr<STU_DB_TEMP_DATA_LIST> chain(temps);
     QCOMPARE(RecordChainLength(temps), 2);
     QCOMPARE(temps->MeasureTime, At(30));
     QCOMPARE(temps->TempValue, 38.25f);
-    QCOMPARE(temps->pNext->MeasureTime, At(60).addMSecs(250));
+    QCOMPARE(temps->pNext->MeasureTime, At(60).addMSecs(f.db.IsServer() ? 0 : 250));
 
     // The patient list comes oldest first.
-    Sql(f.env, "UPDATE Patient SET LastUpdateTime = '2030-01-01T00:00:00' WHERE IdInDevice = 1");
-    Sql(f.env, "UPDATE Patient SET LastUpdateTime = '" + kOld +
-                   "' WHERE Name <> 'Forms' AND IdInDevice <> 1");
+    f.db.Sql("UPDATE Patient SET LastUpdateTime = '2030-01-01T00:00:00' WHERE IdInDevice = 1");
+    f.db.Sql("UPDATE Patient SET LastUpdateTime = '" + kOld +
+             "' WHERE Name <> 'Forms' AND IdInDevice <> 1");
     STU_DB_PATIENT_LIST *brief = nullptr;
-    QCOMPARE(f.store.GetAllPatientBrief(&brief), uint(DB_OK));
+    QCOMPARE(f.store->GetAllPatientBrief(&brief), uint(DB_OK));
     RecordChainPtr<STU_DB_PATIENT_LIST> patients(brief);
     QCOMPARE(RecordChainLength(brief), 3);
     QCOMPARE(brief->IdInDevice, MONITOR_PSEUDO_PATIENT_ID);
@@ -344,43 +376,43 @@ void DatabaseAccessTest::listsReadBothTimeFormsInOrder()
     // No records: an empty result, even where the caller's pointer held junk.
     QUuid other = QUuid::createUuid();
     STU_DB_SPO2_DATA_LIST *none = Junk<STU_DB_SPO2_DATA_LIST>();
-    QCOMPARE(f.store.GetSPO2DataList(&other, &none), uint(DB_OK));
+    QCOMPARE(f.store->GetSPO2DataList(&other, &none), uint(DB_OK));
     QVERIFY(!none);
     QUuid null;
     STU_DB_NIBP_DATA_LIST *nibp = nullptr;
-    QCOMPARE(f.store.GetNibpDataList(&null, &nibp), uint(DB_ERR_GET_NIBP));
+    QCOMPARE(f.store->GetNibpDataList(&null, &nibp), uint(DB_ERR_GET_NIBP));
 }
 
 void DatabaseAccessTest::searchPatientToMergeByKeyBits()
 {
-    Fixture f;
-    Sql(f.env, "DELETE FROM Patient"); // only the patients made here take part
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
+    f.db.Sql("DELETE FROM Patient"); // only the patients made here take part
     auto base = Patient(QStringLiteral("Base"));
     base->Height = 170.5f;
     base->Weight = 61.25f;
-    QCOMPARE(f.store.InsertNewPatient(base.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(base.get()), uint(DB_OK));
     STU_DB_PATIENT_LIST twin = *base;
     twin.PatientID = QUuid::createUuid();
-    QCOMPARE(f.store.InsertNewPatient(&twin), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(&twin), uint(DB_OK));
     // differing[k] differs from base only in the column of bit k.
-    const QStringList columns = QStringLiteral("DeviceSN IdInDevice Name Gender Height Weight "
-                                               "Mobile Doctor IdentityType IdentityCode "
-                                               "SocietyCode PatientType Age Address")
-                                    .split(QLatin1Char(' '));
     QList<QUuid> differing;
-    for (const QString &column : columns) {
+    for (int column = PatientRowCodec::ColDeviceSN; column <= PatientRowCodec::ColAddress;
+         ++column) {
         STU_DB_PATIENT_LIST p = *base;
         p.PatientID = QUuid::createUuid();
-        QCOMPARE(f.store.InsertNewPatient(&p), uint(DB_OK));
-        QVERIFY(Sql(f.env, QStringLiteral("UPDATE Patient SET %1 = %1 || 'x'").arg(column) +
-                               Where(p.PatientID))
-                    .isValid());
+        const QVariant value = PatientRowCodec::ToDb(p, column);
+        PatientRowCodec::FromDb(p, column,
+                                value.typeId() == QMetaType::QString
+                                    ? QVariant(value.toString() + QLatin1Char('x'))
+                                    : QVariant(value.toDouble() + 1));
+        QCOMPARE(f.store->InsertNewPatient(&p), uint(DB_OK));
         differing.append(p.PatientID);
     }
     auto search = [&](uint bits) {
         STU_DB_PATIENT_LIST *result = nullptr;
         QSet<QUuid> found;
-        if (f.store.SearchPatientToMerge(bits, base.get(), &result) != DB_OK)
+        if (f.store->SearchPatientToMerge(bits, base.get(), &result) != DB_OK)
             return QSet<QUuid>({QUuid()});
         RecordChainPtr<STU_DB_PATIENT_LIST> chain(result);
         for (auto *p = result; p; p = p->pNext)
@@ -400,66 +432,67 @@ void DatabaseAccessTest::searchPatientToMergeByKeyBits()
 
     STU_DB_PATIENT_LIST *result = Junk<STU_DB_PATIENT_LIST>();
     base->PatientID = QUuid();
-    QCOMPARE(f.store.SearchPatientToMerge(0, base.get(), &result), uint(DB_ERR_SEARCH_TO_MERGE));
+    QCOMPARE(f.store->SearchPatientToMerge(0, base.get(), &result), uint(DB_ERR_SEARCH_TO_MERGE));
     QVERIFY(!result);
 }
 
 void DatabaseAccessTest::mergeAndDeletePatients()
 {
-    Fixture f;
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
     auto kept = Patient(QStringLiteral("Kept"));
     auto gone = Patient(QStringLiteral("Gone"));
     QUuid &a = kept->PatientID;
     QUuid &b = gone->PatientID;
-    QCOMPARE(f.store.InsertNewPatient(kept.get()), uint(DB_OK));
-    QCOMPARE(f.store.InsertNewPatient(gone.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(kept.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(gone.get()), uint(DB_OK));
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> keptNibp(NibpChain({0, 10}, 111));
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> goneNibp(NibpChain({10, 20}, 222));
-    QCOMPARE(f.store.InsertNibpData(&a, keptNibp.get()), uint(DB_OK));
-    QCOMPARE(f.store.InsertNibpData(&b, goneNibp.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNibpData(&a, keptNibp.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNibpData(&b, goneNibp.get()), uint(DB_OK));
     STU_DB_TEMP_DATA_LIST temp;
     temp.MeasureTime = At(15);
-    QCOMPARE(f.store.InsertTempData(&b, &temp), uint(DB_OK));
-    Sql(f.env, "UPDATE Patient SET ReadFlag = 1, LastUpdateTime = '" + kOld + "'" + Where(a));
+    QCOMPARE(f.store->InsertTempData(&b, &temp), uint(DB_OK));
+    f.db.Sql("UPDATE Patient SET ReadFlag = '1', LastUpdateTime = '" + kOld + "'" + f.db.Where(a));
 
     // Moving the temperature records fails after the NIBP records were
     // moved: the file stays as it was, with both patients whole.
-    QVERIFY(Sql(f.env, "CREATE TRIGGER refuse BEFORE INSERT ON TEMPData "
-                       "BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                .isValid());
-    const QByteArray before = Digest(f.env);
-    QCOMPARE(f.store.MergePatientData(&a, &b), uint(DB_ERR_MERGE));
+    QVERIFY(f.db.RefuseInserts("TEMPData", true));
+    const QString before = f.db.Snapshot();
+    QCOMPARE(f.store->MergePatientData(&a, &b), uint(DB_ERR_MERGE));
     // Into himself or into a patient not stored would lose the records.
-    QCOMPARE(f.store.MergePatientData(&b, &b), uint(DB_ERR_MERGE));
+    QCOMPARE(f.store->MergePatientData(&b, &b), uint(DB_ERR_MERGE));
     QUuid stranger = QUuid::createUuid();
-    QCOMPARE(f.store.MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
-    QCOMPARE(Digest(f.env), before);
+    QCOMPARE(f.store->MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
+    QCOMPARE(f.db.Snapshot(), before);
 
     // At the same time the remaining patient's record wins.
-    QVERIFY(Sql(f.env, "DROP TRIGGER refuse").isValid());
-    QCOMPARE(f.store.MergePatientData(&a, &b), uint(DB_OK));
-    QCOMPARE(Sql(f.env, "SELECT group_concat(t, ' ') FROM (SELECT substr(MeasureTime, 12, 5) || "
-                        "'=' || SysValue AS t FROM NIBPData" +
-                            Where(a) + " ORDER BY MeasureTime)")
-                 .toString(),
-             "08:00=111 08:10=111 08:20=222");
-    QCOMPARE(Count(f.env, "SELECT count(*) FROM TEMPData" + Where(a)), 1);
-    QCOMPARE(Count(f.env, "SELECT ReadFlag FROM Patient" + Where(a)), 0);
-    QVERIFY(Sql(f.env, "SELECT LastUpdateTime FROM Patient" + Where(a)).toString() > kOld);
+    QVERIFY(f.db.RefuseInserts("TEMPData", false));
+    QCOMPARE(f.store->MergePatientData(&a, &b), uint(DB_OK));
+    STU_DB_NIBP_DATA_LIST *merged = nullptr;
+    QCOMPARE(f.store->GetNibpDataList(&a, &merged), uint(DB_OK));
+    RecordChainPtr<STU_DB_NIBP_DATA_LIST> mergedChain(merged);
+    QStringList times;
+    for (auto *r = merged; r; r = r->pNext)
+        times << r->MeasureTime.toString("hh:mm=") + QString::number(r->SysValue);
+    QCOMPARE(times.join(' '), "08:00=111 08:10=111 08:20=222");
+    QCOMPARE(f.db.Count("SELECT count(*) FROM TEMPData" + f.db.Where(a)), 1);
+    QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(a)), 0);
+    QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(a)).toString() > kOld);
     QUuid null;
-    QCOMPARE(f.store.MergePatientData(&null, &a), uint(DB_ERR_MERGE));
-    QVERIFY(f.env.LogText().contains("Merge patient data that new guid or old guid is null."));
+    QCOMPARE(f.store->MergePatientData(&null, &a), uint(DB_ERR_MERGE));
+    QVERIFY(f.db.LogText().contains("Merge patient data that new guid or old guid is null."));
 
     // Deleting the remaining patient leaves nothing of either, and leaves
     // the demo patients whole.
-    QCOMPARE(f.store.DeletePatient(&a), uint(DB_OK));
+    QCOMPARE(f.store->DeletePatient(&a), uint(DB_OK));
     for (const char *table : {"Patient", "NIBPData", "SPO2Data", "TEMPData"}) {
         const QString count = QStringLiteral("SELECT count(*) FROM %1").arg(table);
-        QCOMPARE(Count(f.env, count + Where(a)) + Count(f.env, count + Where(b)), 0);
-        QCOMPARE(Count(f.env, count), table[0] == 'P' ? 2 : 400);
+        QCOMPARE(f.db.Count(count + f.db.Where(a)) + f.db.Count(count + f.db.Where(b)), 0);
+        QCOMPARE(f.db.Count(count), table[0] == 'P' ? 2 : 400);
     }
-    QCOMPARE(f.store.DeletePatient(&null), uint(DB_ERR_DELETE_PATIENT));
-    QCOMPARE(f.store.DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
+    QCOMPARE(f.store->DeletePatient(&null), uint(DB_ERR_DELETE_PATIENT));
+    QCOMPARE(f.store->DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
 }
 
 void DatabaseAccessTest::readOnlyOrClosedDatabaseFailsAndKeepsFile_data()
