@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -104,6 +105,17 @@ STU_DB_NIBP_DATA_LIST *NibpChain(std::initializer_list<int> minutes, quint16 sys
     return chain.Release();
 }
 
+template <typename Record> Record *Chain(int count)
+{
+    RecordChainBuilder<Record> chain;
+    for (int i = 0; i < count; ++i) {
+        auto *record = new Record();
+        record->MeasureTime = At(i);
+        chain.Append(record);
+    }
+    return chain.Release();
+}
+
 // A pointer that must not be used, to see that a result pointer is set.
 template <typename Record> Record *Junk()
 {
@@ -135,6 +147,10 @@ private slots:
     void readOnlyOrClosedDatabaseFailsAndKeepsFile();
     void unusableFileIsToldAndLeftAlone_data();
     void unusableFileIsToldAndLeftAlone();
+    void serverAddressIsRead_data();
+    void serverAddressIsRead();
+    void unreachableServerIsToldAndConnectedAgain();
+    void twoWorkstationsStoreTheSameImportOnce();
 };
 
 void DatabaseAccessTest::newFileGetsSchemaAndDemoData()
@@ -627,6 +643,106 @@ void DatabaseAccessTest::unusableFileIsToldAndLeftAlone()
     // Every later operation fails, at once.
     STU_DB_PATIENT_LIST *patients = nullptr;
     QCOMPARE(store.GetAllPatientBrief(&patients), uint(DB_ERR_GET_ALL_PATIENT_BRIEF));
+}
+
+void DatabaseAccessTest::serverAddressIsRead_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("read"); // host|port|user|database|options, or the problem
+    QTest::newRow("local socket") << "postgresql://clinic@/vantrel?host=/run/postgresql"
+                                  << "/run/postgresql|-1|clinic|vantrel|";
+    QTest::newRow("host and port") << "postgres://ward%20pc@db.clinic:6543/pat%2Fdb"
+                                   << "db.clinic|6543|ward pc|pat/db|";
+    QTest::newRow("IPv6, options") << "postgresql://[::1]:5433/v?sslmode=require&dbname=w"
+                                   << "::1|5433||w|sslmode=require";
+    QTest::newRow("password") << "postgresql://u:secret@h/v"
+                              << "it holds a password, which the settings file must not keep";
+    QTest::newRow("password option") << "postgresql://h/v?password=secret"
+                                     << "it holds a password, which the settings file must not "
+                                        "keep";
+    QTest::newRow("no database") << "postgresql://h"
+                                 << "it names no database";
+    QTest::newRow("bad port") << "postgresql://h:x/v"
+                              << "the port \"x\" is no port number";
+}
+
+void DatabaseAccessTest::serverAddressIsRead()
+{
+    QFETCH(QString, uri);
+    QFETCH(QString, read);
+    QVERIFY(DatabaseServerAddress::IsServerUri(uri));
+    const DatabaseServerAddress a = DatabaseServerAddress::Parse(uri);
+    QCOMPARE(a.Problem().isEmpty() ? QStringList({a.Host(), QString::number(a.Port()), a.User(),
+                                                  a.Database(), a.ConnectOptions()})
+                                         .join('|')
+                                   : a.Problem(),
+             read);
+    QVERIFY(!DatabaseServerAddress::IsServerUri("/home/clinic/postgresql://"));
+}
+
+void DatabaseAccessTest::unreachableServerIsToldAndConnectedAgain()
+{
+    POSTGRES_OR_SKIP();
+    TestDatabase db(TestDatabase::PostgreSQL);
+    QVERIFY(PostgresServer::Shared().Stop());
+    DatabaseAccessPostgreSQL store;
+    const bool started = PostgresServer::Shared().Start();
+    QCOMPARE(store.GetOpenResult(), uint(DB_ERR_OPEN));
+    // The server and the cause are named, and what happens next.
+    const QRegularExpression told(
+        "The patient database \"vantrel_test\" on the server /tmp/vm-pg-\\w+:5432 cannot be "
+        "reached \\(connection to server on socket .+\\). The program keeps running and "
+        "connects again at the next database work.");
+    QVERIFY2(told.match(store.GetOpenProblem()).hasMatch(), qPrintable(store.GetOpenProblem()));
+    QVERIFY(db.LogText().contains(":5432, database vantrel_test: cannot connect ("));
+    QVERIFY(started);
+    // The next work connects, and builds the schema the first start could not.
+    STU_DB_PATIENT_LIST *brief = nullptr;
+    QCOMPARE(store.GetAllPatientBrief(&brief), uint(DB_OK));
+    RecordChainPtr<STU_DB_PATIENT_LIST> patients(brief);
+    QCOMPARE(RecordChainLength(brief), 2);
+
+    // A password in the setting is neither used nor repeated.
+    TestEnvironment env(true, "postgresql://vantrel:secret@/vantrel_test?host=/tmp");
+    DatabaseAccessPostgreSQL refused;
+    QCOMPARE(refused.GetOpenResult(), uint(DB_ERR_DRIVER_OR_PATH));
+    QVERIFY(refused.GetOpenProblem().startsWith("The patient database setting holds a password."));
+    QVERIFY(!env.LogText().contains("secret"));
+}
+
+void DatabaseAccessTest::twoWorkstationsStoreTheSameImportOnce()
+{
+    POSTGRES_OR_SKIP();
+    TestDatabase db(TestDatabase::PostgreSQL, false);
+    QList<STU_DB_PATIENT_LIST> monitor(4);
+    for (STU_DB_PATIENT_LIST &patient : monitor)
+        patient.PatientID = QUuid::createUuid();
+    // Both start on the empty database and import the same monitor at once.
+    QList<uint> codes[2];
+    auto workstation = [&monitor](int n, QList<uint> *out) {
+        DatabaseAccessPostgreSQL store(QStringLiteral("workstation %1").arg(n));
+        *out << store.GetOpenResult();
+        for (STU_DB_PATIENT_LIST patient : monitor) {
+            *out << store.InsertNewPatient(&patient);
+            RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(Chain<STU_DB_NIBP_DATA_LIST>(100));
+            RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2(Chain<STU_DB_SPO2_DATA_LIST>(100));
+            RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(Chain<STU_DB_TEMP_DATA_LIST>(100));
+            *out << store.InsertNibpData(&patient.PatientID, nibp.get())
+                 << store.InsertSPO2Data(&patient.PatientID, spo2.get())
+                 << store.InsertTempData(&patient.PatientID, temp.get());
+        }
+    };
+    std::unique_ptr<QThread> first(QThread::create(workstation, 1, &codes[0]));
+    std::unique_ptr<QThread> second(QThread::create(workstation, 2, &codes[1]));
+    first->start();
+    second->start();
+    QVERIFY(first->wait(20000) && second->wait(20000));
+    // Each new patient is stored by one of them; the other is told he exists.
+    QCOMPARE(codes[0].count(DB_OK) + codes[1].count(DB_OK), 2 * (1 + 4 * 3) + 4);
+    QCOMPARE(codes[0].count(DB_ERR_PATIENT_EXISTS) + codes[1].count(DB_ERR_PATIENT_EXISTS), 4);
+    QCOMPARE(db.Count("SELECT count(*) FROM Patient"), 2 + 4);
+    for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
+        QCOMPARE(db.Count(QStringLiteral("SELECT count(*) FROM %1").arg(table)), 400 + 4 * 100);
 }
 
 QTEST_GUILESS_MAIN(DatabaseAccessTest)
