@@ -134,6 +134,18 @@ private Q_SLOTS:
         QCOMPARE(settings->GetMergeKeyBits(), 0x0204u);
     }
 
+    void serverUriRoundTrips()
+    {
+        const QString uri = QStringLiteral("postgresql://clinic@/vantrel?host=/run/postgresql");
+        WriteFile("DATABASE_FILE_PATH = " + uri.toUtf8() + "\n");
+        MSettings *settings = MSettings::GetInstance();
+        QVERIFY(settings->LoadSettings());
+        QCOMPARE(settings->GetDatabaseFilePath(), uri);
+        QVERIFY(settings->SaveSettings());
+        QVERIFY(ReadFile().contains("\nDATABASE_FILE_PATH = " + uri.toUtf8() + "\n"));
+        QCOMPARE(ReadFile().count('\n'), 20);
+    }
+
     void failedSaveKeepsTheOldFile()
     {
         MSettings *settings = MSettings::GetInstance();
