@@ -5,7 +5,9 @@
 #include "MLog.h"
 #include "MSettings.h"
 
+#include <QSqlDriver>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 #include <new>
@@ -67,6 +69,25 @@ void MDatabaseService::OpenStore()
     }
     MLOG("database service started.");
     emit OnDatabaseOpenResult(m_pDataAccess->GetOpenResult(), m_pDataAccess->GetOpenProblem());
+    WatchOtherWorkstations();
+}
+
+void MDatabaseService::WatchOtherWorkstations()
+{
+    QSqlDriver *notifier = m_pDataAccess->ChangeNotifier();
+    if (!notifier)
+        return;
+    // An import elsewhere commits many work items in a row: they are told
+    // here as one change, a moment after the first.
+    auto *pending = new QTimer(this);
+    pending->setSingleShot(true);
+    pending->setInterval(300);
+    connect(pending, &QTimer::timeout, this, &MDatabaseService::OnDatabaseChangedElsewhere);
+    connect(notifier, &QSqlDriver::notification, pending,
+            [pending](const QString &, QSqlDriver::NotificationSource source, const QVariant &) {
+                if (source == QSqlDriver::OtherSource && !pending->isActive())
+                    pending->start();
+            });
 }
 
 MDatabaseService::~MDatabaseService()

@@ -55,6 +55,9 @@ signals:
     // with a sentence for the user that names the database and says what is
     // wrong. Every work item runs after it.
     void OnDatabaseOpenResult(uint iErrorCode, const QString &strReason);
+    // Another workstation sharing the database has changed patients or
+    // their records; the patient list should be read again.
+    void OnDatabaseChangedElsewhere();
 
 public slots:
     // Runs one work item (DB_WORK_ type, parameters as pointer-sized integers).
@@ -63,6 +66,7 @@ public slots:
 private:
     MDatabaseService();
     void OpenStore();
+    void WatchOtherWorkstations();
 
     uint RunWorkItem(uint iWorkType, quintptr wParam, quintptr lParam);
     uint ProcessInserNewPatient(quintptr wParam);

@@ -295,6 +295,9 @@ void QuarvelPCSoftware::ConnectDatabaseService()
             &QuarvelPCSoftware::OnMergePatientDataSucc, queued);
     connect(service, &MDatabaseService::OnDatabaseGetOnePatientBriefSucc, this,
             &QuarvelPCSoftware::OnDatabaseGetOnePatientBriefSucc, queued);
+    connect(
+        service, &MDatabaseService::OnDatabaseChangedElsewhere, this,
+        [this] { emit GetDataFromDatabaseRequest(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0); }, queued);
     connect(ui.PatientListTable, &QTableWidget::itemSelectionChanged, this,
             &QuarvelPCSoftware::OnPatientListSelectRowChanged);
     // The merge answer comes whatever the outcome; a failure shows only here.
@@ -465,6 +468,12 @@ void QuarvelPCSoftware::OnDatabaseGetAllPatientBriefSucc(STU_DB_PATIENT_LIST *pP
     }
     table->setUpdatesEnabled(true);
     RepaintPatientList();
+    // A patient deleted at another workstation leaves the views.
+    PatientData *model = PatientData::GetInstance();
+    const QUuid current =
+        model->GetCurrentPatient() ? model->GetCurrentPatient()->PatientID : QUuid();
+    if (!current.isNull() && FindPatientRow(current) < 0)
+        model->ClearPatientData(&current);
 }
 
 void QuarvelPCSoftware::OnDatabaseGetOnePatientDetailSucc(STU_DB_PATIENT_LIST *pPatientList)

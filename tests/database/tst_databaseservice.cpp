@@ -1,7 +1,11 @@
+#include "DatabaseAccessPostgreSQL.h"
 #include "DatabaseAccessSQLite.h"
 #include "MDatabaseService.h"
 #include "OtherProgramLock.h"
+#include "TestDatabase.h"
 #include "TestEnvironment.h"
+
+#include <QElapsedTimer>
 
 #include <QDir>
 #include <QTest>
@@ -67,6 +71,7 @@ public:
         On(s, &MDatabaseService::OnDatabaseGetOnePatientBriefSucc, "brief");
         On(s, &MDatabaseService::OnImportPatientDataFinished, "finished");
         On(s, &MDatabaseService::OnDatabaseOpenResult, "opened");
+        On(s, &MDatabaseService::OnDatabaseChangedElsewhere, "changed elsewhere");
     }
 
     // Posts a work item and notes the answers it is to bring, '|' between them.
@@ -137,6 +142,7 @@ private slots:
     void writesWaitForAnotherWriter();
     void startUpOpensOffTheWindowThread_data();
     void startUpOpensOffTheWindowThread();
+    void changesOfOtherWorkstationsAreTold();
 
 private:
     void StartService(const QString &opened = QStringLiteral("opened 0 \"\""));
@@ -314,6 +320,36 @@ void DatabaseServiceTest::startUpOpensOffTheWindowThread()
         other.reset();
     }
     QCOMPARE(m_client->Take(), m_client->expected);
+}
+
+void DatabaseServiceTest::changesOfOtherWorkstationsAreTold()
+{
+    POSTGRES_OR_SKIP();
+    m_env.reset();
+    TestDatabase db(TestDatabase::PostgreSQL);
+    StartService(); // the server URI in the settings chooses the server
+    ServiceClient &c = *m_client;
+    const QUuid ann = QUuid::createUuid();
+    c.names = {{ann, "ann"}};
+    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
+    // Its own changes are not news to it.
+    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
+    QCOMPARE(c.Take(), c.expected);
+    c.expected.clear();
+    QTest::qWait(500);
+    QCOMPARE(c.Take(), QStringList());
+    // Another workstation's change is told at once, as one for several.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    {
+        DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
+        QUuid id = ann;
+        QCOMPARE(other.DeletePatient(&id), uint(DB_OK));
+        QCOMPARE(other.UpdateBrowserFlag(&id, true), uint(DB_OK));
+    }
+    c.expected << "changed elsewhere";
+    QCOMPARE(c.Take(), c.expected);
+    QVERIFY(elapsed.elapsed() < 2000);
 }
 
 QTEST_GUILESS_MAIN(DatabaseServiceTest)

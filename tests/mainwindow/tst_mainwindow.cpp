@@ -8,6 +8,8 @@
 #include "TrendTableView.h"
 #include "quarvelpcsoftware.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -83,6 +85,7 @@ private slots:
     void insertDeleteAndMergeRows();
     void settingsSaveAndMergeBits();
     void maximiseAndRestore();
+    void changesElsewhereReachTheList();
     void connectionsAreTheTableOnes();
 
 private:
@@ -455,6 +458,35 @@ void TestMainWindow::maximiseAndRestore()
     QCOMPARE(m_window->geometry(), QRect(0, 0, 1024, 600));
     QTest::mouseClick(max, Qt::LeftButton);
     QCOMPARE(m_window->geometry(), available);
+}
+
+void TestMainWindow::changesElsewhereReachTheList()
+{
+    // Another workstation adds a patient, then deletes him while he is shown.
+    const auto elsewhere = [this](const QString &sql) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
+        db.setDatabaseName(QDir(m_environment->DatabaseDirectory()).filePath("Data.db"));
+        const bool ok = db.open() && QSqlQuery(db).exec(sql);
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("elsewhere");
+        emit MDatabaseService::GetInstance()->OnDatabaseChangedElsewhere();
+        return ok;
+    };
+    const int rows = Table()->rowCount();
+    const QUuid id = QUuid::createUuid();
+    QVERIFY(
+        elsewhere(QStringLiteral("INSERT INTO Patient(PatientID, Name, LastUpdateTime) "
+                                 "VALUES(CAST('%1' AS BLOB), 'Elsewhere', '2099-01-01T00:00:00')")
+                      .arg(id.toString())));
+    QTRY_COMPARE(Table()->rowCount(), rows + 1);
+    QCOMPARE(RowId(0), id);
+    QVERIFY(SelectAndLoad({0}));
+    QSignalSpy cleared(PatientData::GetInstance(), &PatientData::OnClearPatientData);
+    QVERIFY(elsewhere(QStringLiteral("DELETE FROM Patient WHERE PatientID = CAST('%1' AS BLOB)")
+                          .arg(id.toString())));
+    QTRY_COMPARE(Table()->rowCount(), rows);
+    QCOMPARE(cleared.count(), 1);
+    QVERIFY(!PatientData::GetInstance()->GetCurrentPatient());
 }
 
 void TestMainWindow::connectionsAreTheTableOnes()
