@@ -662,7 +662,13 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
     const QVariant key = KeyOf(m_db, patient->PatientID);
     DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
     QSqlQuery exists = MakeQuery(m_db);
-    if (!transaction.IsBegun() || !exists.prepare(QLatin1String(kSqlSelectPatientById))) {
+    // A database that cannot be used (closed, or a server gone) stores
+    // nothing: the import must count it as failed, not as a known patient.
+    if (!transaction.IsBegun()) {
+        MLOG("Insert a patient to database failed!");
+        return DB_ERR_INSERT_PATIENT;
+    }
+    if (!exists.prepare(QLatin1String(kSqlSelectPatientById))) {
         // Without the check the patient cannot be told apart from a stored one.
         MLOG("Insert a patient that has existed in database.");
         transaction.Commit();

@@ -106,7 +106,7 @@ bool PostgresServer::Initialise()
 bool PostgresServer::Start()
 {
     const QString options = QStringLiteral("-c listen_addresses='' -k %1 -p %2 -c fsync=off "
-                                           "-c synchronous_commit=off -c full_page_writes=off")
+                                           "-c full_page_writes=off")
                                 .arg(m_pDir->path(), QLatin1String(kPort));
     m_bRunning =
         Run(QStringLiteral("pg_ctl"),

@@ -151,6 +151,7 @@ private slots:
     void serverAddressIsRead();
     void unreachableServerIsToldAndConnectedAgain();
     void twoWorkstationsStoreTheSameImportOnce();
+    void serverLostDuringImportFailsAndNextImportCompletes();
 };
 
 void DatabaseAccessTest::newFileGetsSchemaAndDemoData()
@@ -551,7 +552,7 @@ void DatabaseAccessTest::readOnlyOrClosedDatabaseFailsAndKeepsFile()
     };
     // The writes come first: the reads after them succeeding on the read-only
     // file shows that every transaction was ended.
-    check(store.InsertNewPatient(fresh.get()), DB_ERR_INSERT_PATIENT, DB_ERR_PATIENT_EXISTS);
+    check(store.InsertNewPatient(fresh.get()), DB_ERR_INSERT_PATIENT);
     check(store.UpdatePatient(brief), DB_ERR_UPDATE_PATIENT);
     check(store.InsertNibpData(&a, nibp.get()), DB_ERR_INSERT_NIBP);
     check(store.InsertSPO2Data(&a, &spo2), DB_ERR_INSERT_SPO2);
@@ -743,6 +744,50 @@ void DatabaseAccessTest::twoWorkstationsStoreTheSameImportOnce()
     QCOMPARE(db.Count("SELECT count(*) FROM Patient"), 2 + 4);
     for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
         QCOMPARE(db.Count(QStringLiteral("SELECT count(*) FROM %1").arg(table)), 400 + 4 * 100);
+}
+
+void DatabaseAccessTest::serverLostDuringImportFailsAndNextImportCompletes()
+{
+    POSTGRES_OR_SKIP();
+    TestDatabase db(TestDatabase::PostgreSQL);
+    DatabaseAccessPostgreSQL store;
+    QList<STU_DB_PATIENT_LIST> monitor(3);
+    for (STU_DB_PATIENT_LIST &patient : monitor)
+        patient.PatientID = QUuid::createUuid();
+    // The import's work items, in the order the monitor's answers bring them;
+    // the server goes away after the first patient's NIBP records.
+    auto import = [&](int stopAfter) {
+        QList<uint> codes;
+        for (STU_DB_PATIENT_LIST patient : monitor) {
+            RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(Chain<STU_DB_NIBP_DATA_LIST>(50));
+            RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2(Chain<STU_DB_SPO2_DATA_LIST>(50));
+            RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(Chain<STU_DB_TEMP_DATA_LIST>(50));
+            codes << store.InsertNewPatient(&patient)
+                  << store.InsertNibpData(&patient.PatientID, nibp.get());
+            if (codes.size() == stopAfter)
+                PostgresServer::Shared().Stop();
+            codes << store.InsertSPO2Data(&patient.PatientID, spo2.get())
+                  << store.InsertTempData(&patient.PatientID, temp.get());
+        }
+        return codes;
+    };
+    const QList<uint> lost = import(2);
+    const bool restarted = PostgresServer::Shared().Start();
+    QCOMPARE(lost.mid(0, 2), QList<uint>({DB_OK, DB_OK}));
+    QCOMPARE(lost.mid(2), QList<uint>({DB_ERR_INSERT_SPO2, DB_ERR_INSERT_TEMP}) +
+                              QList<uint>({DB_ERR_INSERT_PATIENT, DB_ERR_INSERT_NIBP,
+                                           DB_ERR_INSERT_SPO2, DB_ERR_INSERT_TEMP}) +
+                              QList<uint>({DB_ERR_INSERT_PATIENT, DB_ERR_INSERT_NIBP,
+                                           DB_ERR_INSERT_SPO2, DB_ERR_INSERT_TEMP}));
+    QVERIFY(restarted);
+    QCOMPARE(db.Count("SELECT count(*) FROM Patient") + db.Count("SELECT count(*) FROM NIBPData") +
+                 db.Count("SELECT count(*) FROM SPO2Data"),
+             3 + 450 + 400);
+    // The next import connects again, skips what is there and stores the rest.
+    QCOMPARE(import(-1), QList<uint>({DB_ERR_PATIENT_EXISTS, DB_OK, DB_OK, DB_OK, DB_OK, DB_OK,
+                                      DB_OK, DB_OK, DB_OK, DB_OK, DB_OK, DB_OK}));
+    for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
+        QCOMPARE(db.Count(QStringLiteral("SELECT count(*) FROM %1").arg(table)), 400 + 3 * 50);
 }
 
 QTEST_GUILESS_MAIN(DatabaseAccessTest)
