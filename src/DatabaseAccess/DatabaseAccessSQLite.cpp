@@ -1,5 +1,6 @@
 #include "DatabaseAccessSQLite.h"
 
+#include "ArrayParameters.h"
 #include "DatabaseSchema.h"
 #include "DatabaseStatements.h"
 #include "DatabaseTransaction.h"
@@ -146,6 +147,7 @@ template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
 {
     static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkNibp;
     static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertNibp;
+    static constexpr int kColumns = 6; // of the insert
     static constexpr const char *kSelect = kSqlSelectNibpList;
     static constexpr uint kInsertCode = DB_ERR_INSERT_NIBP;
     static constexpr const char *kInsertNullGuid =
@@ -157,7 +159,8 @@ template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
     static constexpr const char *kGetFailed = "Get NIBP Data failed.";
 
     // The values follow :PatientID and :MeasureTime in the insert.
-    static bool BindValues(PreparedStatement &insert, const STU_DB_NIBP_DATA_LIST &record)
+    template <typename Binder>
+    static bool BindValues(Binder &insert, const STU_DB_NIBP_DATA_LIST &record)
     {
         return insert.Bind(2, static_cast<int>(record.SysValue)) &&
                insert.Bind(3, static_cast<int>(record.DiaValue)) &&
@@ -177,6 +180,7 @@ template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
 {
     static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkSpo2;
     static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertSpo2;
+    static constexpr int kColumns = 4;
     static constexpr const char *kSelect = kSqlSelectSpo2List;
     static constexpr uint kInsertCode = DB_ERR_INSERT_SPO2;
     static constexpr const char *kInsertNullGuid =
@@ -187,7 +191,8 @@ template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetSPO2DataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get SPO2 Data failed.";
 
-    static bool BindValues(PreparedStatement &insert, const STU_DB_SPO2_DATA_LIST &record)
+    template <typename Binder>
+    static bool BindValues(Binder &insert, const STU_DB_SPO2_DATA_LIST &record)
     {
         return insert.Bind(2, static_cast<int>(record.SPO2Value)) &&
                insert.Bind(3, static_cast<int>(record.PrValue));
@@ -203,6 +208,7 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
 {
     static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkTemp;
     static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertTemp;
+    static constexpr int kColumns = 3;
     static constexpr const char *kSelect = kSqlSelectTempList;
     static constexpr uint kInsertCode = DB_ERR_INSERT_TEMP;
     static constexpr const char *kInsertNullGuid =
@@ -213,7 +219,8 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetTempDataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get TEMP Data failed.";
 
-    static bool BindValues(PreparedStatement &insert, const STU_DB_TEMP_DATA_LIST &record)
+    template <typename Binder>
+    static bool BindValues(Binder &insert, const STU_DB_TEMP_DATA_LIST &record)
     {
         return insert.Bind(2, record.TempValue);
     }
@@ -228,8 +235,9 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
 // prepared once and bound again per record; the check sees rows inserted
 // earlier in the chain. Bound by position: :PatientID and :MeasureTime come
 // first in both (the check's second :MeasureTime is the same parameter).
-// Where the insert itself skips a stored time, there is no check, and a
-// record that another workstation stored meanwhile is skipped as well.
+// Where the inserts take whole chains (a server), one statement stores the
+// chain and skips what is stored, also what another workstation stored
+// meanwhile.
 // Ends a failed transaction while its statements still exist: a server
 // cannot free a statement inside a transaction that has failed.
 bool Abandon(DatabaseTransaction &transaction)
@@ -238,40 +246,59 @@ bool Abandon(DatabaseTransaction &transaction)
     return false;
 }
 
+// The same with one statement for the whole chain.
+template <typename Record>
+bool StoreChain(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
+                const Record *chain, bool &insertedAny)
+{
+    using Table = MeasureTable<Record>;
+    ArrayParameters arrays;
+    for (const Record *record = chain; record; record = record->pNext) {
+        arrays.Bind(1, DatabaseValueCodec::DateTimeToDb(record->MeasureTime));
+        Table::BindValues(arrays, *record);
+    }
+    const StoreDialect &dialect = StoreDialect::Of(db);
+    std::unique_ptr<PreparedStatement> insert = dialect.Prepare(db, dialect.*Table::kInsert);
+    bool ok = insert->IsValid() && insert->Bind(0, key);
+    for (int position = 1; ok && position < Table::kColumns; ++position)
+        ok = insert->Bind(position, arrays.Literal(position));
+    ok = ok && insert->Step() == PreparedStatement::Done;
+    if (!ok)
+        return Abandon(transaction);
+    insertedAny = insertedAny || insert->ChangedRows() > 0;
+    return true;
+}
+
 template <typename Record>
 bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
                      const Record *chain, bool &insertedAny)
 {
     using Table = MeasureTable<Record>;
     const StoreDialect &dialect = StoreDialect::Of(db);
-    const char *checkSql = dialect.*Table::kCheck;
-    std::unique_ptr<PreparedStatement> check;
-    if (checkSql)
-        check = dialect.Prepare(db, checkSql);
+    if (dialect.chainInserts)
+        return StoreChain(db, transaction, key, chain, insertedAny);
+    std::unique_ptr<PreparedStatement> check = dialect.Prepare(db, dialect.*Table::kCheck);
     std::unique_ptr<PreparedStatement> insert = dialect.Prepare(db, dialect.*Table::kInsert);
-    if ((check && !check->IsValid()) || !insert->IsValid())
+    if (!check->IsValid() || !insert->IsValid())
         return Abandon(transaction);
     const QVariant &id = key;
     for (const Record *record = chain; record; record = record->pNext) {
         const QVariant time = DatabaseValueCodec::DateTimeToDb(record->MeasureTime);
-        if (check) {
-            if (!check->Bind(0, id) || !check->Bind(1, time))
-                return Abandon(transaction);
-            const PreparedStatement::StepResult found = check->Step();
-            check->Reset();
-            if (found == PreparedStatement::Error)
-                return Abandon(transaction);
-            if (found == PreparedStatement::Row)
-                continue; // a duplicate: that time is stored already
-        }
+        if (!check->Bind(0, id) || !check->Bind(1, time))
+            return Abandon(transaction);
+        const PreparedStatement::StepResult found = check->Step();
+        check->Reset();
+        if (found == PreparedStatement::Error)
+            return Abandon(transaction);
+        if (found == PreparedStatement::Row)
+            continue; // a duplicate: that time is stored already
         const bool bound =
             insert->Bind(0, id) && insert->Bind(1, time) && Table::BindValues(*insert, *record);
         const bool stored = bound && insert->Step() == PreparedStatement::Done;
-        const bool written = stored && insert->ChangedRows() > 0;
         insert->Reset();
         if (!stored)
             return Abandon(transaction);
-        insertedAny = insertedAny || written;
+        insertedAny = true;
     }
     return true;
 }

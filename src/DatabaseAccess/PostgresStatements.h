@@ -42,17 +42,22 @@ inline constexpr const char kPgInsertPatient[] =
     "LastUpdateTime) VALUES(:PatientID, :DeviceSN, :IdInDevice, :Name, :Gender, :Height, "
     ":Weight, :Mobile, :Doctor, :IdentityType, :IdentityCode, :SocietyCode, :PatientType, :Age, "
     ":Address, :LastUpdateTime) ON CONFLICT (PatientID) DO NOTHING";
+// A record chain is stored with one statement: its values come as arrays, in
+// chain order, and the rows whose time the patient has already are skipped.
 inline constexpr const char kPgInsertNibp[] =
     "INSERT INTO NIBPData (PatientID, MeasureTime, SysValue, DiaValue, MeanValue, PrValue) "
-    "VALUES(:PatientID, :MeasureTime, :SysValue, :DiaValue, :MeanValue, :PrValue) "
-    "ON CONFLICT (PatientID, MeasureTime) DO NOTHING";
+    "SELECT CAST(:PatientID AS uuid), t.* FROM unnest(CAST(:MeasureTime AS timestamp[]), "
+    "CAST(:SysValue AS integer[]), CAST(:DiaValue AS integer[]), CAST(:MeanValue AS integer[]), "
+    "CAST(:PrValue AS integer[])) AS t ON CONFLICT (PatientID, MeasureTime) DO NOTHING";
 inline constexpr const char kPgInsertSpo2[] =
     "INSERT INTO SPO2Data (PatientID, MeasureTime, SPO2Value, PrValue) "
-    "VALUES(:PatientID, :MeasureTime, :SPO2Value, :PrValue) "
+    "SELECT CAST(:PatientID AS uuid), t.* FROM unnest(CAST(:MeasureTime AS timestamp[]), "
+    "CAST(:SPO2Value AS integer[]), CAST(:PrValue AS integer[])) AS t "
     "ON CONFLICT (PatientID, MeasureTime) DO NOTHING";
 inline constexpr const char kPgInsertTemp[] =
     "INSERT INTO TEMPData (PatientID, MeasureTime, TempValue) "
-    "VALUES(:PatientID, :MeasureTime, :TempValue) ON CONFLICT (PatientID, MeasureTime) DO NOTHING";
+    "SELECT CAST(:PatientID AS uuid), t.* FROM unnest(CAST(:MeasureTime AS timestamp[]), "
+    "CAST(:TempValue AS real[])) AS t ON CONFLICT (PatientID, MeasureTime) DO NOTHING";
 
 // Told to every other workstation when a writing operation commits.
 inline constexpr const char kPgChangeChannel[] = "vantrel_patients";

@@ -28,23 +28,54 @@ const StoreDialect::SchemaPart kPgTables[] = {
 
 } // namespace
 
+namespace {
+
+StoreDialect MakeSqlite()
+{
+    StoreDialect d{};
+    d.driverName = "QSQLITE";
+    d.tables = kSqliteTables;
+    d.timeIndexes = kSqliteTimeIndexes;
+    d.timeIndexCount = 3;
+    d.schemaNames = "SELECT name FROM sqlite_master";
+    d.insertPatient = kSqlInsertPatient;
+    d.insertNibp = kSqlInsertNibp;
+    d.insertSpo2 = kSqlInsertSpo2;
+    d.insertTemp = kSqlInsertTemp;
+    d.checkNibp = kSqlSelectNibpAtTime;
+    d.checkSpo2 = kSqlSelectSpo2AtTime;
+    d.checkTemp = kSqlSelectTempAtTime;
+    d.beginWrite = "BEGIN IMMEDIATE"; // the driver's own begin is a deferred one
+    d.nativeSqlite = true;
+    return d;
+}
+
+StoreDialect MakePostgres()
+{
+    StoreDialect d{};
+    d.driverName = "QPSQL";
+    d.tables = kPgTables;
+    d.schemaNames = kPgSchemaNames;
+    d.insertPatient = kPgInsertPatient;
+    d.insertNibp = kPgInsertNibp;
+    d.insertSpo2 = kPgInsertSpo2;
+    d.insertTemp = kPgInsertTemp;
+    d.notifyChange = kPgNotifyChange;
+    d.chainInserts = true;
+    return d;
+}
+
+} // namespace
+
 const StoreDialect &StoreDialect::Sqlite()
 {
-    static const StoreDialect dialect = {
-        "QSQLITE", kSqliteTables, kSqliteTimeIndexes, 3, "SELECT name FROM sqlite_master",
-        kSqlInsertPatient, kSqlInsertNibp, kSqlInsertSpo2, kSqlInsertTemp, kSqlSelectNibpAtTime,
-        kSqlSelectSpo2AtTime, kSqlSelectTempAtTime,
-        // The driver's own begin is a deferred one.
-        "BEGIN IMMEDIATE", nullptr, true};
+    static const StoreDialect dialect = MakeSqlite();
     return dialect;
 }
 
 const StoreDialect &StoreDialect::Postgres()
 {
-    static const StoreDialect dialect = {
-        "QPSQL",       kPgTables,       nullptr,       0,       kPgSchemaNames, kPgInsertPatient,
-        kPgInsertNibp, kPgInsertSpo2,   kPgInsertTemp, nullptr, nullptr,        nullptr,
-        nullptr,       kPgNotifyChange, false};
+    static const StoreDialect dialect = MakePostgres();
     return dialect;
 }
 

@@ -37,7 +37,8 @@ public:
     const char *insertNibp;
     const char *insertSpo2;
     const char *insertTemp;
-    // The duplicate checks; null where the insert itself skips a stored time.
+    // The duplicate checks; null where the inserts take whole chains.
+    // The record inserts bind :PatientID, :MeasureTime, then the values.
     const char *checkNibp;
     const char *checkSpo2;
     const char *checkTemp;
@@ -47,6 +48,8 @@ public:
     const char *notifyChange;
     // Binds and runs the import loops on the SQLite handle itself.
     bool nativeSqlite;
+    // The record inserts take a whole chain as arrays (see ArrayParameters).
+    bool chainInserts;
 
     // The patient key as every statement binds it.
     QVariant Key(const QUuid &id) const;
