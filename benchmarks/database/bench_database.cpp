@@ -1,11 +1,14 @@
 // Stores NIBP, SpO2 and temperature records through DatabaseAccessSQLite and,
 // beside each case, does the same inserts with the same duplicate check
 // through the sqlite3 C API (one transaction, prepared statements) as the
-// baseline. Items per second are records stored or checked.
+// baseline. The "Server" cases do the store's work on a throw-away local
+// PostgreSQL server instead. Items per second are records stored or checked.
 
+#include "DatabaseAccessPostgreSQL.h"
 #include "DatabaseAccessSQLite.h"
 #include "DatabaseStatements.h"
 #include "RecordChainPtr.h"
+#include "TestDatabase.h"
 #include "TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -38,11 +41,19 @@ template <typename Record> Record *MakeChain(int count)
     return chain.Release();
 }
 
-// A fresh store in a temporary folder (its demo data included), untimed.
+// A fresh store in a temporary folder or on a fresh server database (its
+// demo data included), untimed.
 struct StoreFixture
 {
-    TestEnvironment env{false};
-    std::unique_ptr<DatabaseAccessSQLite> store = std::make_unique<DatabaseAccessSQLite>();
+    explicit StoreFixture(TestDatabase::Kind kind = TestDatabase::SQLite) : db(kind, false)
+    {
+        if (kind == TestDatabase::PostgreSQL)
+            store = std::make_unique<DatabaseAccessPostgreSQL>();
+        else
+            store = std::make_unique<DatabaseAccessSQLite>();
+    }
+    TestDatabase db;
+    std::unique_ptr<DatabaseAccessSQLite> store;
 
     QUuid AddPatient()
     {
@@ -132,12 +143,12 @@ QByteArray NewKey()
     return QUuid::createUuid().toByteArray();
 }
 
-void StoreNibpNew(benchmark::State &state)
+template <TestDatabase::Kind kKind> void StoreNibpNew(benchmark::State &state)
 {
     const int n = int(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        StoreFixture fixture;
+        StoreFixture fixture(kKind);
         QUuid id = fixture.AddPatient();
         RecordChainPtr<STU_DB_NIBP_DATA_LIST> chain(MakeChain<STU_DB_NIBP_DATA_LIST>(n));
         state.ResumeTiming();
@@ -165,12 +176,12 @@ void BaselineNibpNew(benchmark::State &state)
 }
 
 // The patient already holds the same n records: every record is a duplicate.
-void StoreNibpDuplicates(benchmark::State &state)
+template <TestDatabase::Kind kKind> void StoreNibpDuplicates(benchmark::State &state)
 {
     const int n = int(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        StoreFixture fixture;
+        StoreFixture fixture(kKind);
         QUuid id = fixture.AddPatient();
         RecordChainPtr<STU_DB_NIBP_DATA_LIST> chain(MakeChain<STU_DB_NIBP_DATA_LIST>(n));
         fixture.store->InsertNibpData(&id, chain.get());
@@ -201,11 +212,11 @@ void BaselineNibpDuplicates(benchmark::State &state)
     state.SetItemsProcessed(state.iterations() * n);
 }
 
-void StoreManyPatients(benchmark::State &state)
+template <TestDatabase::Kind kKind> void StoreManyPatients(benchmark::State &state)
 {
     for (auto _ : state) {
         state.PauseTiming();
-        StoreFixture fixture;
+        StoreFixture fixture(kKind);
         RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(
             MakeChain<STU_DB_NIBP_DATA_LIST>(kRecordsPerKind));
         RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2(
@@ -271,10 +282,15 @@ void BaselineManyPatientsPerOperation(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(StoreNibpNew)->Arg(10000)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(StoreNibpNew<TestDatabase::SQLite>)
+    ->Name("StoreNibpNew")
+    ->Arg(10000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BaselineNibpNew)->Arg(10000)->Iterations(2)->Unit(benchmark::kMillisecond);
 // Growth of the duplicate import with n (the patient holding n as well).
-BENCHMARK(StoreNibpDuplicates)
+BENCHMARK(StoreNibpDuplicates<TestDatabase::SQLite>)
+    ->Name("StoreNibpDuplicates")
     ->Arg(2500)
     ->Arg(5000)
     ->Arg(10000)
@@ -286,8 +302,28 @@ BENCHMARK(BaselineNibpDuplicates)
     ->Arg(10000)
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(StoreManyPatients)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(StoreManyPatients<TestDatabase::SQLite>)
+    ->Name("StoreManyPatients")
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BaselineManyPatients)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(StoreNibpNew<TestDatabase::PostgreSQL>)
+    ->Name("ServerNibpNew")
+    ->UseRealTime() // the server works in a process of its own
+    ->Arg(10000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(StoreNibpDuplicates<TestDatabase::PostgreSQL>)
+    ->Name("ServerNibpDuplicates")
+    ->UseRealTime() // the server works in a process of its own
+    ->Arg(10000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(StoreManyPatients<TestDatabase::PostgreSQL>)
+    ->Name("ServerManyPatients")
+    ->UseRealTime() // the server works in a process of its own
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

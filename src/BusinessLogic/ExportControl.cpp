@@ -4,7 +4,9 @@
 #include "MLog.h"
 #include "MSettings.h"
 #include "PatientData.h"
+#include "StagedExportFolder.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,6 +20,35 @@ const QString kTimeFormat = QStringLiteral("yyyy-MM-dd hh:mm:ss");
 QString FloatText(float fValue)
 {
     return QString::number(static_cast<double>(fValue), 'g', 6);
+}
+
+// File systems take names of up to 255 bytes. A longer folder name keeps its
+// beginning, cut between two characters, then a short hash of the whole name,
+// so that patients who differ only further on still get folders of their own,
+// and the time stamp.
+QString FitFolderName(const QString &strHead, const QString &strStamp)
+{
+    constexpr int kMaxNameBytes = 255;
+    const QString strFull = strHead + strStamp;
+    const QByteArray full = strFull.toUtf8();
+    if (full.size() <= kMaxNameBytes)
+        return strFull;
+    const QString strTail =
+        QString::fromLatin1(
+            QCryptographicHash::hash(full, QCryptographicHash::Sha1).toHex().left(8)) +
+        QLatin1Char('_') + strStamp;
+    qsizetype budget = kMaxNameBytes - strTail.toUtf8().size();
+    QString strCut;
+    for (qsizetype i = 0; i < strHead.size();) {
+        const qsizetype units = strHead.at(i).isHighSurrogate() && i + 1 < strHead.size() ? 2 : 1;
+        const QString strChar = strHead.mid(i, units);
+        budget -= strChar.toUtf8().size();
+        if (budget < 0)
+            break;
+        strCut += strChar;
+        i += units;
+    }
+    return strCut + strTail;
 }
 
 void AppendInfoLine(QString &strText, const QString &strLabel, const QString &strValue)
@@ -42,17 +73,15 @@ ExportControl::ExportControl(PatientData *pPatientData, QObject *parent)
 
 QString ExportControl::ExportPatientData(bool *pbSucceeded)
 {
-    const QString strFolder = CreateExportFolder();
+    const QString strFolder = ExportFolderPath();
     bool bSucceeded = false;
     // Without a patient there is no folder; writing would land beside the
     // export directory's parent, so nothing is written at all.
     if (!strFolder.isEmpty()) {
-        const bool bFolder = QFileInfo(strFolder).isDir();
-        const bool bInfo = ExportPatientInfo(strFolder);
-        const bool bNibp = ExportNIBPData(strFolder);
-        const bool bSpo2 = ExportSPO2Data(strFolder);
-        const bool bTemp = ExportTEMPData(strFolder);
-        bSucceeded = bFolder && bInfo && bNibp && bSpo2 && bTemp;
+        StagedExportFolder staged(strFolder);
+        const QString strWork = staged.Path();
+        bSucceeded = staged.IsValid() && ExportPatientInfo(strWork) && ExportNIBPData(strWork) &&
+                     ExportSPO2Data(strWork) && ExportTEMPData(strWork) && staged.Publish();
     }
     if (!bSucceeded)
         MLOG(QStringLiteral("Export to '%1' failed").arg(strFolder));
@@ -61,23 +90,13 @@ QString ExportControl::ExportPatientData(bool *pbSucceeded)
     return QDir::toNativeSeparators(strFolder);
 }
 
-QString ExportControl::CreateExportFolder()
+QString ExportControl::ExportFolderPath() const
 {
     const STU_DB_PATIENT_LIST *pPatient = m_pPatientData->GetCurrentPatient();
     if (!pPatient)
         return QString();
     const QDir exportDir(MSettings::GetInstance()->GetExportFilePath());
-    const QString strFolder = exportDir.filePath(ExportFolderName(*pPatient));
-    QDir folder(strFolder);
-    if (folder.exists()) {
-        // An export of the same patient within the same second reuses the folder.
-        const QStringList files = folder.entryList(QDir::Files);
-        for (const QString &strFile : files)
-            folder.remove(strFile);
-    } else if (!folder.mkpath(QStringLiteral("."))) {
-        MLOG(QStringLiteral("Cannot create export folder '%1'").arg(strFolder));
-    }
-    return strFolder;
+    return exportDir.filePath(ExportFolderName(*pPatient));
 }
 
 bool ExportControl::ExportPatientInfo(const QString &strFolder)
@@ -142,8 +161,7 @@ QString ExportControl::ExportFolderName(const STU_DB_PATIENT_LIST &patient) cons
         strName += FolderNamePart(GetRecordText(patient.IdentityCode)) + cSep;
     if (pSettings->IsPatientKeySocietyCode())
         strName += FolderNamePart(GetRecordText(patient.SocietyCode)) + cSep;
-    strName += m_clock().toString(QStringLiteral("yyyyMMddhhmmss"));
-    return strName;
+    return FitFolderName(strName, m_clock().toString(QStringLiteral("yyyyMMddhhmmss")));
 }
 
 bool ExportControl::WriteFile(const QString &strFolder, const QString &strFileName,

@@ -25,14 +25,15 @@ public:
     // An exporter reading the given model (not owned).
     explicit ExportControl(PatientData *pPatientData, QObject *parent = nullptr);
 
-    // Creates the folder and writes the four files; returns the folder in the
-    // platform's notation. *pbSucceeded tells whether the folder exists and
-    // all four files were written completely.
+    // Writes the four files and puts them into the export folder only when
+    // all four are complete; returns the folder in the platform's notation.
+    // *pbSucceeded tells whether it holds them now; after a failure nothing
+    // of this export is left behind.
     QString ExportPatientData(bool *pbSucceeded = nullptr);
 
-    // The export folder for the current patient, emptied or created; empty
-    // when there is no current patient.
-    QString CreateExportFolder();
+    // The export folder for the current patient (its name shortened to what
+    // a file system takes); empty when there is no current patient.
+    QString ExportFolderPath() const;
 
     // Each writes one file into strFolder, replacing an older one; false when
     // the file could not be opened or written completely.

@@ -1,5 +1,7 @@
 #include "DatabaseAccessSQLite.h"
 
+#include "ArrayParameters.h"
+#include "DatabaseSchema.h"
 #include "DatabaseStatements.h"
 #include "DatabaseTransaction.h"
 #include "DatabaseValueCodec.h"
@@ -7,8 +9,9 @@
 #include "MSettings.h"
 #include "PatientRowCodec.h"
 #include "RecordChainPtr.h"
-#include "SqliteStatement.h"
+#include "StoreDialect.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
@@ -16,6 +19,8 @@
 
 #include <initializer_list>
 #include <iterator>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -50,10 +55,19 @@ void ReadCompletePatient(const QSqlQuery &query, STU_DB_PATIENT_LIST &patient)
         Codec::FromDb(patient, column, query.value(column));
 }
 
-void BindPatientColumns(QSqlQuery &query, const STU_DB_PATIENT_LIST &patient, int first, int last)
+QVariant KeyOf(const QSqlDatabase &db, const QUuid &id)
 {
-    for (int column = first; column <= last; ++column)
-        query.bindValue(Codec::Placeholder(column), Codec::ToDb(patient, column));
+    return StoreDialect::Of(db).Key(id);
+}
+
+void BindPatientColumns(QSqlQuery &query, const QSqlDatabase &db,
+                        const STU_DB_PATIENT_LIST &patient, int first, int last)
+{
+    for (int column = first; column <= last; ++column) {
+        query.bindValue(Codec::Placeholder(column), column == Codec::ColPatientID
+                                                        ? KeyOf(db, patient.PatientID)
+                                                        : Codec::ToDb(patient, column));
+    }
 }
 
 QSqlQuery MakeQuery(QSqlDatabase &db)
@@ -63,7 +77,7 @@ QSqlQuery MakeQuery(QSqlDatabase &db)
     return query;
 }
 
-bool ExecWithId(QSqlQuery &query, const char *sql, const char *placeholder, const QByteArray &key)
+bool ExecWithId(QSqlQuery &query, const char *sql, const char *placeholder, const QVariant &key)
 {
     if (!query.prepare(QLatin1String(sql)))
         return false;
@@ -81,7 +95,7 @@ bool RowsReadCompletely(QSqlQuery &query)
 }
 
 // The four DELETE statements, inside the caller's transaction.
-bool DeletePatientRows(QSqlDatabase &db, const QByteArray &key)
+bool DeletePatientRows(QSqlDatabase &db, const QVariant &key)
 {
     for (const char *sql :
          {kSqlDeletePatient, kSqlDeleteNibpData, kSqlDeleteSpo2Data, kSqlDeleteTempData}) {
@@ -92,7 +106,7 @@ bool DeletePatientRows(QSqlDatabase &db, const QByteArray &key)
     return true;
 }
 
-bool UpdateLastUpdateTimeRow(QSqlDatabase &db, const QByteArray &key, const QDateTime &time)
+bool UpdateLastUpdateTimeRow(QSqlDatabase &db, const QVariant &key, const QDateTime &time)
 {
     QSqlQuery query = MakeQuery(db);
     if (!query.prepare(QLatin1String(kSqlUpdateLastImportTime)))
@@ -102,7 +116,7 @@ bool UpdateLastUpdateTimeRow(QSqlDatabase &db, const QByteArray &key, const QDat
     return query.exec();
 }
 
-bool UpdateReadFlagRow(QSqlDatabase &db, const QByteArray &key, bool read)
+bool UpdateReadFlagRow(QSqlDatabase &db, const QVariant &key, bool read)
 {
     QSqlQuery query = MakeQuery(db);
     if (!query.prepare(QLatin1String(kSqlUpdateReadFlag)))
@@ -113,14 +127,14 @@ bool UpdateReadFlagRow(QSqlDatabase &db, const QByteArray &key, bool read)
 }
 
 // New measurements make the patient unread and move his last update to now.
-bool MarkPatientUpdated(QSqlDatabase &db, const QByteArray &key)
+bool MarkPatientUpdated(QSqlDatabase &db, const QVariant &key)
 {
     const bool timeOk = UpdateLastUpdateTimeRow(db, key, DatabaseValueCodec::CurrentDateTime());
     const bool flagOk = UpdateReadFlagRow(db, key, false);
     return timeOk && flagOk;
 }
 
-bool PatientRowExists(QSqlDatabase &db, const QByteArray &key)
+bool PatientRowExists(QSqlDatabase &db, const QVariant &key)
 {
     QSqlQuery query = MakeQuery(db);
     return ExecWithId(query, kSqlSelectPatientById, ":id", key) && query.next();
@@ -131,8 +145,9 @@ template <typename Record> struct MeasureTable;
 
 template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
 {
-    static constexpr const char *kCheck = kSqlSelectNibpAtTime;
-    static constexpr const char *kInsert = kSqlInsertNibp;
+    static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkNibp;
+    static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertNibp;
+    static constexpr int kColumns = 6; // of the insert
     static constexpr const char *kSelect = kSqlSelectNibpList;
     static constexpr uint kInsertCode = DB_ERR_INSERT_NIBP;
     static constexpr const char *kInsertNullGuid =
@@ -144,7 +159,8 @@ template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
     static constexpr const char *kGetFailed = "Get NIBP Data failed.";
 
     // The values follow :PatientID and :MeasureTime in the insert.
-    static bool BindValues(SqliteStatement &insert, const STU_DB_NIBP_DATA_LIST &record)
+    template <typename Binder>
+    static bool BindValues(Binder &insert, const STU_DB_NIBP_DATA_LIST &record)
     {
         return insert.Bind(2, static_cast<int>(record.SysValue)) &&
                insert.Bind(3, static_cast<int>(record.DiaValue)) &&
@@ -162,8 +178,9 @@ template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
 
 template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
 {
-    static constexpr const char *kCheck = kSqlSelectSpo2AtTime;
-    static constexpr const char *kInsert = kSqlInsertSpo2;
+    static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkSpo2;
+    static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertSpo2;
+    static constexpr int kColumns = 4;
     static constexpr const char *kSelect = kSqlSelectSpo2List;
     static constexpr uint kInsertCode = DB_ERR_INSERT_SPO2;
     static constexpr const char *kInsertNullGuid =
@@ -174,7 +191,8 @@ template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetSPO2DataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get SPO2 Data failed.";
 
-    static bool BindValues(SqliteStatement &insert, const STU_DB_SPO2_DATA_LIST &record)
+    template <typename Binder>
+    static bool BindValues(Binder &insert, const STU_DB_SPO2_DATA_LIST &record)
     {
         return insert.Bind(2, static_cast<int>(record.SPO2Value)) &&
                insert.Bind(3, static_cast<int>(record.PrValue));
@@ -188,8 +206,9 @@ template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
 
 template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
 {
-    static constexpr const char *kCheck = kSqlSelectTempAtTime;
-    static constexpr const char *kInsert = kSqlInsertTemp;
+    static constexpr const char *StoreDialect::*kCheck = &StoreDialect::checkTemp;
+    static constexpr const char *StoreDialect::*kInsert = &StoreDialect::insertTemp;
+    static constexpr int kColumns = 3;
     static constexpr const char *kSelect = kSqlSelectTempList;
     static constexpr uint kInsertCode = DB_ERR_INSERT_TEMP;
     static constexpr const char *kInsertNullGuid =
@@ -200,7 +219,8 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
     static constexpr const char *kGetNullGuid = "GetTempDataList that GUID is null.";
     static constexpr const char *kGetFailed = "Get TEMP Data failed.";
 
-    static bool BindValues(SqliteStatement &insert, const STU_DB_TEMP_DATA_LIST &record)
+    template <typename Binder>
+    static bool BindValues(Binder &insert, const STU_DB_TEMP_DATA_LIST &record)
     {
         return insert.Bind(2, record.TempValue);
     }
@@ -210,36 +230,74 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
     }
 };
 
-// Stores the records of the chain whose MeasureTime the patient does not hold
-// yet, inside the caller's transaction. Each statement is prepared once and
-// bound again per record; the check sees rows inserted earlier in the chain.
-// Bound by position: :PatientID and :MeasureTime come first in both.
+// Stores the records of the chain whose MeasureTime (to the second) the patient
+// does not hold yet, inside the caller's transaction. Each statement is
+// prepared once and bound again per record; the check sees rows inserted
+// earlier in the chain. Bound by position: :PatientID and :MeasureTime come
+// first in both (the check's second :MeasureTime is the same parameter).
+// Where the inserts take whole chains (a server), one statement stores the
+// chain and skips what is stored, also what another workstation stored
+// meanwhile.
+// Ends a failed transaction while its statements still exist: a server
+// cannot free a statement inside a transaction that has failed.
+bool Abandon(DatabaseTransaction &transaction)
+{
+    transaction.Rollback();
+    return false;
+}
+
+// The same with one statement for the whole chain.
 template <typename Record>
-bool StoreNewRecords(QSqlDatabase &db, const QByteArray &key, const Record *chain,
-                     bool &insertedAny)
+bool StoreChain(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
+                const Record *chain, bool &insertedAny)
 {
     using Table = MeasureTable<Record>;
-    SqliteStatement check(db, Table::kCheck);
-    SqliteStatement insert(db, Table::kInsert);
-    if (!check.IsValid() || !insert.IsValid())
-        return false;
-    const QVariant id(key);
+    ArrayParameters arrays;
+    for (const Record *record = chain; record; record = record->pNext) {
+        arrays.Bind(1, DatabaseValueCodec::DateTimeToDb(record->MeasureTime));
+        Table::BindValues(arrays, *record);
+    }
+    const StoreDialect &dialect = StoreDialect::Of(db);
+    std::unique_ptr<PreparedStatement> insert = dialect.Prepare(db, dialect.*Table::kInsert);
+    bool ok = insert->IsValid() && insert->Bind(0, key);
+    for (int position = 1; ok && position < Table::kColumns; ++position)
+        ok = insert->Bind(position, arrays.Literal(position));
+    ok = ok && insert->Step() == PreparedStatement::Done;
+    if (!ok)
+        return Abandon(transaction);
+    insertedAny = insertedAny || insert->ChangedRows() > 0;
+    return true;
+}
+
+template <typename Record>
+bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
+                     const Record *chain, bool &insertedAny)
+{
+    using Table = MeasureTable<Record>;
+    const StoreDialect &dialect = StoreDialect::Of(db);
+    if (dialect.chainInserts)
+        return StoreChain(db, transaction, key, chain, insertedAny);
+    std::unique_ptr<PreparedStatement> check = dialect.Prepare(db, dialect.*Table::kCheck);
+    std::unique_ptr<PreparedStatement> insert = dialect.Prepare(db, dialect.*Table::kInsert);
+    if (!check->IsValid() || !insert->IsValid())
+        return Abandon(transaction);
+    const QVariant &id = key;
     for (const Record *record = chain; record; record = record->pNext) {
         const QVariant time = DatabaseValueCodec::DateTimeToDb(record->MeasureTime);
-        if (!check.Bind(0, id) || !check.Bind(1, time))
-            return false;
-        const SqliteStatement::StepResult found = check.Step();
-        check.Reset();
-        if (found == SqliteStatement::Error)
-            return false;
-        if (found == SqliteStatement::Row)
+        if (!check->Bind(0, id) || !check->Bind(1, time))
+            return Abandon(transaction);
+        const PreparedStatement::StepResult found = check->Step();
+        check->Reset();
+        if (found == PreparedStatement::Error)
+            return Abandon(transaction);
+        if (found == PreparedStatement::Row)
             continue; // a duplicate: that time is stored already
         const bool bound =
-            insert.Bind(0, id) && insert.Bind(1, time) && Table::BindValues(insert, *record);
-        const bool stored = bound && insert.Step() == SqliteStatement::Done;
-        insert.Reset();
+            insert->Bind(0, id) && insert->Bind(1, time) && Table::BindValues(*insert, *record);
+        const bool stored = bound && insert->Step() == PreparedStatement::Done;
+        insert->Reset();
         if (!stored)
-            return false;
+            return Abandon(transaction);
         insertedAny = true;
     }
     return true;
@@ -247,7 +305,7 @@ bool StoreNewRecords(QSqlDatabase &db, const QByteArray &key, const Record *chai
 
 // Reads the patient's records in time order, inside the caller's transaction.
 template <typename Record>
-bool ReadRecords(QSqlDatabase &db, const QByteArray &key, RecordChainBuilder<Record> &chain)
+bool ReadRecords(QSqlDatabase &db, const QVariant &key, RecordChainBuilder<Record> &chain)
 {
     using Table = MeasureTable<Record>;
     QSqlQuery query = MakeQuery(db);
@@ -274,10 +332,10 @@ template <typename Record> uint InsertMeasurements(QSqlDatabase &db, QUuid *id, 
         MLOG(Table::kNoData);
         return DB_OK;
     }
-    const QByteArray key = DatabaseValueCodec::UuidToDb(*id);
-    DatabaseTransaction transaction(db);
+    const QVariant key = KeyOf(db, *id);
+    DatabaseTransaction transaction(db, DatabaseTransaction::Immediate);
     bool insertedAny = false;
-    bool ok = transaction.IsBegun() && StoreNewRecords(db, key, chain, insertedAny);
+    bool ok = transaction.IsBegun() && StoreNewRecords(db, transaction, key, chain, insertedAny);
     // Marking the patient belongs to the same import; a failure there does
     // not undo the records.
     if (ok && insertedAny)
@@ -301,9 +359,8 @@ template <typename Record> uint GetMeasurements(QSqlDatabase &db, QUuid *id, Rec
         return Table::kGetCode;
     }
     RecordChainBuilder<Record> chain;
-    DatabaseTransaction transaction(db);
-    const bool ok = result && transaction.IsBegun() &&
-                    ReadRecords(db, DatabaseValueCodec::UuidToDb(*id), chain) &&
+    DatabaseTransaction transaction(db, DatabaseTransaction::Deferred);
+    const bool ok = result && transaction.IsBegun() && ReadRecords(db, KeyOf(db, *id), chain) &&
                     transaction.Commit();
     if (!ok) {
         MLOG(Table::kGetFailed);
@@ -316,27 +373,14 @@ template <typename Record> uint GetMeasurements(QSqlDatabase &db, QUuid *id, Rec
 // Moves the removed patient's records of one kind to the remaining patient,
 // skipping times the remaining patient already has.
 template <typename Record>
-bool MoveRecords(QSqlDatabase &db, const QByteArray &remaining, const QByteArray &removed,
-                 bool &insertedAny)
+bool MoveRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &remaining,
+                 const QVariant &removed, bool &insertedAny)
 {
     RecordChainBuilder<Record> chain;
     if (!ReadRecords(db, removed, chain))
         return false;
     RecordChainPtr<Record> records(chain.Release());
-    return !records || StoreNewRecords(db, remaining, records.get(), insertedAny);
-}
-
-// Runs an operation; an exception inside it becomes its failure code.
-template <typename Operation>
-uint Guarded(uint failCode, const char *failMessage, Operation &&operation)
-{
-    try {
-        return operation();
-    } catch (...) {
-        if (failMessage)
-            MLOG(failMessage);
-        return failCode;
-    }
+    return !records || StoreNewRecords(db, transaction, remaining, records.get(), insertedAny);
 }
 
 template <typename Record> Record *MakeDemoChain(void (*fill)(Record &, int))
@@ -386,11 +430,59 @@ void FillDemoPatientB(STU_DB_PATIENT_LIST &patient)
     patient.Age = 18;
 }
 
+QString Tr(const char *text)
+{
+    return QCoreApplication::translate("DatabaseAccessSQLite", text);
+}
+
+// What the user is told about a file whose schema cannot even be read.
+QString UnreadableFileProblem(const QString &filePath, const QSqlError &error)
+{
+    switch (error.nativeErrorCode().toInt() & 0xFF) {
+    case SQLITE_NOTADB:
+        return Tr("The file \"%1\" is not a patient database: it is no SQLite database file. "
+                  "It has been left as it is.")
+            .arg(filePath);
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Tr("The patient database \"%1\" is locked by another program. It has been left "
+                  "as it is; close the other program, then start this one again.")
+            .arg(filePath);
+    default:
+        return Tr("The patient database \"%1\" cannot be read (%2). It has been left as it is.")
+            .arg(filePath, error.databaseText());
+    }
+}
+
+QString NoTablesProblem(const QString &filePath)
+{
+    return Tr("The patient database \"%1\" lacks tables that cannot be added: the file could "
+              "not be written (is it read-only, or the disk full?).")
+        .arg(filePath);
+}
+
 } // namespace
+
+template <typename Operation>
+uint DatabaseAccessSQLite::Guarded(uint failCode, const char *failMessage, Operation &&operation)
+{
+    try {
+        ReconnectIfLost();
+        return operation();
+    } catch (...) {
+        if (failMessage)
+            MLOG(failMessage);
+        return failCode;
+    }
+}
+
+DatabaseAccessSQLite::DatabaseAccessSQLite(NoDatabase) {}
 
 DatabaseAccessSQLite::DatabaseAccessSQLite()
 {
-    OpenDatabase();
+    m_uOpenResult = OpenDatabase();
+    if (m_uOpenResult != DB_OK && m_strOpenProblem.isEmpty())
+        m_strOpenProblem = Tr("The patient database cannot be used.");
 }
 
 DatabaseAccessSQLite::~DatabaseAccessSQLite()
@@ -405,17 +497,23 @@ const char *DatabaseAccessSQLite::ConnectionName()
 
 uint DatabaseAccessSQLite::OpenDatabase()
 {
+    const QString directory = MSettings::GetInstance()->GetDatabaseFilePath();
+    const QString filePath = directory + QLatin1Char('/') + QLatin1String(kFileName);
     if (!QSqlDatabase::isDriverAvailable(QLatin1String(kDriverName))) {
         MLOG("Sqlite driver is not available.");
+        m_strOpenProblem = Tr("The patient database \"%1\" cannot be opened: the SQLite driver "
+                              "of this installation is missing.")
+                               .arg(filePath);
         return DB_ERR_DRIVER_OR_PATH;
     }
-    const QString directory = MSettings::GetInstance()->GetDatabaseFilePath();
     // An empty setting would put the file at the file-system root.
     if (directory.isEmpty() || !QDir().mkpath(directory)) {
         MLOG("Database file path is incorrect!");
+        m_strOpenProblem =
+            Tr("The patient database \"%1\" cannot be opened: its folder cannot be created.")
+                .arg(filePath);
         return DB_ERR_DRIVER_OR_PATH;
     }
-    const QString filePath = directory + QLatin1Char('/') + QLatin1String(kFileName);
     const bool isNewFile = !QFile::exists(filePath);
 
     m_db = QSqlDatabase::addDatabase(QLatin1String(kDriverName), QLatin1String(kConnectionName));
@@ -424,37 +522,52 @@ uint DatabaseAccessSQLite::OpenDatabase()
     m_db.setHostName(QLatin1String(kHostName));
     if (!m_db.open()) {
         MLOG("Database file path is incorrect!");
+        m_strOpenProblem = Tr("The patient database \"%1\" cannot be opened (%2).")
+                               .arg(filePath, m_db.lastError().databaseText());
         return DB_ERR_OPEN;
     }
-    if (isNewFile) {
-        const uint code = CreateTables();
-        if (code != DB_OK)
-            return code;
-        const uint demoCode = InsertDemoData();
-        if (demoCode != DB_OK)
-            return demoCode;
-    } else {
-        AddMeasureTimeIndexes();
-    }
-    return SelfCheck();
+    const uint code = PrepareSchema(filePath, isNewFile);
+    return code != DB_OK ? code : SelfCheck();
 }
 
-void DatabaseAccessSQLite::AddMeasureTimeIndexes()
+uint DatabaseAccessSQLite::PrepareSchema(const QString &filePath, bool isNewFile)
 {
-    // Older files lack these indexes. A read-only file simply stays without
-    // them: they only speed up the duplicate check.
-    Guarded(DB_OK, nullptr, [this] {
-        DatabaseTransaction transaction(m_db);
-        bool ok = transaction.IsBegun();
-        for (const char *sql :
-             {kSqlCreateNibpTimeIndex, kSqlCreateSpo2TimeIndex, kSqlCreateTempTimeIndex}) {
-            QSqlQuery query = MakeQuery(m_db);
-            ok = ok && query.exec(QLatin1String(sql));
+    DatabaseSchema schema(m_db);
+    if (!schema.Read()) {
+        // Nothing is written to a file that cannot be read, and with the
+        // connection closed every later operation fails at once instead of
+        // waiting for a lock again.
+        m_strOpenProblem = UnreadableFileProblem(filePath, schema.LastError());
+        MLOG(m_strOpenProblem);
+        m_db.close();
+        return DB_ERR_OPEN;
+    }
+    if (schema.HasNoTables()) {
+        const uint code = CreateTables();
+        if (code == DB_OK)
+            return InsertDemoData();
+        if (isNewFile) {
+            // A file without tables would be taken for a database at the next start.
+            m_db.close();
+            QFile::remove(filePath);
+            QFile::remove(filePath + QLatin1String("-journal"));
+            m_strOpenProblem = Tr("The patient database \"%1\" cannot be created: its tables "
+                                  "could not be written (is the disk full?). The unfinished file "
+                                  "has been removed again.")
+                                   .arg(filePath);
+        } else {
+            m_strOpenProblem = NoTablesProblem(filePath);
         }
-        if (ok)
-            transaction.Commit();
-        return DB_OK;
-    });
+        return code;
+    }
+    if (!schema.AddMissingTables()) {
+        MLOG("Create tables failed!");
+        m_strOpenProblem = NoTablesProblem(filePath);
+        return DB_ERR_CREATE_TABLES;
+    }
+    // Only a speed-up of the duplicate check: a read-only file goes without.
+    schema.AddMissingTimeIndexes();
+    return DB_OK;
 }
 
 void DatabaseAccessSQLite::CloseDatabase()
@@ -464,14 +577,16 @@ void DatabaseAccessSQLite::CloseDatabase()
     // The handle must go before the connection is removed, or Qt reports it
     // as still in use.
     const bool added = m_db.isValid();
+    const QString name = m_db.connectionName();
     m_db = QSqlDatabase();
     if (added)
-        QSqlDatabase::removeDatabase(QLatin1String(kConnectionName));
+        QSqlDatabase::removeDatabase(name);
 }
 
 uint DatabaseAccessSQLite::SelfCheck()
 {
-    if (QSqlDatabase::isDriverAvailable(QLatin1String(kDriverName)) && m_db.isOpen())
+    if (QSqlDatabase::isDriverAvailable(QLatin1String(StoreDialect::Of(m_db).driverName)) &&
+        m_db.isOpen())
         return DB_OK;
     MLOG("Database self-check failed!");
     return DB_ERR_SELF_CHECK;
@@ -480,14 +595,18 @@ uint DatabaseAccessSQLite::SelfCheck()
 uint DatabaseAccessSQLite::CreateTables()
 {
     return Guarded(DB_ERR_CREATE_TABLES, "Create tables failed!", [this] {
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         bool ok = m_db.isOpen();
-        for (const char *sql : {kSqlCreatePatientTable, kSqlCreatePatientIndex, kSqlCreateNibpTable,
-                                kSqlCreateNibpIndex, kSqlCreateSpo2Table, kSqlCreateSpo2Index,
-                                kSqlCreateTempTable, kSqlCreateTempIndex, kSqlCreateNibpTimeIndex,
-                                kSqlCreateSpo2TimeIndex, kSqlCreateTempTimeIndex}) {
+        const StoreDialect &dialect = StoreDialect::Of(m_db);
+        QList<const char *> statements;
+        for (int i = 0; i < 4; ++i)
+            statements << dialect.tables[i].statements[0] << dialect.tables[i].statements[1];
+        for (int i = 0; i < dialect.timeIndexCount; ++i)
+            statements << dialect.timeIndexes[i].statements[0];
+        // Run unprepared: a server prepares no schema statements.
+        for (const char *sql : statements) {
             QSqlQuery query = MakeQuery(m_db);
-            ok = ok && query.prepare(QLatin1String(sql)) && query.exec();
+            ok = ok && query.exec(QLatin1String(sql));
         }
         ok = ok && transaction.Commit();
         if (!ok) {
@@ -567,10 +686,16 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
         return DB_ERR_INSERT_PATIENT;
     }
     const QDateTime now = DatabaseValueCodec::CurrentDateTime();
-    const QByteArray key = DatabaseValueCodec::UuidToDb(patient->PatientID);
-    DatabaseTransaction transaction(m_db);
+    const QVariant key = KeyOf(m_db, patient->PatientID);
+    DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
     QSqlQuery exists = MakeQuery(m_db);
-    if (!transaction.IsBegun() || !exists.prepare(QLatin1String(kSqlSelectPatientById))) {
+    // A database that cannot be used (closed, or a server gone) stores
+    // nothing: the import must count it as failed, not as a known patient.
+    if (!transaction.IsBegun()) {
+        MLOG("Insert a patient to database failed!");
+        return DB_ERR_INSERT_PATIENT;
+    }
+    if (!exists.prepare(QLatin1String(kSqlSelectPatientById))) {
         // Without the check the patient cannot be told apart from a stored one.
         MLOG("Insert a patient that has existed in database.");
         transaction.Commit();
@@ -578,7 +703,7 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
     }
     exists.bindValue(QStringLiteral(":id"), key);
     QSqlQuery insert = MakeQuery(m_db);
-    if (!insert.prepare(QLatin1String(kSqlInsertPatient))) {
+    if (!insert.prepare(QLatin1String(StoreDialect::Of(m_db).insertPatient))) {
         transaction.Rollback();
         MLOG("Insert a patient to database failed!");
         return DB_ERR_INSERT_PATIENT;
@@ -591,10 +716,21 @@ uint DatabaseAccessSQLite::InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient)
         MLOG("Insert a patient that has existed in database.");
         return DB_ERR_PATIENT_EXISTS;
     }
-    BindPatientColumns(insert, *patient, Codec::ColPatientID, Codec::ColAddress);
+    BindPatientColumns(insert, m_db, *patient, Codec::ColPatientID, Codec::ColAddress);
     insert.bindValue(Codec::Placeholder(Codec::ColLastUpdateTime),
                      DatabaseValueCodec::DateTimeToDb(now));
-    if (!checked || !insert.exec() || !transaction.Commit()) {
+    if (!checked || !insert.exec()) {
+        transaction.Rollback();
+        MLOG("Insert a patient to database failed!");
+        return DB_ERR_INSERT_PATIENT;
+    }
+    // Another workstation stored him between the check and the insert.
+    if (insert.numRowsAffected() == 0) {
+        transaction.Rollback();
+        MLOG("Insert a patient that has existed in database.");
+        return DB_ERR_PATIENT_EXISTS;
+    }
+    if (!transaction.Commit()) {
         transaction.Rollback();
         MLOG("Insert a patient to database failed!");
         return DB_ERR_INSERT_PATIENT;
@@ -610,9 +746,8 @@ uint DatabaseAccessSQLite::DeletePatient(QUuid *id)
             MLOG("Delete a patient data failed!");
             return static_cast<uint>(DB_ERR_DELETE_PATIENT);
         }
-        DatabaseTransaction transaction(m_db);
-        const bool ok = transaction.IsBegun() &&
-                        DeletePatientRows(m_db, DatabaseValueCodec::UuidToDb(*id)) &&
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
+        const bool ok = transaction.IsBegun() && DeletePatientRows(m_db, KeyOf(m_db, *id)) &&
                         transaction.Commit();
         if (!ok) {
             transaction.Rollback();
@@ -630,12 +765,12 @@ uint DatabaseAccessSQLite::UpdatePatient(STU_DB_PATIENT_LIST *patient)
             MLOG("Update a patient that GUID is null.");
             return static_cast<uint>(DB_ERR_UPDATE_PATIENT);
         }
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         QSqlQuery query = MakeQuery(m_db);
         bool ok = transaction.IsBegun() && query.prepare(QLatin1String(kSqlUpdatePatient));
         if (ok) {
-            BindPatientColumns(query, *patient, Codec::ColName, Codec::ColAddress);
-            BindPatientColumns(query, *patient, Codec::ColPatientID, Codec::ColPatientID);
+            BindPatientColumns(query, m_db, *patient, Codec::ColName, Codec::ColAddress);
+            BindPatientColumns(query, m_db, *patient, Codec::ColPatientID, Codec::ColPatientID);
             ok = query.exec() && transaction.Commit();
         }
         if (!ok) {
@@ -653,7 +788,7 @@ uint DatabaseAccessSQLite::GetAllPatientBrief(STU_DB_PATIENT_LIST **result)
         if (result)
             *result = nullptr;
         RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Deferred);
         QSqlQuery query = MakeQuery(m_db);
         bool ok =
             result && transaction.IsBegun() && query.exec(QLatin1String(kSqlSelectAllPatientBrief));
@@ -708,12 +843,12 @@ uint DatabaseAccessSQLite::GetOnePatientBriefInfo(STU_DB_PATIENT_LIST *patient)
 
 bool DatabaseAccessSQLite::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
 {
-    DatabaseTransaction transaction(m_db);
+    DatabaseTransaction transaction(m_db, DatabaseTransaction::Deferred);
     QSqlQuery query = MakeQuery(m_db);
-    bool ok = transaction.IsBegun() &&
-              ExecWithId(query, kSqlSelectPatientDetail, ":PatientID",
-                         DatabaseValueCodec::UuidToDb(patient.PatientID)) &&
-              query.next();
+    bool ok =
+        transaction.IsBegun() &&
+        ExecWithId(query, kSqlSelectPatientDetail, ":PatientID", KeyOf(m_db, patient.PatientID)) &&
+        query.next();
     // Filled aside so that a failure leaves the caller's record as it was.
     STU_DB_PATIENT_LIST row = patient;
     if (ok && complete) {
@@ -800,13 +935,13 @@ uint DatabaseAccessSQLite::SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIEN
         }
     }
     RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
-    DatabaseTransaction transaction(m_db);
+    DatabaseTransaction transaction(m_db, DatabaseTransaction::Deferred);
     QSqlQuery query = MakeQuery(m_db);
     bool ok = result && transaction.IsBegun() && query.prepare(sql);
     if (ok) {
-        BindPatientColumns(query, *patient, Codec::ColPatientID, Codec::ColPatientID);
+        BindPatientColumns(query, m_db, *patient, Codec::ColPatientID, Codec::ColPatientID);
         for (int column : keyColumns)
-            BindPatientColumns(query, *patient, column, column);
+            BindPatientColumns(query, m_db, *patient, column, column);
         ok = query.exec();
     }
     while (ok && query.next()) {
@@ -830,8 +965,7 @@ uint DatabaseAccessSQLite::MergePatientData(QUuid *remaining, QUuid *removed)
             MLOG("Merge patient data that new guid or old guid is null.");
             return static_cast<uint>(DB_ERR_MERGE);
         }
-        if (!MergePatientRows(DatabaseValueCodec::UuidToDb(*remaining),
-                              DatabaseValueCodec::UuidToDb(*removed))) {
+        if (!MergePatientRows(KeyOf(m_db, *remaining), KeyOf(m_db, *removed))) {
             MLOG("Merge patient data failed!");
             return static_cast<uint>(DB_ERR_MERGE);
         }
@@ -839,19 +973,20 @@ uint DatabaseAccessSQLite::MergePatientData(QUuid *remaining, QUuid *removed)
     });
 }
 
-bool DatabaseAccessSQLite::MergePatientRows(const QByteArray &remaining, const QByteArray &removed)
+bool DatabaseAccessSQLite::MergePatientRows(const QVariant &remaining, const QVariant &removed)
 {
     // One transaction: the removed patient goes only together with the move of
     // his records, so a failure keeps both patients as they were. Merging a
     // patient into himself, or into one not stored, would lose his records.
     if (remaining == removed)
         return false;
-    DatabaseTransaction transaction(m_db);
+    DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
     bool insertedAny = false;
-    bool ok = transaction.IsBegun() && PatientRowExists(m_db, remaining) &&
-              MoveRecords<STU_DB_NIBP_DATA_LIST>(m_db, remaining, removed, insertedAny) &&
-              MoveRecords<STU_DB_SPO2_DATA_LIST>(m_db, remaining, removed, insertedAny) &&
-              MoveRecords<STU_DB_TEMP_DATA_LIST>(m_db, remaining, removed, insertedAny);
+    bool ok =
+        transaction.IsBegun() && PatientRowExists(m_db, remaining) &&
+        MoveRecords<STU_DB_NIBP_DATA_LIST>(m_db, transaction, remaining, removed, insertedAny) &&
+        MoveRecords<STU_DB_SPO2_DATA_LIST>(m_db, transaction, remaining, removed, insertedAny) &&
+        MoveRecords<STU_DB_TEMP_DATA_LIST>(m_db, transaction, remaining, removed, insertedAny);
     if (ok && insertedAny)
         ok = MarkPatientUpdated(m_db, remaining);
     ok = ok && DeletePatientRows(m_db, removed) && transaction.Commit();
@@ -867,9 +1002,9 @@ uint DatabaseAccessSQLite::UpdateLastImportTime(QUuid *id)
             MLOG("Update last import time failed!");
             return static_cast<uint>(DB_ERR_UPDATE_LAST_IMPORT_TIME);
         }
-        DatabaseTransaction transaction(m_db);
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
         const bool ok = transaction.IsBegun() &&
-                        UpdateLastUpdateTimeRow(m_db, DatabaseValueCodec::UuidToDb(*id),
+                        UpdateLastUpdateTimeRow(m_db, KeyOf(m_db, *id),
                                                 DatabaseValueCodec::CurrentDateTime()) &&
                         transaction.Commit();
         if (!ok) {
@@ -888,9 +1023,8 @@ uint DatabaseAccessSQLite::UpdateBrowserFlag(QUuid *id, bool read)
             MLOG("Update browser flag failed!");
             return static_cast<uint>(DB_ERR_UPDATE_BROWSER_FLAG);
         }
-        DatabaseTransaction transaction(m_db);
-        const bool ok = transaction.IsBegun() &&
-                        UpdateReadFlagRow(m_db, DatabaseValueCodec::UuidToDb(*id), read) &&
+        DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
+        const bool ok = transaction.IsBegun() && UpdateReadFlagRow(m_db, KeyOf(m_db, *id), read) &&
                         transaction.Commit();
         if (!ok) {
             transaction.Rollback();

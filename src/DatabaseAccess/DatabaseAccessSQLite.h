@@ -7,8 +7,11 @@
 // The patient database in the SQLite file "Data.db" of the settings' database
 // directory, reached through Qt's "QSQLITE" driver on the connection
 // "MyDBConnection". The constructor opens the file (building the schema and
-// the demo data for a new one); the destructor closes it. Used by one thread
-// at a time; every operation is a transaction of its own.
+// the demo data for a new or empty one, adding tables an older file lacks);
+// the destructor closes it. Used by one thread at a time; every operation is a
+// transaction of its own. The operations are written once for both kinds of
+// database (StoreDialect holds what differs); DatabaseAccessPostgreSQL opens
+// a server instead of the file.
 class DatabaseAccessSQLite : public IVirtualDataAccessInterface
 {
 public:
@@ -38,6 +41,8 @@ public:
     uint UpdateLastImportTime(QUuid *id) override;
     uint UpdateBrowserFlag(QUuid *id, bool read) override;
     uint GetOnePatientBriefInfo(STU_DB_PATIENT_LIST *patient) override;
+    uint GetOpenResult() const override { return m_uOpenResult; }
+    QString GetOpenProblem() const override { return m_strOpenProblem; }
 
     virtual uint InsertDemoNibpData(QUuid *id);
     virtual uint InsertDemoSpo2Data(QUuid *id);
@@ -46,15 +51,29 @@ public:
     // The connection's name, fixed so that one store exists at a time.
     static const char *ConnectionName();
 
+protected:
+    // For a store that opens a database of another kind itself.
+    struct NoDatabase
+    {
+    };
+    explicit DatabaseAccessSQLite(NoDatabase);
+    // Called before every operation; a store whose connection can be lost
+    // connects again here.
+    virtual void ReconnectIfLost() {}
+
+    QSqlDatabase m_db;
+    uint m_uOpenResult = DB_OK;
+    QString m_strOpenProblem;
+
 private:
+    template <typename Operation>
+    uint Guarded(uint failCode, const char *failMessage, Operation &&operation);
     uint OpenDatabase();
+    uint PrepareSchema(const QString &filePath, bool isNewFile);
     void CloseDatabase();
-    void AddMeasureTimeIndexes();
     uint InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient);
     bool ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete);
     uint SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIENT_LIST *patient,
                                    STU_DB_PATIENT_LIST **result);
-    bool MergePatientRows(const QByteArray &remaining, const QByteArray &removed);
-
-    QSqlDatabase m_db;
+    bool MergePatientRows(const QVariant &remaining, const QVariant &removed);
 };

@@ -67,19 +67,27 @@ inline constexpr const char kSqlUpdatePatient[] =
     ":Weight, Mobile = :Mobile, \t\t\t\t\t\t\t Doctor = :Doctor, IdentityType = :IdentityType, "
     "IdentityCode = :IdentityCode,\t\t\t\t\t\t\t SocietyCode = :SocietyCode, PatientType = "
     ":PatientType, Age = :Age, Address = :Address\t\t\t\t\t\t\t WHERE PatientID = :PatientID";
+// The duplicate checks: a row is at the same time when its text is that
+// second's, alone or followed by milliseconds or a zone ("...T19:28:10.000",
+// as other writers store it). Such texts run from the second's text up to it
+// followed by '~', which sorts after every such ending; as a range the check
+// still uses the (PatientID, MeasureTime) index.
 inline constexpr const char kSqlSelectNibpAtTime[] =
-    "SELECT * FROM NIBPData WHERE PatientID = :PatientID AND MeasureTime = :MeasureTime";
+    "SELECT * FROM NIBPData WHERE PatientID = :PatientID AND MeasureTime >= :MeasureTime AND "
+    "MeasureTime < :MeasureTime || '~'";
 inline constexpr const char kSqlInsertNibp[] =
     "INSERT INTO NIBPData (PatientID, MeasureTime, SysValue,                                       "
     "     DiaValue, MeanValue, PrValue) VALUES(:PatientID, \t\t\t\t\t\t\t\t\t\t  :MeasureTime, "
     ":SysValue, :DiaValue, :MeanValue, :PrValue)";
 inline constexpr const char kSqlSelectSpo2AtTime[] =
-    "SELECT * FROM SPO2Data WHERE PatientID = :PatientID AND MeasureTime = :MeasureTime";
+    "SELECT * FROM SPO2Data WHERE PatientID = :PatientID AND MeasureTime >= :MeasureTime AND "
+    "MeasureTime < :MeasureTime || '~'";
 inline constexpr const char kSqlInsertSpo2[] =
     "INSERT INTO SPO2Data (PatientID, MeasureTime, SPO2Value, \t\t\t\t\t\t\t\t\t\t   PrValue) "
     "VALUES(:PatientID, :MeasureTime, :SPO2Value, :PrValue)";
 inline constexpr const char kSqlSelectTempAtTime[] =
-    "SELECT * FROM TEMPData WHERE PatientID = :PatientID AND MeasureTime = :MeasureTime";
+    "SELECT * FROM TEMPData WHERE PatientID = :PatientID AND MeasureTime >= :MeasureTime AND "
+    "MeasureTime < :MeasureTime || '~'";
 inline constexpr const char kSqlInsertTemp[] =
     "INSERT INTO TEMPData (PatientID, MeasureTime, TempValue) \t\t\t\t\t\t\t\t\t\t   "
     "VALUES(:PatientID, :MeasureTime, :TempValue)";

@@ -8,14 +8,26 @@
 class DatabaseTransaction
 {
 public:
-    explicit DatabaseTransaction(QSqlDatabase &db);
+    enum Mode
+    {
+        // For operations that only read: no lock is taken before the first read.
+        Deferred,
+        // For operations that write: the write lock is taken at the start, so
+        // that a writer in another process is waited for (up to the busy
+        // timeout). A deferred transaction that has read already cannot wait
+        // for that lock and fails at once.
+        Immediate
+    };
+
+    DatabaseTransaction(QSqlDatabase &db, Mode mode);
     ~DatabaseTransaction();
     DatabaseTransaction(const DatabaseTransaction &) = delete;
     DatabaseTransaction &operator=(const DatabaseTransaction &) = delete;
 
     // Whether beginning the transaction succeeded.
     bool IsBegun() const { return m_bBegun; }
-    // Commits; false when nothing was begun or the commit failed, in which
+    // Commits (a writing one tells the other workstations, where the
+    // database has listeners); false when nothing was begun or the commit failed, in which
     // case the transaction is still rolled back later.
     bool Commit();
     // Rolls back now if still open.
@@ -25,4 +37,5 @@ private:
     QSqlDatabase &m_db;
     bool m_bBegun = false;
     bool m_bOpen = false;
+    const char *m_pNotify = nullptr;
 };

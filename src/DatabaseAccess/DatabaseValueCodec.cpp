@@ -54,6 +54,9 @@ QDateTime DatabaseValueCodec::DateTimeFromDb(const QVariant &value)
 {
     if (value.isNull())
         return QDateTime();
+    // A server's timestamp column arrives as a time already.
+    if (value.typeId() == QMetaType::QDateTime)
+        return value.toDateTime().toLocalTime();
     const QString text = value.toString().trimmed();
     QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
     if (!time.isValid())

@@ -16,7 +16,8 @@ public:
     static QUuid UuidFromDb(const QVariant &value);
 
     // "yyyy-MM-ddTHH:mm:ss" in local time: text order is time order, and the
-    // duplicate check compares this text. A null time is bound as NULL.
+    // duplicate check looks for texts that begin with it. A null time is
+    // bound as NULL.
     static QVariant DateTimeToDb(const QDateTime &time);
     // Reads that form and the one with milliseconds (and a zone, if any).
     static QDateTime DateTimeFromDb(const QVariant &value);

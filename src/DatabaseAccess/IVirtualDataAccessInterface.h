@@ -2,7 +2,10 @@
 
 #include "DatabaseRecords.h"
 
+#include <QString>
 #include <QUuid>
+
+class QSqlDriver;
 
 // The patient database as the database service sees it. Every operation runs
 // in a transaction of its own, logs its failures and returns a result code
@@ -34,4 +37,14 @@ public:
     virtual uint UpdateLastImportTime(QUuid *id) = 0;
     virtual uint UpdateBrowserFlag(QUuid *id, bool read) = 0;
     virtual uint GetOnePatientBriefInfo(STU_DB_PATIENT_LIST *patient) = 0;
+
+    // How opening the database went: DB_OK, or the code of the step that
+    // failed together with a sentence for the user that names the database
+    // and says in plain words what is wrong with it (empty after DB_OK).
+    virtual uint GetOpenResult() const = 0;
+    virtual QString GetOpenProblem() const = 0;
+
+    // Emits notification() when another workstation has changed the
+    // patient data; null for a database no other workstation shares.
+    virtual QSqlDriver *ChangeNotifier() const { return nullptr; }
 };

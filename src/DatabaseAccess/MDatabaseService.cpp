@@ -1,9 +1,13 @@
 #include "MDatabaseService.h"
 
+#include "DatabaseAccessPostgreSQL.h"
 #include "DatabaseAccessSQLite.h"
 #include "MLog.h"
+#include "MSettings.h"
 
+#include <QSqlDriver>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 #include <new>
@@ -28,6 +32,14 @@ UuidPtr AdoptUuid(quintptr value)
     return UuidPtr(reinterpret_cast<QUuid *>(value));
 }
 
+// A server URI in the database setting chooses the shared server.
+IVirtualDataAccessInterface *NewStore()
+{
+    if (DatabaseServerAddress::IsServerUri(MSettings::GetInstance()->GetDatabaseFilePath()))
+        return new (std::nothrow) DatabaseAccessPostgreSQL();
+    return new (std::nothrow) DatabaseAccessSQLite();
+}
+
 } // namespace
 
 MDatabaseService *MDatabaseService::s_pInstance = nullptr;
@@ -43,11 +55,39 @@ MDatabaseService *MDatabaseService::GetInstance()
 MDatabaseService::MDatabaseService()
 {
     RegisterDatabaseMetaTypes();
-    m_pDataAccess = new (std::nothrow) DatabaseAccessSQLite();
-    if (m_pDataAccess)
-        MLOG("database service started.");
-    else
+}
+
+void MDatabaseService::OpenStore()
+{
+    m_pDataAccess = NewStore();
+    if (!m_pDataAccess) {
         MLOG("memory not enough");
+        emit OnDatabaseOpenResult(DB_ERR_UNSUPPORTED,
+                                  tr("The patient database cannot be opened: there is not enough "
+                                     "memory."));
+        return;
+    }
+    MLOG("database service started.");
+    emit OnDatabaseOpenResult(m_pDataAccess->GetOpenResult(), m_pDataAccess->GetOpenProblem());
+    WatchOtherWorkstations();
+}
+
+void MDatabaseService::WatchOtherWorkstations()
+{
+    QSqlDriver *notifier = m_pDataAccess->ChangeNotifier();
+    if (!notifier)
+        return;
+    // An import elsewhere commits many work items in a row: they are told
+    // here as one change, a moment after the first.
+    auto *pending = new QTimer(this);
+    pending->setSingleShot(true);
+    pending->setInterval(300);
+    connect(pending, &QTimer::timeout, this, &MDatabaseService::OnDatabaseChangedElsewhere);
+    connect(notifier, &QSqlDriver::notification, pending,
+            [pending](const QString &, QSqlDriver::NotificationSource source, const QVariant &) {
+                if (source == QSqlDriver::OtherSource && !pending->isActive())
+                    pending->start();
+            });
 }
 
 MDatabaseService::~MDatabaseService()
@@ -76,6 +116,8 @@ void MDatabaseService::Start()
     m_pThread = new QThread();
     moveToThread(m_pThread);
     m_pThread->start(QThread::InheritPriority);
+    // Queued before any work item can be, so it runs first.
+    QMetaObject::invokeMethod(this, &MDatabaseService::OpenStore, Qt::QueuedConnection);
 }
 
 void MDatabaseService::ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, quintptr lParam)

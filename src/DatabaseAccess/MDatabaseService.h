@@ -29,7 +29,10 @@ public:
     MDatabaseService(const MDatabaseService &) = delete;
     MDatabaseService &operator=(const MDatabaseService &) = delete;
 
-    // Moves the service onto its own thread and starts it. Call once.
+    // Moves the service onto its own thread and starts it; the store is
+    // opened there, before the first work item runs, so that a locked or
+    // slow database never holds up the window. Call once, after connecting
+    // to OnDatabaseOpenResult.
     void Start();
 
 signals:
@@ -47,6 +50,14 @@ signals:
     void OnDatabaseUpdateBrowserFlagSucc(QUuid *pGUID);
     void OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
     void OnImportPatientDataFinished(QUuid *pGUID);
+    // Emitted once, on the database thread, when the store has been opened
+    // after Start(): DB_OK with an empty reason, or the store's failure code
+    // with a sentence for the user that names the database and says what is
+    // wrong. Every work item runs after it.
+    void OnDatabaseOpenResult(uint iErrorCode, const QString &strReason);
+    // Another workstation sharing the database has changed patients or
+    // their records; the patient list should be read again.
+    void OnDatabaseChangedElsewhere();
 
 public slots:
     // Runs one work item (DB_WORK_ type, parameters as pointer-sized integers).
@@ -54,6 +65,8 @@ public slots:
 
 private:
     MDatabaseService();
+    void OpenStore();
+    void WatchOtherWorkstations();
 
     uint RunWorkItem(uint iWorkType, quintptr wParam, quintptr lParam);
     uint ProcessInserNewPatient(quintptr wParam);

@@ -71,6 +71,11 @@ SqliteStatement::StepResult SqliteStatement::Step()
     }
 }
 
+int SqliteStatement::ChangedRows() const
+{
+    return m_pStatement ? sqlite3_changes(sqlite3_db_handle(m_pStatement)) : 0;
+}
+
 void SqliteStatement::Reset()
 {
     if (!m_pStatement)

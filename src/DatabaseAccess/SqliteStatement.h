@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PreparedStatement.h"
+
 #include <QByteArray>
 #include <QSqlDatabase>
 #include <QVariant>
@@ -12,28 +14,22 @@ struct sqlite3_stmt;
 // every column of every row into variants, which costs several times what
 // SQLite itself needs. Values are bound exactly as the Qt driver binds them,
 // so rows written either way are the same. Finalised on destruction.
-class SqliteStatement
+class SqliteStatement : public PreparedStatement
 {
 public:
-    enum StepResult
-    {
-        Row,
-        Done,
-        Error
-    };
-
     SqliteStatement(const QSqlDatabase &db, const char *sql);
-    ~SqliteStatement();
+    ~SqliteStatement() override;
     SqliteStatement(const SqliteStatement &) = delete;
     SqliteStatement &operator=(const SqliteStatement &) = delete;
 
-    bool IsValid() const { return m_pStatement != nullptr; }
+    bool IsValid() const override { return m_pStatement != nullptr; }
     // Binds by position (0 = first placeholder): byte arrays as blobs, text
     // as text, integers, floating point as double, null as NULL.
-    bool Bind(int position, const QVariant &value);
+    bool Bind(int position, const QVariant &value) override;
     // Runs to the next row; afterwards Reset() before binding again.
-    StepResult Step();
-    void Reset();
+    StepResult Step() override;
+    int ChangedRows() const override;
+    void Reset() override;
 
     // The connection's sqlite3 handle, or null when it is not an open
     // SQLite connection.

@@ -79,6 +79,9 @@ QuarvelPCSoftware::QuarvelPCSoftware(QWidget *parent, Qt::WindowFlags flags)
     LayOutDesktopTab();
     ui.ImportButton->setEnabled(false);
     MaxMainDialog();
+    // Connected first: the store is opened on the database thread at once.
+    connect(MDatabaseService::GetInstance(), &MDatabaseService::OnDatabaseOpenResult, this,
+            &QuarvelPCSoftware::OnDatabaseOpenResult, Qt::QueuedConnection);
     MDatabaseService::GetInstance()->Start();
     CommunicationProcessControl::GetInstance()->Initialize();
     ConnectImportControl();
@@ -292,6 +295,9 @@ void QuarvelPCSoftware::ConnectDatabaseService()
             &QuarvelPCSoftware::OnMergePatientDataSucc, queued);
     connect(service, &MDatabaseService::OnDatabaseGetOnePatientBriefSucc, this,
             &QuarvelPCSoftware::OnDatabaseGetOnePatientBriefSucc, queued);
+    connect(
+        service, &MDatabaseService::OnDatabaseChangedElsewhere, this,
+        [this] { emit GetDataFromDatabaseRequest(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0); }, queued);
     connect(ui.PatientListTable, &QTableWidget::itemSelectionChanged, this,
             &QuarvelPCSoftware::OnPatientListSelectRowChanged);
     // The merge answer comes whatever the outcome; a failure shows only here.
@@ -462,6 +468,12 @@ void QuarvelPCSoftware::OnDatabaseGetAllPatientBriefSucc(STU_DB_PATIENT_LIST *pP
     }
     table->setUpdatesEnabled(true);
     RepaintPatientList();
+    // A patient deleted at another workstation leaves the views.
+    PatientData *model = PatientData::GetInstance();
+    const QUuid current =
+        model->GetCurrentPatient() ? model->GetCurrentPatient()->PatientID : QUuid();
+    if (!current.isNull() && FindPatientRow(current) < 0)
+        model->ClearPatientData(&current);
 }
 
 void QuarvelPCSoftware::OnDatabaseGetOnePatientDetailSucc(STU_DB_PATIENT_LIST *pPatientList)
@@ -556,6 +568,17 @@ void QuarvelPCSoftware::OnDatabaseProcessResult(uint iWorkType, uint iErrorCode)
     MLOG(
         QStringLiteral("Merge patient data failed (%1), reload the patient list.").arg(iErrorCode));
     emit GetDataFromDatabaseRequest(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0);
+}
+
+void QuarvelPCSoftware::OnDatabaseOpenResult(uint iErrorCode, const QString &strReason)
+{
+    if (iErrorCode == DB_OK)
+        return;
+    MLOG(QStringLiteral("The database cannot be used (%1).").arg(iErrorCode));
+    ShowInformation(tr("Database"),
+                    strReason + QStringLiteral("\n\n") +
+                        tr("The program keeps running, but patient data cannot be shown or stored "
+                           "until the database can be used and the program is started again."));
 }
 
 void QuarvelPCSoftware::OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList)

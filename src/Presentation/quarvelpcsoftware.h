@@ -68,6 +68,7 @@ public slots:
     void OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
     void OnImportPatientDataFinished(QUuid *pGUID);
     void OnDatabaseProcessResult(uint iWorkType, uint iErrorCode);
+    void OnDatabaseOpenResult(uint iErrorCode, const QString &strReason);
 
 private:
     void ApplyWindowMask();

@@ -8,7 +8,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
-TestEnvironment::TestEnvironment(bool outLog)
+TestEnvironment::TestEnvironment(bool outLog, const QString &databaseSetting)
 {
     QDir(m_dir.path()).mkpath(QStringLiteral("config"));
     MSettings::SetConfigDirectory(ConfigDirectory());
@@ -16,11 +16,13 @@ TestEnvironment::TestEnvironment(bool outLog)
     settings->ResetToConstructionValues();
     QFile file(MSettings::GetFilePath());
     if (file.open(QIODevice::WriteOnly)) {
-        const QString text = QStringLiteral("DATABASE_FILE_PATH = %1\n"
-                                            "OUTLOG = %2\n"
-                                            "EXPORT_FILE_PATH = %3\n"
-                                            "PATIENT_KEY_PATIENT_NAME = 1\n")
-                                 .arg(DatabaseDirectory(), outLog ? "1" : "0", ExportDirectory());
+        const QString text =
+            QStringLiteral("DATABASE_FILE_PATH = %1\n"
+                           "OUTLOG = %2\n"
+                           "EXPORT_FILE_PATH = %3\n"
+                           "PATIENT_KEY_PATIENT_NAME = 1\n")
+                .arg(databaseSetting.isEmpty() ? DatabaseDirectory() : databaseSetting,
+                     outLog ? "1" : "0", ExportDirectory());
         file.write(text.toUtf8());
         file.close();
     }

@@ -6,11 +6,12 @@
 // A private world for one test: a temporary folder holding the settings file,
 // the log, the database directory and the export directory. Construction
 // writes a settings file pointing there, loads it and starts the log;
-// destruction stops the log and puts the settings object back.
+// destruction stops the log and puts the settings object back. A database
+// setting, where given, takes the database directory's place in the file.
 class TestEnvironment
 {
 public:
-    explicit TestEnvironment(bool outLog = true);
+    explicit TestEnvironment(bool outLog = true, const QString &databaseSetting = QString());
     ~TestEnvironment();
     TestEnvironment(const TestEnvironment &) = delete;
     TestEnvironment &operator=(const TestEnvironment &) = delete;

@@ -1,5 +1,10 @@
+#include "DatabaseAccessPostgreSQL.h"
 #include "DatabaseAccessSQLite.h"
+#include "FileSizeLimit.h"
+#include "OtherProgramLock.h"
+#include "PatientRowCodec.h"
 #include "RecordChainPtr.h"
+#include "TestDatabase.h"
 #include "TestEnvironment.h"
 
 #include <QCryptographicHash>
@@ -7,6 +12,7 @@
 #include <QFile>
 #include <QSqlQuery>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -51,12 +57,6 @@ int Count(const TestEnvironment &env, const QString &sql)
     return Sql(env, sql).toInt();
 }
 
-// The patient key as stored: the bytes of the braced lower-case text form.
-QString Where(const QUuid &id)
-{
-    return QStringLiteral(" WHERE PatientID = CAST('%1' AS BLOB)").arg(id.toString());
-}
-
 // Whether the column holds a date-time as "yyyy-MM-ddTHH:mm:ss" text.
 QString InTimeForm(const char *column)
 {
@@ -65,11 +65,19 @@ QString InTimeForm(const char *column)
 
 const QString kOld = QStringLiteral("2020-01-01T00:00:00");
 
-// A store on a new file, with its demo data.
+std::unique_ptr<DatabaseAccessSQLite> NewStore(TestDatabase::Kind kind)
+{
+    if (kind == TestDatabase::PostgreSQL)
+        return std::make_unique<DatabaseAccessPostgreSQL>();
+    return std::make_unique<DatabaseAccessSQLite>();
+}
+
+// A store on a new database of the given kind, with its demo data.
 struct Fixture
 {
-    TestEnvironment env;
-    DatabaseAccessSQLite store;
+    explicit Fixture(TestDatabase::Kind kind) : db(kind), store(NewStore(kind)) {}
+    TestDatabase db;
+    std::unique_ptr<DatabaseAccessSQLite> store;
 };
 
 std::unique_ptr<STU_DB_PATIENT_LIST> Patient(const QString &name)
@@ -97,6 +105,17 @@ STU_DB_NIBP_DATA_LIST *NibpChain(std::initializer_list<int> minutes, quint16 sys
     return chain.Release();
 }
 
+template <typename Record> Record *Chain(int count)
+{
+    RecordChainBuilder<Record> chain;
+    for (int i = 0; i < count; ++i) {
+        auto *record = new Record();
+        record->MeasureTime = At(i);
+        chain.Append(record);
+    }
+    return chain.Release();
+}
+
 // A pointer that must not be used, to see that a result pointer is set.
 template <typename Record> Record *Junk()
 {
@@ -111,25 +130,54 @@ class DatabaseAccessTest : public QObject
 
 private slots:
     void init() { TestEnvironment::FailOnWarnings(); }
+    void newFileGetsSchemaAndDemoData_data() { TestDatabase::AddKinds(); }
     void newFileGetsSchemaAndDemoData();
-    void existingFileKeepsItsRowsAndGetsTimeIndexes();
+    void existingFileGetsWhatItLacks();
+    void patientFieldsRoundTrip_data() { TestDatabase::AddKinds(); }
     void patientFieldsRoundTrip();
+    void duplicateMeasurementsAreStoredOnce_data() { TestDatabase::AddKinds(); }
     void duplicateMeasurementsAreStoredOnce();
+    void listsReadBothTimeFormsInOrder_data() { TestDatabase::AddKinds(); }
     void listsReadBothTimeFormsInOrder();
+    void searchPatientToMergeByKeyBits_data() { TestDatabase::AddKinds(); }
     void searchPatientToMergeByKeyBits();
+    void mergeAndDeletePatients_data() { TestDatabase::AddKinds(); }
     void mergeAndDeletePatients();
     void readOnlyOrClosedDatabaseFailsAndKeepsFile_data();
     void readOnlyOrClosedDatabaseFailsAndKeepsFile();
-    void unusableDirectoryFailsOpen();
+    void unusableFileIsToldAndLeftAlone_data();
+    void unusableFileIsToldAndLeftAlone();
+    void serverAddressIsRead_data();
+    void serverAddressIsRead();
+    void unreachableServerIsToldAndConnectedAgain();
+    void twoWorkstationsStoreTheSameImportOnce();
+    void serverLostDuringImportFailsAndNextImportCompletes();
 };
 
 void DatabaseAccessTest::newFileGetsSchemaAndDemoData()
 {
-    TestEnvironment env;
+    FETCH_DATABASE_KIND(kind);
+    TestDatabase db(kind);
+    TestEnvironment &env = db.Env();
     QVERIFY(!QDir(env.DatabaseDirectory()).exists());
-    {
-        DatabaseAccessSQLite store;
-        QCOMPARE(store.SelfCheck(), uint(DB_OK));
+    QCOMPARE(NewStore(kind)->SelfCheck(), uint(DB_OK));
+    // A second start adds no demo data.
+    QCOMPARE(NewStore(kind)->GetOpenResult(), uint(DB_OK));
+    QCOMPARE(db.Count("SELECT count(*) FROM Patient"), 2);
+    for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
+        QCOMPARE(db.Count(QStringLiteral("SELECT count(*) FROM %1").arg(table)), 400);
+    QVERIFY(!QFile::exists(DataFile(env)) || !db.IsServer());
+    if (db.IsServer()) {
+        // The server's own types, and one row per patient and measure time.
+        QCOMPARE(
+            db.Sql("SELECT string_agg(DISTINCT data_type, ',') FROM information_schema.columns "
+                   "WHERE column_name IN ('patientid', 'measuretime', 'lastupdatetime')")
+                .toString(),
+            "timestamp without time zone,uuid");
+        QCOMPARE(db.Count("SELECT count(*) FROM pg_constraint WHERE contype = 'u' AND "
+                          "connamespace = 'public'::regnamespace"),
+                 3);
+        return;
     }
     // Only rows in the stored forms are counted: braced lower-case UUID
     // bytes, date-times as text to the second.
@@ -174,51 +222,51 @@ void DatabaseAccessTest::newFileGetsSchemaAndDemoData()
         1800);
 }
 
-void DatabaseAccessTest::existingFileKeepsItsRowsAndGetsTimeIndexes()
+void DatabaseAccessTest::existingFileGetsWhatItLacks()
 {
     TestEnvironment env;
     QDir().mkpath(env.DatabaseDirectory());
-    QVERIFY(Sql(env, "CREATE TABLE Patient(PatientID, DeviceSN, IdInDevice, Name, Gender, "
-                     "Height, Weight, Mobile, Doctor, IdentityType, IdentityCode, SocietyCode, "
-                     "PatientType, Age, Address, ReadFlag, LastUpdateTime)")
-                .isValid());
-    for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
-        QVERIFY(Sql(env, QStringLiteral("CREATE TABLE %1(ID INTEGER PRIMARY KEY, PatientID, "
-                                        "MeasureTime, A, B, C, D)")
-                             .arg(table))
-                    .isValid());
-    const QString timeIndexes =
-        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN "
-                       "('NIBPTime_NIBPData', 'SPO2Time_SPO2Data', 'TEMPTime_TEMPData')");
-    {
-        DatabaseAccessSQLite store;
-        QCOMPARE(store.SelfCheck(), uint(DB_OK));
-    }
-    QCOMPARE(Count(env, "SELECT count(*) FROM Patient"), 0);
-    QCOMPARE(Count(env, timeIndexes), 3);
+    // An empty file, as a first start on a full disk leaves it, is a new database.
+    QVERIFY(QFile(DataFile(env)).open(QIODevice::WriteOnly));
+    const auto open = [] { return DatabaseAccessSQLite().GetOpenResult(); };
+    QCOMPARE(open(), uint(DB_OK));
+    QCOMPARE(Count(env, "SELECT count(*) FROM Patient"), 2);
+
+    // A lost table comes back empty, a lost time index too; the rows stay.
+    QVERIFY(Sql(env, "DROP TABLE TEMPData").isValid());
+    QVERIFY(Sql(env, "DROP INDEX NIBPTime_NIBPData").isValid());
+    QCOMPARE(open(), uint(DB_OK));
+    QCOMPARE(Count(env, "SELECT count(*) FROM sqlite_master WHERE name IN ('TEMPData', "
+                        "'TEMP_TEMPData', 'TEMPTime_TEMPData', 'NIBPTime_NIBPData')"),
+             4);
+    QCOMPARE(Count(env, "SELECT count(*) FROM Patient") +
+                 Count(env, "SELECT count(*) FROM TEMPData"),
+             2);
 
     // Where the indexes cannot be added the file is opened all the same.
     QVERIFY(Sql(env, "DROP TABLE TEMPData").isValid());
     QVERIFY(Sql(env, "DROP INDEX NIBPTime_NIBPData").isValid());
     QVERIFY(Sql(env, "CREATE VIEW TEMPData AS SELECT 1").isValid());
-    DatabaseAccessSQLite store;
-    QCOMPARE(store.SelfCheck(), uint(DB_OK));
-    QCOMPARE(Count(env, timeIndexes), 1);
+    QCOMPARE(open(), uint(DB_OK));
+    QCOMPARE(Count(env, "SELECT count(*) FROM sqlite_master WHERE name IN "
+                        "('NIBPTime_NIBPData', 'SPO2Time_SPO2Data', 'TEMPTime_TEMPData')"),
+             1);
 }
 
 void DatabaseAccessTest::patientFieldsRoundTrip()
 {
-    Fixture f;
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
     auto patient = Patient(QStringLiteral("Ann"));
     SetRecordText(patient->DeviceSN, QString(31, QLatin1Char('S')));
     SetRecordText(patient->Address, QString(255, QLatin1Char('a')));
     patient->Weight = 61.25f;
     patient->PatientType = 3;
-    QCOMPARE(f.store.InsertNewPatient(patient.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(patient.get()), uint(DB_OK));
     QVERIFY(patient->LastUpdateTime.isValid());
     STU_DB_PATIENT_LIST read;
     read.PatientID = patient->PatientID;
-    QCOMPARE(f.store.GetPatientDetail(&read), uint(DB_OK));
+    QCOMPARE(f.store->GetPatientDetail(&read), uint(DB_OK));
     QCOMPARE(GetRecordText(read.DeviceSN), QString(31, QLatin1Char('S')));
     QCOMPARE(GetRecordText(read.Address), QString(255, QLatin1Char('a')));
     QCOMPARE(read.Weight, 61.25f);
@@ -226,26 +274,26 @@ void DatabaseAccessTest::patientFieldsRoundTrip()
     QCOMPARE(read.LastUpdateTime, patient->LastUpdateTime);
     QCOMPARE(read.ReadFlag, false);
     // Empty texts are stored as empty text, not NULL.
-    QCOMPARE(Sql(f.env, "SELECT quote(Mobile) FROM Patient" + Where(read.PatientID)).toString(),
-             "''");
+    QVERIFY(f.db.Sql("SELECT Mobile = '' FROM Patient" + f.db.Where(read.PatientID)).toBool());
 
     // A stored UUID is refused and nothing changes; a null one too.
     auto again = Patient(QStringLiteral("Other"));
     again->PatientID = patient->PatientID;
-    QCOMPARE(f.store.InsertNewPatient(again.get()), uint(DB_ERR_PATIENT_EXISTS));
-    QCOMPARE(Sql(f.env, "SELECT Name FROM Patient" + Where(patient->PatientID)).toString(), "Ann");
+    QCOMPARE(f.store->InsertNewPatient(again.get()), uint(DB_ERR_PATIENT_EXISTS));
+    QCOMPARE(f.db.Sql("SELECT Name FROM Patient" + f.db.Where(patient->PatientID)).toString(),
+             "Ann");
     again->PatientID = QUuid();
-    QCOMPARE(f.store.InsertNewPatient(again.get()), uint(DB_ERR_INSERT_PATIENT));
-    QVERIFY(f.env.LogText().contains("Insert a patient that has existed in database."));
+    QCOMPARE(f.store->InsertNewPatient(again.get()), uint(DB_ERR_INSERT_PATIENT));
+    QVERIFY(f.db.LogText().contains("Insert a patient that has existed in database."));
 
     // The update leaves the device fields, the flag and the time alone.
-    Sql(f.env, "UPDATE Patient SET ReadFlag = 'true'" + Where(patient->PatientID));
+    f.db.Sql("UPDATE Patient SET ReadFlag = 'true'" + f.db.Where(patient->PatientID));
     SetRecordText(patient->Name, QStringLiteral("Ann B"));
     SetRecordText(patient->DeviceSN, QStringLiteral("changed"));
-    QCOMPARE(f.store.UpdatePatient(patient.get()), uint(DB_OK));
+    QCOMPARE(f.store->UpdatePatient(patient.get()), uint(DB_OK));
     STU_DB_PATIENT_LIST brief;
     brief.PatientID = patient->PatientID;
-    QCOMPARE(f.store.GetOnePatientBriefInfo(&brief), uint(DB_OK));
+    QCOMPARE(f.store->GetOnePatientBriefInfo(&brief), uint(DB_OK));
     QCOMPARE(GetRecordText(brief.Name), QStringLiteral("Ann B"));
     QCOMPARE(GetRecordText(brief.DeviceSN), QString(31, QLatin1Char('S')));
     QCOMPARE(brief.ReadFlag, true);
@@ -253,78 +301,89 @@ void DatabaseAccessTest::patientFieldsRoundTrip()
 
     STU_DB_PATIENT_LIST unknown;
     unknown.PatientID = QUuid::createUuid();
-    QCOMPARE(f.store.GetPatientDetail(&unknown), uint(DB_ERR_GET_PATIENT));
-    QCOMPARE(f.store.GetOnePatientBriefInfo(&unknown), uint(DB_ERR_GET_PATIENT));
-    QVERIFY(f.env.LogText().contains("File: DatabaseAccess\\DatabaseAccessSQLite.cpp, Line:"));
-    QVERIFY(f.env.LogText().contains("    Get Patient detail failed."));
+    QCOMPARE(f.store->GetPatientDetail(&unknown), uint(DB_ERR_GET_PATIENT));
+    QCOMPARE(f.store->GetOnePatientBriefInfo(&unknown), uint(DB_ERR_GET_PATIENT));
+    QVERIFY(f.db.LogText().contains("File: DatabaseAccess\\DatabaseAccessSQLite.cpp, Line:"));
+    QVERIFY(f.db.LogText().contains("    Get Patient detail failed."));
 }
 
 void DatabaseAccessTest::duplicateMeasurementsAreStoredOnce()
 {
-    Fixture f;
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
     // Importing the stored demo records again (all three kinds) writes
     // nothing: no rows, and ReadFlag and LastUpdateTime stay as they were.
-    Sql(f.env, "UPDATE Patient SET ReadFlag = 1, LastUpdateTime = '" + kOld + "'");
+    f.db.Sql("UPDATE Patient SET ReadFlag = '1', LastUpdateTime = '" + kOld + "'");
     QUuid demo = QUuid::fromString(
-        Sql(f.env, "SELECT CAST(PatientID AS TEXT) FROM Patient WHERE IdInDevice = 1").toString());
+        f.db.Sql("SELECT CAST(PatientID AS TEXT) FROM Patient WHERE IdInDevice = 1").toString());
     STU_DB_NIBP_DATA_LIST *nibp = nullptr;
     STU_DB_SPO2_DATA_LIST *spo2 = nullptr;
     STU_DB_TEMP_DATA_LIST *temp = nullptr;
-    QCOMPARE(f.store.GetNibpDataList(&demo, &nibp), uint(DB_OK));
-    QCOMPARE(f.store.GetSPO2DataList(&demo, &spo2), uint(DB_OK));
-    QCOMPARE(f.store.GetTempDataList(&demo, &temp), uint(DB_OK));
+    QCOMPARE(f.store->GetNibpDataList(&demo, &nibp), uint(DB_OK));
+    QCOMPARE(f.store->GetSPO2DataList(&demo, &spo2), uint(DB_OK));
+    QCOMPARE(f.store->GetTempDataList(&demo, &temp), uint(DB_OK));
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibpChain(nibp);
     RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2Chain(spo2);
     RecordChainPtr<STU_DB_TEMP_DATA_LIST> tempChain(temp);
-    const QByteArray before = Digest(f.env);
-    QCOMPARE(f.store.InsertNibpData(&demo, nibp), uint(DB_OK));
-    QCOMPARE(f.store.InsertSPO2Data(&demo, spo2), uint(DB_OK));
-    QCOMPARE(f.store.InsertTempData(&demo, temp), uint(DB_OK));
-    QCOMPARE(Digest(f.env), before);
+    const QString before = f.db.Snapshot();
+    QCOMPARE(f.store->InsertNibpData(&demo, nibp), uint(DB_OK));
+    QCOMPARE(f.store->InsertSPO2Data(&demo, spo2), uint(DB_OK));
+    QCOMPARE(f.store->InsertTempData(&demo, temp), uint(DB_OK));
+    QCOMPARE(f.db.Snapshot(), before);
 
     // New records, one time twice in the chain: stored once each, and the
     // patient is unread with a newer LastUpdateTime.
     auto patient = Patient(QStringLiteral("Dup"));
-    QCOMPARE(f.store.InsertNewPatient(patient.get()), uint(DB_OK));
-    const QString where = Where(patient->PatientID);
-    Sql(f.env, "UPDATE Patient SET ReadFlag = 1, LastUpdateTime = '" + kOld + "'" + where);
+    QCOMPARE(f.store->InsertNewPatient(patient.get()), uint(DB_OK));
+    const QString where = f.db.Where(patient->PatientID);
+    f.db.Sql("UPDATE Patient SET ReadFlag = '1', LastUpdateTime = '" + kOld + "'" + where);
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> fresh(NibpChain({0, 30, 30, 60}));
-    QCOMPARE(f.store.InsertNibpData(&patient->PatientID, fresh.get()), uint(DB_OK));
-    QCOMPARE(Count(f.env, "SELECT count(*) FROM NIBPData" + where), 3);
-    QCOMPARE(Count(f.env, "SELECT ReadFlag FROM Patient" + where), 0);
-    QVERIFY(Sql(f.env, "SELECT LastUpdateTime FROM Patient" + where).toString() > kOld);
+    QCOMPARE(f.store->InsertNibpData(&patient->PatientID, fresh.get()), uint(DB_OK));
+    QCOMPARE(f.db.Count("SELECT count(*) FROM NIBPData" + where), 3);
+    QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + where), 0);
+    QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + where).toString() > kOld);
+    // A time stored with milliseconds is the same second.
+    const QString key = f.db.Key(patient->PatientID);
+    QVERIFY(f.db.Sql("INSERT INTO NIBPData(PatientID, MeasureTime) VALUES(" + key +
+                     ", '2026-03-01T09:30:00.000'), (" + key + ", '2026-03-01T09:40:00.250')")
+                .isValid());
+    RecordChainPtr<STU_DB_NIBP_DATA_LIST> again(NibpChain({90, 100}));
+    QCOMPARE(f.store->InsertNibpData(&patient->PatientID, again.get()), uint(DB_OK));
+    QCOMPARE(f.db.Count("SELECT count(*) FROM NIBPData" + where), 5);
 
     QUuid null;
-    QCOMPARE(f.store.InsertNibpData(&null, fresh.get()), uint(DB_ERR_INSERT_NIBP));
-    QCOMPARE(f.store.InsertTempData(&patient->PatientID, nullptr), uint(DB_OK));
-    QVERIFY(f.env.LogText().contains("No TEMP data has been saved to database."));
+    QCOMPARE(f.store->InsertNibpData(&null, fresh.get()), uint(DB_ERR_INSERT_NIBP));
+    QCOMPARE(f.store->InsertTempData(&patient->PatientID, nullptr), uint(DB_OK));
+    QVERIFY(f.db.LogText().contains("No TEMP data has been saved to database."));
 }
 
 void DatabaseAccessTest::listsReadBothTimeFormsInOrder()
 {
-    Fixture f;
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
     auto patient = Patient(QStringLiteral("Forms"));
-    QCOMPARE(f.store.InsertNewPatient(patient.get()), uint(DB_OK));
-    const QString key = QStringLiteral("CAST('%1' AS BLOB)").arg(patient->PatientID.toString());
-    // The form with milliseconds is what other writers may have left.
-    QVERIFY(Sql(f.env, "INSERT INTO TEMPData(PatientID, MeasureTime, TempValue) VALUES(" + key +
-                           ", '2026-03-01T09:00:00.250', 36.5), (" + key +
-                           ", '2026-03-01T08:30:00', 38.25)")
+    QCOMPARE(f.store->InsertNewPatient(patient.get()), uint(DB_OK));
+    const QString key = f.db.Key(patient->PatientID);
+    // The form with milliseconds is what other writers may have left (a
+    // server's timestamp column keeps whole seconds).
+    QVERIFY(f.db.Sql("INSERT INTO TEMPData(PatientID, MeasureTime, TempValue) VALUES(" + key +
+                     ", '2026-03-01T09:00:00.250', 36.5), (" + key +
+                     ", '2026-03-01T08:30:00', 38.25)")
                 .isValid());
     STU_DB_TEMP_DATA_LIST *temps = nullptr;
-    QCOMPARE(f.store.GetTempDataList(&patient->PatientID, &temps), uint(DB_OK));
+    QCOMPARE(f.store->GetTempDataList(&patient->PatientID, &temps), uint(DB_OK));
     RecordChainPtr<STU_DB_TEMP_DATA_LIST> chain(temps);
     QCOMPARE(RecordChainLength(temps), 2);
     QCOMPARE(temps->MeasureTime, At(30));
     QCOMPARE(temps->TempValue, 38.25f);
-    QCOMPARE(temps->pNext->MeasureTime, At(60).addMSecs(250));
+    QCOMPARE(temps->pNext->MeasureTime, At(60).addMSecs(f.db.IsServer() ? 0 : 250));
 
     // The patient list comes oldest first.
-    Sql(f.env, "UPDATE Patient SET LastUpdateTime = '2030-01-01T00:00:00' WHERE IdInDevice = 1");
-    Sql(f.env, "UPDATE Patient SET LastUpdateTime = '" + kOld +
-                   "' WHERE Name <> 'Forms' AND IdInDevice <> 1");
+    f.db.Sql("UPDATE Patient SET LastUpdateTime = '2030-01-01T00:00:00' WHERE IdInDevice = 1");
+    f.db.Sql("UPDATE Patient SET LastUpdateTime = '" + kOld +
+             "' WHERE Name <> 'Forms' AND IdInDevice <> 1");
     STU_DB_PATIENT_LIST *brief = nullptr;
-    QCOMPARE(f.store.GetAllPatientBrief(&brief), uint(DB_OK));
+    QCOMPARE(f.store->GetAllPatientBrief(&brief), uint(DB_OK));
     RecordChainPtr<STU_DB_PATIENT_LIST> patients(brief);
     QCOMPARE(RecordChainLength(brief), 3);
     QCOMPARE(brief->IdInDevice, MONITOR_PSEUDO_PATIENT_ID);
@@ -334,43 +393,43 @@ void DatabaseAccessTest::listsReadBothTimeFormsInOrder()
     // No records: an empty result, even where the caller's pointer held junk.
     QUuid other = QUuid::createUuid();
     STU_DB_SPO2_DATA_LIST *none = Junk<STU_DB_SPO2_DATA_LIST>();
-    QCOMPARE(f.store.GetSPO2DataList(&other, &none), uint(DB_OK));
+    QCOMPARE(f.store->GetSPO2DataList(&other, &none), uint(DB_OK));
     QVERIFY(!none);
     QUuid null;
     STU_DB_NIBP_DATA_LIST *nibp = nullptr;
-    QCOMPARE(f.store.GetNibpDataList(&null, &nibp), uint(DB_ERR_GET_NIBP));
+    QCOMPARE(f.store->GetNibpDataList(&null, &nibp), uint(DB_ERR_GET_NIBP));
 }
 
 void DatabaseAccessTest::searchPatientToMergeByKeyBits()
 {
-    Fixture f;
-    Sql(f.env, "DELETE FROM Patient"); // only the patients made here take part
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
+    f.db.Sql("DELETE FROM Patient"); // only the patients made here take part
     auto base = Patient(QStringLiteral("Base"));
     base->Height = 170.5f;
     base->Weight = 61.25f;
-    QCOMPARE(f.store.InsertNewPatient(base.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(base.get()), uint(DB_OK));
     STU_DB_PATIENT_LIST twin = *base;
     twin.PatientID = QUuid::createUuid();
-    QCOMPARE(f.store.InsertNewPatient(&twin), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(&twin), uint(DB_OK));
     // differing[k] differs from base only in the column of bit k.
-    const QStringList columns = QStringLiteral("DeviceSN IdInDevice Name Gender Height Weight "
-                                               "Mobile Doctor IdentityType IdentityCode "
-                                               "SocietyCode PatientType Age Address")
-                                    .split(QLatin1Char(' '));
     QList<QUuid> differing;
-    for (const QString &column : columns) {
+    for (int column = PatientRowCodec::ColDeviceSN; column <= PatientRowCodec::ColAddress;
+         ++column) {
         STU_DB_PATIENT_LIST p = *base;
         p.PatientID = QUuid::createUuid();
-        QCOMPARE(f.store.InsertNewPatient(&p), uint(DB_OK));
-        QVERIFY(Sql(f.env, QStringLiteral("UPDATE Patient SET %1 = %1 || 'x'").arg(column) +
-                               Where(p.PatientID))
-                    .isValid());
+        const QVariant value = PatientRowCodec::ToDb(p, column);
+        PatientRowCodec::FromDb(p, column,
+                                value.typeId() == QMetaType::QString
+                                    ? QVariant(value.toString() + QLatin1Char('x'))
+                                    : QVariant(value.toDouble() + 1));
+        QCOMPARE(f.store->InsertNewPatient(&p), uint(DB_OK));
         differing.append(p.PatientID);
     }
     auto search = [&](uint bits) {
         STU_DB_PATIENT_LIST *result = nullptr;
         QSet<QUuid> found;
-        if (f.store.SearchPatientToMerge(bits, base.get(), &result) != DB_OK)
+        if (f.store->SearchPatientToMerge(bits, base.get(), &result) != DB_OK)
             return QSet<QUuid>({QUuid()});
         RecordChainPtr<STU_DB_PATIENT_LIST> chain(result);
         for (auto *p = result; p; p = p->pNext)
@@ -390,66 +449,67 @@ void DatabaseAccessTest::searchPatientToMergeByKeyBits()
 
     STU_DB_PATIENT_LIST *result = Junk<STU_DB_PATIENT_LIST>();
     base->PatientID = QUuid();
-    QCOMPARE(f.store.SearchPatientToMerge(0, base.get(), &result), uint(DB_ERR_SEARCH_TO_MERGE));
+    QCOMPARE(f.store->SearchPatientToMerge(0, base.get(), &result), uint(DB_ERR_SEARCH_TO_MERGE));
     QVERIFY(!result);
 }
 
 void DatabaseAccessTest::mergeAndDeletePatients()
 {
-    Fixture f;
+    FETCH_DATABASE_KIND(kind);
+    Fixture f(kind);
     auto kept = Patient(QStringLiteral("Kept"));
     auto gone = Patient(QStringLiteral("Gone"));
     QUuid &a = kept->PatientID;
     QUuid &b = gone->PatientID;
-    QCOMPARE(f.store.InsertNewPatient(kept.get()), uint(DB_OK));
-    QCOMPARE(f.store.InsertNewPatient(gone.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(kept.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNewPatient(gone.get()), uint(DB_OK));
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> keptNibp(NibpChain({0, 10}, 111));
     RecordChainPtr<STU_DB_NIBP_DATA_LIST> goneNibp(NibpChain({10, 20}, 222));
-    QCOMPARE(f.store.InsertNibpData(&a, keptNibp.get()), uint(DB_OK));
-    QCOMPARE(f.store.InsertNibpData(&b, goneNibp.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNibpData(&a, keptNibp.get()), uint(DB_OK));
+    QCOMPARE(f.store->InsertNibpData(&b, goneNibp.get()), uint(DB_OK));
     STU_DB_TEMP_DATA_LIST temp;
     temp.MeasureTime = At(15);
-    QCOMPARE(f.store.InsertTempData(&b, &temp), uint(DB_OK));
-    Sql(f.env, "UPDATE Patient SET ReadFlag = 1, LastUpdateTime = '" + kOld + "'" + Where(a));
+    QCOMPARE(f.store->InsertTempData(&b, &temp), uint(DB_OK));
+    f.db.Sql("UPDATE Patient SET ReadFlag = '1', LastUpdateTime = '" + kOld + "'" + f.db.Where(a));
 
     // Moving the temperature records fails after the NIBP records were
     // moved: the file stays as it was, with both patients whole.
-    QVERIFY(Sql(f.env, "CREATE TRIGGER refuse BEFORE INSERT ON TEMPData "
-                       "BEGIN SELECT RAISE(ABORT, 'refused'); END")
-                .isValid());
-    const QByteArray before = Digest(f.env);
-    QCOMPARE(f.store.MergePatientData(&a, &b), uint(DB_ERR_MERGE));
+    QVERIFY(f.db.RefuseInserts("TEMPData", true));
+    const QString before = f.db.Snapshot();
+    QCOMPARE(f.store->MergePatientData(&a, &b), uint(DB_ERR_MERGE));
     // Into himself or into a patient not stored would lose the records.
-    QCOMPARE(f.store.MergePatientData(&b, &b), uint(DB_ERR_MERGE));
+    QCOMPARE(f.store->MergePatientData(&b, &b), uint(DB_ERR_MERGE));
     QUuid stranger = QUuid::createUuid();
-    QCOMPARE(f.store.MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
-    QCOMPARE(Digest(f.env), before);
+    QCOMPARE(f.store->MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
+    QCOMPARE(f.db.Snapshot(), before);
 
     // At the same time the remaining patient's record wins.
-    QVERIFY(Sql(f.env, "DROP TRIGGER refuse").isValid());
-    QCOMPARE(f.store.MergePatientData(&a, &b), uint(DB_OK));
-    QCOMPARE(Sql(f.env, "SELECT group_concat(t, ' ') FROM (SELECT substr(MeasureTime, 12, 5) || "
-                        "'=' || SysValue AS t FROM NIBPData" +
-                            Where(a) + " ORDER BY MeasureTime)")
-                 .toString(),
-             "08:00=111 08:10=111 08:20=222");
-    QCOMPARE(Count(f.env, "SELECT count(*) FROM TEMPData" + Where(a)), 1);
-    QCOMPARE(Count(f.env, "SELECT ReadFlag FROM Patient" + Where(a)), 0);
-    QVERIFY(Sql(f.env, "SELECT LastUpdateTime FROM Patient" + Where(a)).toString() > kOld);
+    QVERIFY(f.db.RefuseInserts("TEMPData", false));
+    QCOMPARE(f.store->MergePatientData(&a, &b), uint(DB_OK));
+    STU_DB_NIBP_DATA_LIST *merged = nullptr;
+    QCOMPARE(f.store->GetNibpDataList(&a, &merged), uint(DB_OK));
+    RecordChainPtr<STU_DB_NIBP_DATA_LIST> mergedChain(merged);
+    QStringList times;
+    for (auto *r = merged; r; r = r->pNext)
+        times << r->MeasureTime.toString("hh:mm=") + QString::number(r->SysValue);
+    QCOMPARE(times.join(' '), "08:00=111 08:10=111 08:20=222");
+    QCOMPARE(f.db.Count("SELECT count(*) FROM TEMPData" + f.db.Where(a)), 1);
+    QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(a)), 0);
+    QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(a)).toString() > kOld);
     QUuid null;
-    QCOMPARE(f.store.MergePatientData(&null, &a), uint(DB_ERR_MERGE));
-    QVERIFY(f.env.LogText().contains("Merge patient data that new guid or old guid is null."));
+    QCOMPARE(f.store->MergePatientData(&null, &a), uint(DB_ERR_MERGE));
+    QVERIFY(f.db.LogText().contains("Merge patient data that new guid or old guid is null."));
 
     // Deleting the remaining patient leaves nothing of either, and leaves
     // the demo patients whole.
-    QCOMPARE(f.store.DeletePatient(&a), uint(DB_OK));
+    QCOMPARE(f.store->DeletePatient(&a), uint(DB_OK));
     for (const char *table : {"Patient", "NIBPData", "SPO2Data", "TEMPData"}) {
         const QString count = QStringLiteral("SELECT count(*) FROM %1").arg(table);
-        QCOMPARE(Count(f.env, count + Where(a)) + Count(f.env, count + Where(b)), 0);
-        QCOMPARE(Count(f.env, count), table[0] == 'P' ? 2 : 400);
+        QCOMPARE(f.db.Count(count + f.db.Where(a)) + f.db.Count(count + f.db.Where(b)), 0);
+        QCOMPARE(f.db.Count(count), table[0] == 'P' ? 2 : 400);
     }
-    QCOMPARE(f.store.DeletePatient(&null), uint(DB_ERR_DELETE_PATIENT));
-    QCOMPARE(f.store.DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
+    QCOMPARE(f.store->DeletePatient(&null), uint(DB_ERR_DELETE_PATIENT));
+    QCOMPARE(f.store->DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
 }
 
 void DatabaseAccessTest::readOnlyOrClosedDatabaseFailsAndKeepsFile_data()
@@ -492,7 +552,7 @@ void DatabaseAccessTest::readOnlyOrClosedDatabaseFailsAndKeepsFile()
     };
     // The writes come first: the reads after them succeeding on the read-only
     // file shows that every transaction was ended.
-    check(store.InsertNewPatient(fresh.get()), DB_ERR_INSERT_PATIENT, DB_ERR_PATIENT_EXISTS);
+    check(store.InsertNewPatient(fresh.get()), DB_ERR_INSERT_PATIENT);
     check(store.UpdatePatient(brief), DB_ERR_UPDATE_PATIENT);
     check(store.InsertNibpData(&a, nibp.get()), DB_ERR_INSERT_NIBP);
     check(store.InsertSPO2Data(&a, &spo2), DB_ERR_INSERT_SPO2);
@@ -523,17 +583,211 @@ void DatabaseAccessTest::readOnlyOrClosedDatabaseFailsAndKeepsFile()
                                             : "Database self-check failed!"));
 }
 
-void DatabaseAccessTest::unusableDirectoryFailsOpen()
+enum Unusable
 {
+    NotSqlite,
+    Locked,
+    FolderIsFile,
+    DiskFullNewFile
+};
+
+void DatabaseAccessTest::unusableFileIsToldAndLeftAlone_data()
+{
+    QTest::addColumn<int>("situation");
+    QTest::addColumn<uint>("code");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("not SQLite") << int(NotSqlite) << uint(DB_ERR_OPEN)
+                                << "The file \"%1\" is not a patient database: it is no SQLite "
+                                   "database file. It has been left as it is.";
+    QTest::newRow("locked") << int(Locked) << uint(DB_ERR_OPEN)
+                            << "The patient database \"%1\" is locked by another program. It has "
+                               "been left as it is; close the other program, then start this "
+                               "one again.";
+    QTest::newRow("folder") << int(FolderIsFile) << uint(DB_ERR_DRIVER_OR_PATH)
+                            << "The patient database \"%1\" cannot be opened: its folder cannot "
+                               "be created.";
+    QTest::newRow("new file, disk full")
+        << int(DiskFullNewFile) << uint(DB_ERR_CREATE_TABLES)
+        << "The patient database \"%1\" cannot be created: its tables could not be written (is "
+           "the disk full?). The unfinished file has been removed again.";
+}
+
+void DatabaseAccessTest::unusableFileIsToldAndLeftAlone()
+{
+    QFETCH(int, situation);
+    QFETCH(uint, code);
+    QFETCH(QString, text);
     TestEnvironment env;
-    QFile blocker(env.DatabaseDirectory()); // a file takes the directory's place
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    if (situation == NotSqlite || situation == FolderIsFile) {
+        // A text file in the database's place, or in its folder's.
+        QVERIFY(situation == FolderIsFile || QDir().mkpath(env.DatabaseDirectory()));
+        QFile file(situation == FolderIsFile ? env.DatabaseDirectory() : DataFile(env));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("no database here\n");
+    }
+    std::unique_ptr<OtherProgramLock> other;
+    if (situation == Locked) {
+        QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
+        other = std::make_unique<OtherProgramLock>(DataFile(env), "BEGIN EXCLUSIVE");
+        QVERIFY(other->Holds());
+    }
+    const QByteArray before = Digest(env);
+    std::unique_ptr<FileSizeLimit> limit;
+    if (situation == DiskFullNewFile)
+        limit = std::make_unique<FileSizeLimit>(1024);
     DatabaseAccessSQLite store;
-    QCOMPARE(store.SelfCheck(), uint(DB_ERR_SELF_CHECK));
+    limit.reset();
+    QCOMPARE(store.GetOpenResult(), code);
+    QCOMPARE(store.GetOpenProblem(), text.arg(DataFile(env)));
+    QCOMPARE(Digest(env), before);
+    QVERIFY(!QFile::exists(DataFile(env) + "-journal"));
+    // Every later operation fails, at once.
     STU_DB_PATIENT_LIST *patients = nullptr;
     QCOMPARE(store.GetAllPatientBrief(&patients), uint(DB_ERR_GET_ALL_PATIENT_BRIEF));
-    QVERIFY(env.LogText().contains("Database file path is incorrect!"));
+}
+
+void DatabaseAccessTest::serverAddressIsRead_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QString>("read"); // host|port|user|database|options, or the problem
+    QTest::newRow("local socket") << "postgresql://clinic@/vantrel?host=/run/postgresql"
+                                  << "/run/postgresql|-1|clinic|vantrel|";
+    QTest::newRow("host and port") << "postgres://ward%20pc@db.clinic:6543/pat%2Fdb"
+                                   << "db.clinic|6543|ward pc|pat/db|";
+    QTest::newRow("IPv6, options") << "postgresql://[::1]:5433/v?sslmode=require&dbname=w"
+                                   << "::1|5433||w|sslmode=require";
+    QTest::newRow("password") << "postgresql://u:secret@h/v"
+                              << "it holds a password, which the settings file must not keep";
+    QTest::newRow("password option") << "postgresql://h/v?password=secret"
+                                     << "it holds a password, which the settings file must not "
+                                        "keep";
+    QTest::newRow("no database") << "postgresql://h"
+                                 << "it names no database";
+    QTest::newRow("bad port") << "postgresql://h:x/v"
+                              << "the port \"x\" is no port number";
+}
+
+void DatabaseAccessTest::serverAddressIsRead()
+{
+    QFETCH(QString, uri);
+    QFETCH(QString, read);
+    QVERIFY(DatabaseServerAddress::IsServerUri(uri));
+    const DatabaseServerAddress a = DatabaseServerAddress::Parse(uri);
+    QCOMPARE(a.Problem().isEmpty() ? QStringList({a.Host(), QString::number(a.Port()), a.User(),
+                                                  a.Database(), a.ConnectOptions()})
+                                         .join('|')
+                                   : a.Problem(),
+             read);
+    QVERIFY(!DatabaseServerAddress::IsServerUri("/home/clinic/postgresql://"));
+}
+
+void DatabaseAccessTest::unreachableServerIsToldAndConnectedAgain()
+{
+    POSTGRES_OR_SKIP();
+    TestDatabase db(TestDatabase::PostgreSQL);
+    QVERIFY(PostgresServer::Shared().Stop());
+    DatabaseAccessPostgreSQL store;
+    const bool started = PostgresServer::Shared().Start();
+    QCOMPARE(store.GetOpenResult(), uint(DB_ERR_OPEN));
+    // The server and the cause are named, and what happens next.
+    const QRegularExpression told(
+        "The patient database \"vantrel_test\" on the server /tmp/vm-pg-\\w+:5432 cannot be "
+        "reached \\(connection to server on socket .+\\). The program keeps running and "
+        "connects again at the next database work.");
+    QVERIFY2(told.match(store.GetOpenProblem()).hasMatch(), qPrintable(store.GetOpenProblem()));
+    QVERIFY(db.LogText().contains(":5432, database vantrel_test: cannot connect ("));
+    QVERIFY(started);
+    // The next work connects, and builds the schema the first start could not.
+    STU_DB_PATIENT_LIST *brief = nullptr;
+    QCOMPARE(store.GetAllPatientBrief(&brief), uint(DB_OK));
+    RecordChainPtr<STU_DB_PATIENT_LIST> patients(brief);
+    QCOMPARE(RecordChainLength(brief), 2);
+
+    // A password in the setting is neither used nor repeated.
+    TestEnvironment env(true, "postgresql://vantrel:secret@/vantrel_test?host=/tmp");
+    DatabaseAccessPostgreSQL refused;
+    QCOMPARE(refused.GetOpenResult(), uint(DB_ERR_DRIVER_OR_PATH));
+    QVERIFY(refused.GetOpenProblem().startsWith("The patient database setting holds a password."));
+    QVERIFY(!env.LogText().contains("secret"));
+}
+
+void DatabaseAccessTest::twoWorkstationsStoreTheSameImportOnce()
+{
+    POSTGRES_OR_SKIP();
+    TestDatabase db(TestDatabase::PostgreSQL, false);
+    QList<STU_DB_PATIENT_LIST> monitor(4);
+    for (STU_DB_PATIENT_LIST &patient : monitor)
+        patient.PatientID = QUuid::createUuid();
+    // Both start on the empty database and import the same monitor at once.
+    QList<uint> codes[2];
+    auto workstation = [&monitor](int n, QList<uint> *out) {
+        DatabaseAccessPostgreSQL store(QStringLiteral("workstation %1").arg(n));
+        *out << store.GetOpenResult();
+        for (STU_DB_PATIENT_LIST patient : monitor) {
+            *out << store.InsertNewPatient(&patient);
+            RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(Chain<STU_DB_NIBP_DATA_LIST>(100));
+            RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2(Chain<STU_DB_SPO2_DATA_LIST>(100));
+            RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(Chain<STU_DB_TEMP_DATA_LIST>(100));
+            *out << store.InsertNibpData(&patient.PatientID, nibp.get())
+                 << store.InsertSPO2Data(&patient.PatientID, spo2.get())
+                 << store.InsertTempData(&patient.PatientID, temp.get());
+        }
+    };
+    std::unique_ptr<QThread> first(QThread::create(workstation, 1, &codes[0]));
+    std::unique_ptr<QThread> second(QThread::create(workstation, 2, &codes[1]));
+    first->start();
+    second->start();
+    QVERIFY(first->wait(20000) && second->wait(20000));
+    // Each new patient is stored by one of them; the other is told he exists.
+    QCOMPARE(codes[0].count(DB_OK) + codes[1].count(DB_OK), 2 * (1 + 4 * 3) + 4);
+    QCOMPARE(codes[0].count(DB_ERR_PATIENT_EXISTS) + codes[1].count(DB_ERR_PATIENT_EXISTS), 4);
+    QCOMPARE(db.Count("SELECT count(*) FROM Patient"), 2 + 4);
+    for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
+        QCOMPARE(db.Count(QStringLiteral("SELECT count(*) FROM %1").arg(table)), 400 + 4 * 100);
+}
+
+void DatabaseAccessTest::serverLostDuringImportFailsAndNextImportCompletes()
+{
+    POSTGRES_OR_SKIP();
+    TestDatabase db(TestDatabase::PostgreSQL);
+    DatabaseAccessPostgreSQL store;
+    QList<STU_DB_PATIENT_LIST> monitor(3);
+    for (STU_DB_PATIENT_LIST &patient : monitor)
+        patient.PatientID = QUuid::createUuid();
+    // The import's work items, in the order the monitor's answers bring them;
+    // the server goes away after the first patient's NIBP records.
+    auto import = [&](int stopAfter) {
+        QList<uint> codes;
+        for (STU_DB_PATIENT_LIST patient : monitor) {
+            RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(Chain<STU_DB_NIBP_DATA_LIST>(50));
+            RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2(Chain<STU_DB_SPO2_DATA_LIST>(50));
+            RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(Chain<STU_DB_TEMP_DATA_LIST>(50));
+            codes << store.InsertNewPatient(&patient)
+                  << store.InsertNibpData(&patient.PatientID, nibp.get());
+            if (codes.size() == stopAfter)
+                PostgresServer::Shared().Stop();
+            codes << store.InsertSPO2Data(&patient.PatientID, spo2.get())
+                  << store.InsertTempData(&patient.PatientID, temp.get());
+        }
+        return codes;
+    };
+    const QList<uint> lost = import(2);
+    const bool restarted = PostgresServer::Shared().Start();
+    QCOMPARE(lost.mid(0, 2), QList<uint>({DB_OK, DB_OK}));
+    QCOMPARE(lost.mid(2), QList<uint>({DB_ERR_INSERT_SPO2, DB_ERR_INSERT_TEMP}) +
+                              QList<uint>({DB_ERR_INSERT_PATIENT, DB_ERR_INSERT_NIBP,
+                                           DB_ERR_INSERT_SPO2, DB_ERR_INSERT_TEMP}) +
+                              QList<uint>({DB_ERR_INSERT_PATIENT, DB_ERR_INSERT_NIBP,
+                                           DB_ERR_INSERT_SPO2, DB_ERR_INSERT_TEMP}));
+    QVERIFY(restarted);
+    QCOMPARE(db.Count("SELECT count(*) FROM Patient") + db.Count("SELECT count(*) FROM NIBPData") +
+                 db.Count("SELECT count(*) FROM SPO2Data"),
+             3 + 450 + 400);
+    // The next import connects again, skips what is there and stores the rest.
+    QCOMPARE(import(-1), QList<uint>({DB_ERR_PATIENT_EXISTS, DB_OK, DB_OK, DB_OK, DB_OK, DB_OK,
+                                      DB_OK, DB_OK, DB_OK, DB_OK, DB_OK, DB_OK}));
+    for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
+        QCOMPARE(db.Count(QStringLiteral("SELECT count(*) FROM %1").arg(table)), 400 + 3 * 50);
 }
 
 QTEST_GUILESS_MAIN(DatabaseAccessTest)

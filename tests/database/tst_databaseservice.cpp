@@ -1,6 +1,13 @@
+#include "DatabaseAccessPostgreSQL.h"
+#include "DatabaseAccessSQLite.h"
 #include "MDatabaseService.h"
+#include "OtherProgramLock.h"
+#include "TestDatabase.h"
 #include "TestEnvironment.h"
 
+#include <QElapsedTimer>
+
+#include <QDir>
 #include <QTest>
 #include <QThread>
 
@@ -63,6 +70,8 @@ public:
         On(s, &MDatabaseService::OnDatabaseUpdateBrowserFlagSucc, "flag");
         On(s, &MDatabaseService::OnDatabaseGetOnePatientBriefSucc, "brief");
         On(s, &MDatabaseService::OnImportPatientDataFinished, "finished");
+        On(s, &MDatabaseService::OnDatabaseOpenResult, "opened");
+        On(s, &MDatabaseService::OnDatabaseChangedElsewhere, "changed elsewhere");
     }
 
     // Posts a work item and notes the answers it is to bring, '|' between them.
@@ -98,6 +107,7 @@ private:
         connect(s, signal, this, note, Qt::QueuedConnection);
     }
     static QString Describe(uint number) { return QString::number(number); }
+    static QString Describe(const QString &text) { return '"' + text + '"'; }
     QString Describe(QUuid *id) const
     {
         const std::unique_ptr<QUuid> owned(id);
@@ -129,8 +139,14 @@ private slots:
     void cleanup();
     void workItemsRunInPostingOrder();
     void failuresAnswerTheirCodes();
+    void writesWaitForAnotherWriter();
+    void startUpOpensOffTheWindowThread_data();
+    void startUpOpensOffTheWindowThread();
+    void changesOfOtherWorkstationsAreTold();
 
 private:
+    void StartService(const QString &opened = QStringLiteral("opened 0 \"\""));
+    QString DataFile() const { return QDir(m_env->DatabaseDirectory()).filePath("Data.db"); }
     std::unique_ptr<TestEnvironment> m_env;
     std::unique_ptr<ServiceClient> m_client;
 };
@@ -139,10 +155,16 @@ void DatabaseServiceTest::init()
 {
     TestEnvironment::FailOnWarnings();
     m_env = std::make_unique<TestEnvironment>();
+}
+
+void DatabaseServiceTest::StartService(const QString &opened)
+{
+    // The client listens before the start: the store is opened at once.
     MDatabaseService *service = MDatabaseService::GetInstance();
+    m_client = std::make_unique<ServiceClient>(service);
+    m_client->expected << opened;
     service->Start();
     QVERIFY(service->thread() != QThread::currentThread());
-    m_client = std::make_unique<ServiceClient>(service);
 }
 
 void DatabaseServiceTest::cleanup()
@@ -155,6 +177,7 @@ void DatabaseServiceTest::cleanup()
 
 void DatabaseServiceTest::workItemsRunInPostingOrder()
 {
+    StartService();
     ServiceClient &c = *m_client;
     const QUuid ann = QUuid::createUuid();
     const QUuid bob = QUuid::createUuid();
@@ -188,6 +211,7 @@ void DatabaseServiceTest::workItemsRunInPostingOrder()
 
 void DatabaseServiceTest::failuresAnswerTheirCodes()
 {
+    StartService();
     ServiceClient &c = *m_client;
     const QUuid nobody = QUuid::createUuid();
     c.names = {{nobody, "nobody"}, {QUuid(), "nil"}};
@@ -225,6 +249,107 @@ void DatabaseServiceTest::failuresAnswerTheirCodes()
     QVERIFY(log.contains("File: DatabaseAccess\\MDatabaseService.cpp, Line:"));
     QVERIFY(log.contains("    ProcessSearchPatientToMerge, wParam and lParam is null"));
     QVERIFY(log.contains("    ProcessInserNewPatient, wParam is null"));
+}
+
+void DatabaseServiceTest::writesWaitForAnotherWriter()
+{
+    StartService();
+    QCOMPARE(m_client->Take(), m_client->expected); // the demo data is written
+    m_client->expected.clear();
+    ServiceClient &c = *m_client;
+    const QUuid ann = QUuid::createUuid();
+    const QUuid bob = QUuid::createUuid();
+    c.names = {{ann, "ann"}, {bob, "bob"}};
+    // Each write starts while another program writes and goes through once
+    // that program lets go (the NIBP records show in the reading below).
+    const struct
+    {
+        uint type;
+        quintptr wParam, lParam;
+        const char *answers;
+    } writes[] = {
+        {DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0"},
+        {DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3), ""},
+        {DB_WORK_UPDATE_PATIENT, NewPatient(ann, "Ann B"), 0, "updated Ann B read=0"},
+        {DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 1, "flag ann"},
+        {DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Bob"), 0, "inserted Bob read=0"},
+        {DB_WORK_MERGE_PATIENT_DATA, NewId(bob), NewId(ann), "merged bob ann"},
+    };
+    for (const auto &write : writes) {
+        OtherProgramLock other(DataFile(), "BEGIN IMMEDIATE");
+        QVERIFY(other.Holds());
+        c.Post(write.type, write.wParam, write.lParam, write.answers);
+        QTest::qWait(300);
+    }
+    c.Post(DB_WORK_GET_NIBP_DATA, NewId(bob), 0, "nibp bob 3");
+    QCOMPARE(c.Take(), c.expected);
+}
+
+void DatabaseServiceTest::startUpOpensOffTheWindowThread_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("answers");
+    // A database another program holds for the first second: it is waited for.
+    QTest::newRow("busy") << QByteArray() << "opened 0 \"\"|all 2";
+    QTest::newRow("no database")
+        << QByteArray("text\n")
+        << "opened 4 \"The file \"%1\" is not a patient database: it is "
+           "no SQLite database file. It has been left as it is.\"|result 4 9";
+}
+
+void DatabaseServiceTest::startUpOpensOffTheWindowThread()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, answers);
+    std::unique_ptr<OtherProgramLock> other;
+    if (file.isEmpty()) {
+        QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
+        other = std::make_unique<OtherProgramLock>(DataFile(), "BEGIN EXCLUSIVE");
+        QVERIFY(other->Holds());
+    } else {
+        QFile data(DataFile());
+        QVERIFY(QDir().mkpath(m_env->DatabaseDirectory()) && data.open(QIODevice::WriteOnly));
+        data.write(file);
+    }
+    const QStringList expected =
+        answers.replace(QStringLiteral("%1"), DataFile()).split(QLatin1Char('|'));
+    StartService(expected.first());
+    m_client->Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, expected.last());
+    if (other) {
+        QTest::qWait(1000); // the window's thread goes on meanwhile
+        other.reset();
+    }
+    QCOMPARE(m_client->Take(), m_client->expected);
+}
+
+void DatabaseServiceTest::changesOfOtherWorkstationsAreTold()
+{
+    POSTGRES_OR_SKIP();
+    m_env.reset();
+    TestDatabase db(TestDatabase::PostgreSQL);
+    StartService(); // the server URI in the settings chooses the server
+    ServiceClient &c = *m_client;
+    const QUuid ann = QUuid::createUuid();
+    c.names = {{ann, "ann"}};
+    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
+    // Its own changes are not news to it.
+    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
+    QCOMPARE(c.Take(), c.expected);
+    c.expected.clear();
+    QTest::qWait(500);
+    QCOMPARE(c.Take(), QStringList());
+    // Another workstation's change is told at once, as one for several.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    {
+        DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
+        QUuid id = ann;
+        QCOMPARE(other.DeletePatient(&id), uint(DB_OK));
+        QCOMPARE(other.UpdateBrowserFlag(&id, true), uint(DB_OK));
+    }
+    c.expected << "changed elsewhere";
+    QCOMPARE(c.Take(), c.expected);
+    QVERIFY(elapsed.elapsed() < 2000);
 }
 
 QTEST_GUILESS_MAIN(DatabaseServiceTest)

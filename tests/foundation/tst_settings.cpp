@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "MSettings.h"
 #include "TestEnvironment.h"
 
@@ -5,9 +6,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 class SettingsTest : public QObject
 {
@@ -136,21 +134,30 @@ private Q_SLOTS:
         QCOMPARE(settings->GetMergeKeyBits(), 0x0204u);
     }
 
+    void serverUriRoundTrips()
+    {
+        const QString uri = QStringLiteral("postgresql://clinic@/vantrel?host=/run/postgresql");
+        WriteFile("DATABASE_FILE_PATH = " + uri.toUtf8() + "\n");
+        MSettings *settings = MSettings::GetInstance();
+        QVERIFY(settings->LoadSettings());
+        QCOMPARE(settings->GetDatabaseFilePath(), uri);
+        QVERIFY(settings->SaveSettings());
+        QVERIFY(ReadFile().contains("\nDATABASE_FILE_PATH = " + uri.toUtf8() + "\n"));
+        QCOMPARE(ReadFile().count('\n'), 20);
+    }
+
     void failedSaveKeepsTheOldFile()
     {
         MSettings *settings = MSettings::GetInstance();
         QVERIFY(settings->LoadSettings());
         const QByteArray before = ReadFile();
         settings->SetExportFilePath(QStringLiteral("/somewhere/else"));
-        // A file size limit makes the write fail part-way, also for root.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit original{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &original), 0);
-        rlimit small = original;
-        small.rlim_cur = 64;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool saved = settings->SaveSettings();
-        setrlimit(RLIMIT_FSIZE, &original);
+        bool saved = true;
+        {
+            FileSizeLimit limit(64); // the write fails part-way
+            QVERIFY(limit.IsSet());
+            saved = settings->SaveSettings();
+        }
         QVERIFY(!saved);
         QCOMPARE(ReadFile(), before);
     }

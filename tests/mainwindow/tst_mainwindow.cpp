@@ -8,6 +8,8 @@
 #include "TrendTableView.h"
 #include "quarvelpcsoftware.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -83,6 +85,7 @@ private slots:
     void insertDeleteAndMergeRows();
     void settingsSaveAndMergeBits();
     void maximiseAndRestore();
+    void changesElsewhereReachTheList();
     void connectionsAreTheTableOnes();
 
 private:
@@ -202,6 +205,15 @@ void TestMainWindow::startUpFillsListAndRefusesWithoutPatient()
                                         "Please select a patient to print!"}));
     QCOMPARE(closer.icons, QList<int>(2, QMessageBox::Information));
     QVERIFY(QDir(m_environment->ExportDirectory()).isEmpty());
+
+    // A database that cannot be used is told, in the store's words; a usable one is not.
+    emit MDatabaseService::GetInstance()->OnDatabaseOpenResult(DB_OK, QString());
+    emit MDatabaseService::GetInstance()->OnDatabaseOpenResult(DB_ERR_OPEN, "It is locked.");
+    QTRY_COMPARE(closer.titles.size(), 3);
+    QCOMPARE(closer.titles.last(), QStringLiteral("Database"));
+    QCOMPARE(closer.texts.last(), "It is locked.\n\nThe program keeps running, but patient data "
+                                  "cannot be shown or stored until the database can be used and "
+                                  "the program is started again.");
     QVERIFY(!m_environment->LogText().contains(QStringLiteral("PrintButtonClicked")));
 }
 
@@ -448,6 +460,35 @@ void TestMainWindow::maximiseAndRestore()
     QCOMPARE(m_window->geometry(), available);
 }
 
+void TestMainWindow::changesElsewhereReachTheList()
+{
+    // Another workstation adds a patient, then deletes him while he is shown.
+    const auto elsewhere = [this](const QString &sql) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
+        db.setDatabaseName(QDir(m_environment->DatabaseDirectory()).filePath("Data.db"));
+        const bool ok = db.open() && QSqlQuery(db).exec(sql);
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("elsewhere");
+        emit MDatabaseService::GetInstance()->OnDatabaseChangedElsewhere();
+        return ok;
+    };
+    const int rows = Table()->rowCount();
+    const QUuid id = QUuid::createUuid();
+    QVERIFY(
+        elsewhere(QStringLiteral("INSERT INTO Patient(PatientID, Name, LastUpdateTime) "
+                                 "VALUES(CAST('%1' AS BLOB), 'Elsewhere', '2099-01-01T00:00:00')")
+                      .arg(id.toString())));
+    QTRY_COMPARE(Table()->rowCount(), rows + 1);
+    QCOMPARE(RowId(0), id);
+    QVERIFY(SelectAndLoad({0}));
+    QSignalSpy cleared(PatientData::GetInstance(), &PatientData::OnClearPatientData);
+    QVERIFY(elsewhere(QStringLiteral("DELETE FROM Patient WHERE PatientID = CAST('%1' AS BLOB)")
+                          .arg(id.toString())));
+    QTRY_COMPARE(Table()->rowCount(), rows);
+    QCOMPARE(cleared.count(), 1);
+    QVERIFY(!PatientData::GetInstance()->GetCurrentPatient());
+}
+
 void TestMainWindow::connectionsAreTheTableOnes()
 {
     QuarvelPCSoftware *w = m_window.get();
@@ -515,8 +556,9 @@ void TestMainWindow::connectionsAreTheTableOnes()
     LINK(service, OnDatabaseGetOnePatientBriefSucc, w, OnDatabaseGetOnePatientBriefSucc);
     LINK(ui.PatientListTable, itemSelectionChanged, w, OnPatientListSelectRowChanged);
     LINK(service, OnDatabaseProcessResult, w, OnDatabaseProcessResult);
+    LINK(service, OnDatabaseOpenResult, w, OnDatabaseOpenResult);
 #undef LINK
-    QCOMPARE(n, 44);
+    QCOMPARE(n, 45);
 
     // The close button's slot, called since its connection is gone now.
     w->CloseMainDialog();

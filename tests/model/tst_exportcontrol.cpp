@@ -1,10 +1,12 @@
 #include "ExportControl.h"
+#include "FileSizeLimit.h"
 #include "MSettings.h"
 #include "PatientData.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <memory>
@@ -117,6 +119,7 @@ private slots:
     void quotedValuesReadBack();
     void hostileNamesStayInside();
     void failuresAreReported();
+    void longNamesAreCutToFit();
 
 private:
     QString Folder(const QString &strName) const
@@ -315,14 +318,57 @@ void TestExportControl::failuresAreReported()
     QVERIFY(!bOk);
     QCOMPARE(ReadBytes(strBlocker), QByteArray());
 
-    // One of the four files cannot be opened (a folder stands in its place).
+    // The disk fills while the NIBP file is written: nothing of the export
+    // remains, not even a temporary folder.
     MSettings::GetInstance()->SetExportFilePath(m_f->env.ExportDirectory());
+    STU_DB_NIBP_DATA_LIST *pNibp = nullptr;
+    for (int i = 0; i < 100; ++i)
+        pNibp = NewNibp(kStamp.addSecs(i), 120, 80, 93, 72, pNibp);
+    m_f->model.OnDatabaseGetNIBPDataListSucc(new QUuid(m_f->model.GetCurrentPatient()->PatientID),
+                                             pNibp);
+    const QDir exportDir(m_f->env.ExportDirectory());
+    {
+        FileSizeLimit limit(1024);
+        QVERIFY(limit.IsSet());
+        bOk = true;
+        m_f->exporter.ExportPatientData(&bOk);
+    }
+    QVERIFY(!bOk);
+    QVERIFY(exportDir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+
+    // A file cannot take its place in the folder of an earlier export within
+    // the same second (a folder stands there): none of the four is left.
     const QString strFolder = Folder("A1_3_Doe_20160622090507");
     QVERIFY(QDir().mkpath(strFolder + "/SPO2Data.csv"));
     bOk = true;
     m_f->exporter.ExportPatientData(&bOk);
     QVERIFY(!bOk);
-    QCOMPARE(ReadBytes(strFolder + "/TempData.csv"), QByteArray("Time,Temp\n"));
+    QCOMPARE(QDir(strFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({"SPO2Data.csv"}));
+    QCOMPARE(exportDir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList({"A1_3_Doe_20160622090507"}));
+}
+
+// Long codes of three- and four-byte characters with both code keys on: the
+// name is cut to 255 bytes between characters, and stays one of its own.
+void TestExportControl::longNamesAreCutToFit()
+{
+    MSettings::GetInstance()->SetPatientKeyIdentifyCode(true);
+    MSettings::GetInstance()->SetPatientKeySocietyCode(true);
+    QStringList names;
+    for (const char *pszLast : {"a", "b"}) {
+        STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
+        SetRecordText(pPatient->Name, QString(10, QChar(0x4E2D)));
+        SetRecordText(pPatient->IdentityCode, QString(63, QChar(0x4E2D)));
+        SetRecordText(pPatient->SocietyCode,
+                      QString::fromUtf16(u"\U0001F600").repeated(31) + pszLast);
+        m_f->model.SetCurrentPatient(pPatient);
+        names << QFileInfo(Export()).fileName();
+        QVERIFY(names.last().toUtf8().size() <= 255);
+        QCOMPARE(QString::fromUtf8(names.last().toUtf8()), names.last()); // no half character
+        QVERIFY(names.last().startsWith("A1_3_") && names.last().endsWith("_20160622090507"));
+    }
+    QVERIFY(names.first() != names.last());
 }
 
 QTEST_GUILESS_MAIN(TestExportControl)

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "DatabaseAccessSQLite.h"
+#include "DatabaseServerAddress.h"
+
+// The patient database on a PostgreSQL server, shared by several
+// workstations, reached through Qt's "QPSQL" driver when the settings'
+// database path is a server URI. Every operation is the SQLite store's (the
+// differences are in StoreDialect); this class connects, builds the schema
+// of an empty database once, and connects again when the server was lost.
+class DatabaseAccessPostgreSQL : public DatabaseAccessSQLite
+{
+public:
+    // The connection name defaults to the store's fixed one; a second store
+    // in one process (as a second workstation) needs a name of its own.
+    explicit DatabaseAccessPostgreSQL(const QString &connectionName = QString());
+
+    QSqlDriver *ChangeNotifier() const override;
+
+protected:
+    void ReconnectIfLost() override;
+
+private:
+    uint Connect();
+    uint PrepareServerSchema();
+
+    DatabaseServerAddress m_address;
+    bool m_bSchemaReady = false;
+};

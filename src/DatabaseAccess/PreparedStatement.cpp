@@ -1,0 +1,3 @@
+#include "PreparedStatement.h"
+
+PreparedStatement::~PreparedStatement() = default;
