@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatabaseRecords.h"
+#include "ImportRunTally.h"
 
 #include <QObject>
 #include <QUuid>
@@ -47,10 +48,16 @@ signals:
     void OnDatabaseUpdateBrowserFlagSucc(QUuid *pGUID);
     void OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
     void OnImportPatientDataFinished(QUuid *pGUID);
+    // Every work item of the import run iRun has been handled; the counts say
+    // how many of its new patients and records could not be stored.
+    void OnImportRunStored(uint iRun, uint iPatientsNotStored, uint iRecordsNotStored);
 
 public slots:
     // Runs one work item (DB_WORK_ type, parameters as pointer-sized integers).
     void ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, quintptr lParam);
+    // Markers around the work items of one import run, posted like them.
+    void BeginImportRun(uint iRun);
+    void EndImportRun(uint iRun);
 
 private:
     MDatabaseService();
@@ -76,4 +83,5 @@ private:
 
     IVirtualDataAccessInterface *m_pDataAccess = nullptr;
     QThread *m_pThread = nullptr;
+    ImportRunTally m_importRunTally;
 };
