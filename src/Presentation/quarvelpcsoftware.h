@@ -51,6 +51,9 @@ public slots:
     void NewDeviceConnected();
     void DeviceDisconnected();
     void ImportDataFinished();
+    void ImportDataFailed(uint iPatientsNotStored, uint iRecordsNotStored);
+    void ImportDataStalled();
+    void DeviceOpenFailed(int iError, const QString &strPort);
     void ImportButtonClicked();
     void DeleteButtonClicked();
     void ExportButtonClicked();
@@ -68,6 +71,11 @@ public slots:
     void OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList);
     void OnImportPatientDataFinished(QUuid *pGUID);
     void OnDatabaseProcessResult(uint iWorkType, uint iErrorCode);
+
+protected:
+    // The program ends with this window: what is queued for the database is
+    // stored first, while the window says so.
+    void done(int r) override;
 
 private:
     void ApplyWindowMask();

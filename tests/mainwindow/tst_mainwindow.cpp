@@ -1,3 +1,4 @@
+#include "ComOpenError.h"
 #include "CommunicationProcessControl.h"
 #include "MDatabaseService.h"
 #include "MSettings.h"
@@ -291,9 +292,21 @@ void TestMainWindow::importAndToolButtons()
     emit control->DeviceDisconnected();
     QVERIFY(!ui.ImportButton->isEnabled());
     ModalCloser closer;
+    // Queued: a box opens only once the emitting controller has returned.
     emit control->ImportDataFinished();
-    QCOMPARE(closer.titles, QStringList({"Import"}));
-    QCOMPARE(closer.texts, QStringList({"Import patient data successfully!"}));
+    QVERIFY(closer.titles.isEmpty());
+    QTRY_COMPARE(closer.texts, QStringList({"Import patient data successfully!"}));
+    emit control->ImportDataFailed(1, 12);
+    QTRY_COMPARE(closer.texts.size(), 2);
+    QVERIFY(closer.texts.last().startsWith(
+        "Import failed: 1 patient and 12 records could not be stored in the database."));
+    emit control->ImportDataStalled();
+    QTRY_COMPARE(closer.texts.size(), 3);
+    QVERIFY(closer.texts.last().startsWith("The monitor stopped answering"));
+    emit control->DeviceOpenFailed(COM_OPEN_ACCESS_DENIED, "/dev/ttyACM0");
+    QTRY_COMPARE(closer.texts.size(), 4);
+    QVERIFY(closer.texts.last().contains("\"dialout\" group"));
+    QCOMPARE(closer.titles, QStringList(4, "Import"));
 
     // Each tool button shows its page and takes the check from the one before.
     const QList<QToolButton *> buttons = {ui.PatientInfoToolButton, ui.TableToolButton,
