@@ -40,6 +40,8 @@ public:
 
     int waitMs = WAIT_MS; // limit of every wait
     int importFinishedCount = 0;
+    int importFailedCount = 0;
+    int stalledCount = 0;
     int patientsFinished = 0; // from the service and from the controller
 
     // Every patient of the set with a UUID, and no other of its monitor, is
