@@ -9,6 +9,7 @@
 #include "TrendTableView.h"
 #include "quarvelpcsoftware.h"
 
+#include <QtSql>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -531,9 +532,44 @@ void TestMainWindow::connectionsAreTheTableOnes()
 #undef LINK
     QCOMPARE(n, 44);
 
-    // The close button's slot, called since its connection is gone now.
+    // The close button's slot, called since its connection is gone now. Closing
+    // stores what is still queued for the database, stops its thread and
+    // closes the file, so no journal is left behind.
+    const QUuid id = QUuid::createUuid();
+    const auto post = [service](uint type, void *w, void *l) {
+        QMetaObject::invokeMethod(
+            service, [=] { service->ProcessDatabaseTaskProc(type, quintptr(w), quintptr(l)); },
+            Qt::QueuedConnection);
+    };
+    auto *patient = NewPatient("Late");
+    patient->PatientID = id;
+    post(DB_WORK_INSERT_NEW_PATIENT, patient, nullptr);
+    for (int chain = 0; chain < 100; ++chain) {
+        STU_DB_NIBP_DATA_LIST *head = nullptr;
+        for (int i = 0; i < 20; ++i) {
+            auto *record = new STU_DB_NIBP_DATA_LIST();
+            record->MeasureTime = QDateTime(QDate(2020, 1, 1), QTime(0, 0)).addSecs(chain * 60 + i);
+            record->pNext = std::exchange(head, record);
+        }
+        post(DB_WORK_INSERT_NIBP_DATA, new QUuid(id), head);
+    }
     w->CloseMainDialog();
     QVERIFY(!w->isVisible());
+    QVERIFY(m_environment->LogText().contains("database service stopped."));
+    const QString file = QDir(m_environment->DatabaseDirectory()).filePath("Data.db");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery rows(db);
+        QVERIFY(rows.exec("SELECT PatientID FROM NIBPData"));
+        int stored = 0;
+        while (rows.next())
+            stored += rows.value(0).toString() == id.toString();
+        QCOMPARE(stored, 2000);
+    }
+    QSqlDatabase::removeDatabase("check");
+    QVERIFY(!QFile::exists(file + "-journal"));
 }
 
 int main(int argc, char *argv[])
