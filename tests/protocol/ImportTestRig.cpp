@@ -132,6 +132,8 @@ bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPl
     }
     m_link->Start();
     const QString path = m_link->PortPath();
+    if (beforePlugIn)
+        std::exchange(beforePlugIn, {})(path);
     QSignalSpy connected(m_control.get(), &CommunicationProcessControl::NewDeviceConnected);
     if (m_withScan) {
         qputenv(ComPortPath::kDevelopmentPortVariable, path.toLocal8Bit());

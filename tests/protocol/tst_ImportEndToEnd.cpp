@@ -1,9 +1,11 @@
 // Imports from the simulated monitor over a real pseudo-terminal through the
 // whole pipeline into a SQLite file, with and without line faults.
 
+#include "ComOpenError.h"
 #include "ImportTestRig.h"
 
 #include <QDir>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -57,6 +59,7 @@ private slots:
     void restartAbandonsRun_data();
     void restartAbandonsRun();
     void unstoredRecordsFail();
+    void portHeldElsewhere();
 };
 
 // Initialize() as the program calls it: the scan thread finds the simulator
@@ -70,9 +73,14 @@ void ImportEndToEndTest::fullImportAndRepeat()
     MonitorFaultPlan faults;
     faults.packagePayload = 100; // several packages per answer
     QVERIFY(rig.Plug(set, faults));
+    QSignalSpy progress(&rig.Control(), &CommunicationProcessControl::ImportProgressChanged);
     QVERIFY(rig.Import());
     QCOMPARE(rig.importFinishedCount, 1);
     QVERIFY(Stored(rig, set));
+    // The status text follows the run, a few times a second, and is empty after it.
+    QVERIFY(progress.size() >= 2 && progress.size() < 20);
+    QVERIFY(progress.first().at(0).toString().startsWith("Importing"));
+    QCOMPARE(progress.last().at(0).toString(), QString());
     // Each temperature package of -1, 0 and 1 (three each) is reported by the
     // service; patient 3, without temperature records, by the controller.
     QCOMPARE(rig.patientsFinished, 10);
@@ -287,6 +295,29 @@ void ImportEndToEndTest::unstoredRecordsFail()
     QCOMPARE(failed.first(), (QList<QVariant>{0u, 4u * 5}));
     QCOMPARE(rig.importFinishedCount, 0);
     QVERIFY(exec("ALTER TABLE Kept RENAME TO NIBPData"));
+    QVERIFY(rig.Import());
+    QVERIFY(Stored(rig, set));
+}
+
+// A port another program holds: the user is told at the plug-in and again at
+// Import, which tries the port once more and imports once it is free.
+void ImportEndToEndTest::portHeldElsewhere()
+{
+    ImportTestRig rig;
+    const MonitorPatientSet set = SmallSet(1, 3, 3);
+    QSignalSpy failed(&rig.Control(), &CommunicationProcessControl::DeviceOpenFailed);
+    auto holder = std::make_unique<QSerialPort>();
+    rig.beforePlugIn = [&](const QString &path) {
+        holder->setPortName(path);
+        QVERIFY(holder->open(QIODevice::ReadWrite));
+    };
+    QVERIFY(rig.Plug(set));
+    QVERIFY(failed.wait(ImportTestRig::WAIT_MS));
+    QCOMPARE(failed.last().at(0).toInt(), int(COM_OPEN_ACCESS_DENIED));
+    rig.Control().StartImportData();
+    QVERIFY(failed.wait(ImportTestRig::WAIT_MS));
+    QVERIFY(!rig.Control().IsImportRunning());
+    holder.reset();
     QVERIFY(rig.Import());
     QVERIFY(Stored(rig, set));
 }
