@@ -541,6 +541,9 @@ void TestMainWindow::connectionsAreTheTableOnes()
             service, [=] { service->ProcessDatabaseTaskProc(type, quintptr(w), quintptr(l)); },
             Qt::QueuedConnection);
     };
+    // The window's own receiver is disconnected above.
+    connect(service, &MDatabaseService::OnDatabaseInsertNewPatientSucc, this,
+            [](STU_DB_PATIENT_LIST *p) { delete p; });
     auto *patient = NewPatient("Late");
     patient->PatientID = id;
     post(DB_WORK_INSERT_NEW_PATIENT, patient, nullptr);
