@@ -1,5 +1,6 @@
 #include "MLog.h"
 #include "MSettings.h"
+#include "ProgramShutdown.h"
 #include "quarvelpcsoftware.h"
 
 #include <QApplication>
@@ -17,5 +18,8 @@ int main(int argc, char *argv[])
 
     QuarvelPCSoftware window;
     window.show();
-    return application.exec();
+    const int exitCode = application.exec();
+    // Closing the window has done this already, unless the loop ended otherwise.
+    ProgramShutdown::Run();
+    return exitCode;
 }

@@ -2,6 +2,8 @@
 
 #include "ComDeviceCommunication.h"
 #include "ComDeviceScanThread.h"
+#include "ComOpenError.h"
+#include "ComPortPath.h"
 #include "DatabaseRecords.h"
 #include "MDatabaseService.h"
 #include "MLog.h"
@@ -12,6 +14,7 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -75,9 +78,13 @@ unsigned FindStartByte(const unsigned char *buffer, unsigned from, unsigned leng
     return hit ? static_cast<unsigned>(static_cast<const unsigned char *>(hit) - buffer) : length;
 }
 
+// Null when the stamp names no real moment (month 13, hour 25, all zeros):
+// such a record could never be told apart from the ones stored before.
 QDateTime ReadTimeStamp(const unsigned char *p)
 {
-    return QDateTime(QDate(ReadU16(p), p[2], p[3]), QTime(p[4], p[5], p[6], 0));
+    const QDate date(ReadU16(p), p[2], p[3]);
+    const QTime time(p[4], p[5], p[6], 0);
+    return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
 }
 
 void DecodeRecord(const unsigned char *p, STU_DB_NIBP_DATA_LIST &record)
@@ -103,17 +110,28 @@ void DecodeRecord(const unsigned char *p, STU_DB_TEMP_DATA_LIST &record)
 }
 
 // Decodes the whole records of a payload, in payload order, into a new chain;
-// a remainder shorter than one record is ignored. Null when there is none.
+// a remainder shorter than one record is ignored, and so is a record with an
+// impossible time stamp (logged under the handler's name). Null when none is left.
 template <typename Record>
-Record *DecodeRecordChain(const unsigned char *data, unsigned length, unsigned recordSize)
+Record *DecodeRecordChain(const char *handler, const unsigned char *data, unsigned length,
+                          unsigned recordSize)
 {
     Record *head = nullptr;
     Record **tail = &head;
+    unsigned skipped = 0;
     for (unsigned offset = 0; offset + recordSize <= length; offset += recordSize) {
-        *tail = new Record();
-        DecodeRecord(data + offset, **tail);
+        auto record = std::make_unique<Record>();
+        DecodeRecord(data + offset, *record);
+        if (!record->MeasureTime.isValid()) {
+            ++skipped;
+            continue;
+        }
+        *tail = record.release();
         tail = &(*tail)->pNext;
     }
+    if (skipped > 0)
+        MLOG(QString::asprintf("%s, %u record(s) with an impossible time stamp skipped", handler,
+                               skipped));
     return head;
 }
 
@@ -127,9 +145,18 @@ QUuid ReadUuidInMemoryOrder(const unsigned char *p)
     return QUuid(data1, data2, data3, p[8], p[9], p[10], p[11], p[12], p[13], p[14], p[15]);
 }
 
-bool IsLastPackage(unsigned char pkgNo, unsigned char pkgCount)
+bool IsVitalDataCommand(unsigned short cmd)
 {
-    return pkgNo >= pkgCount;
+    using Control = CommunicationProcessControl;
+    return cmd == Control::CMD_PATIENT_UUID || cmd == Control::CMD_NIBP_DATA ||
+           cmd == Control::CMD_SPO2_DATA || cmd == Control::CMD_TEMP_DATA;
+}
+
+bool IsAnswerCommand(unsigned short cmd)
+{
+    using Control = CommunicationProcessControl;
+    return IsVitalDataCommand(cmd) || cmd == Control::CMD_DEVICE_TYPE ||
+           cmd == Control::CMD_DEVICE_SN || cmd == Control::CMD_PATIENT_ID_LIST;
 }
 
 quintptr ToParam(const void *pointer)
@@ -148,9 +175,18 @@ CommunicationProcessControl *CommunicationProcessControl::GetInstance()
     return s_pInstance;
 }
 
+void CommunicationProcessControl::DestroyInstance()
+{
+    delete s_pInstance;
+}
+
 CommunicationProcessControl::CommunicationProcessControl(QObject *parent) : QObject(parent)
 {
     RegisterDatabaseMetaTypes();
+    m_answerTimer.setSingleShot(true);
+    connect(&m_answerTimer, &QTimer::timeout, this, &CommunicationProcessControl::OnAnswerTimeout);
+    connect(&m_progress, &ImportProgress::TextChanged, this,
+            &CommunicationProcessControl::ImportProgressChanged);
 }
 
 CommunicationProcessControl::~CommunicationProcessControl()
@@ -185,18 +221,37 @@ void CommunicationProcessControl::CreateCommunication()
     m_pCommunication = new ComDeviceCommunication();
     connect(m_pCommunication, &ComDeviceCommunication::ReadFinished, this,
             &CommunicationProcessControl::OnReadFinished);
+    connect(m_pCommunication, &ComDeviceCommunication::OpenFinished, this,
+            &CommunicationProcessControl::OnDeviceOpened);
 }
 
 void CommunicationProcessControl::ConnectDatabaseService()
 {
-    connect(this, &CommunicationProcessControl::NewDatabaseTask, MDatabaseService::GetInstance(),
+    MDatabaseService *service = MDatabaseService::GetInstance();
+    connect(this, &CommunicationProcessControl::NewDatabaseTask, service,
             &MDatabaseService::ProcessDatabaseTaskProc, Qt::UniqueConnection);
+    // The markers travel the work items' way, so they keep their place among them.
+    connect(this, &CommunicationProcessControl::ImportRunBegun, service,
+            &MDatabaseService::BeginImportRun, Qt::UniqueConnection);
+    connect(this, &CommunicationProcessControl::ImportRunEnded, service,
+            &MDatabaseService::EndImportRun, Qt::UniqueConnection);
+    // Queued even while the service has no thread of its own: the outcome must
+    // never be reported from inside the answer parser.
+    connect(service, &MDatabaseService::OnImportRunStored, this,
+            &CommunicationProcessControl::OnImportRunStored,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
 }
 
 void CommunicationProcessControl::StartImportData()
 {
-    ResetImportState();
-    SendRequestCmdToDevice(CMD_DEVICE_TYPE);
+    if (m_portState == PortState::Failed && m_pCommunication && m_iPortCount > 0) {
+        // The port is tried again: the program that held it may have let go.
+        m_bStartAfterOpen = true;
+        m_portState = PortState::Opening;
+        m_pCommunication->OpenDevice(m_ports[0]);
+        return;
+    }
+    BeginRun();
 }
 
 void CommunicationProcessControl::ResetImportState()
@@ -205,6 +260,89 @@ void CommunicationProcessControl::ResetImportState()
     m_patientIdQueue.clear();
     m_iCurrentPatientID = 0;
     m_uuidCurrentPatient = QUuid();
+    m_listPackages.clear();
+    m_outstanding.Clear();
+    m_answerTimer.stop();
+    m_iPatientCount = 0;
+    m_iPatientNumber = 0;
+}
+
+void CommunicationProcessControl::BeginRun()
+{
+    if (m_bRunActive)
+        MLOG("Import started again: the run in progress is abandoned.");
+    ResetImportState();
+    if (++m_iRun == 0)
+        ++m_iRun;
+    m_bRunActive = true;
+    // Bytes of an abandoned run's answers must not be read as this run's.
+    if (m_pCommunication)
+        m_pCommunication->ClearReadWriteBuffer();
+    emit ImportRunBegun(m_iRun);
+    SendRequestCmdToDevice(CMD_DEVICE_TYPE);
+}
+
+// The run's last answer is handled (bFinished) or the monitor stopped
+// answering; the database service reports on the run's work items next.
+void CommunicationProcessControl::EndRun(bool bFinished)
+{
+    m_outstanding.Clear();
+    m_answerTimer.stop();
+    if (!m_bRunActive)
+        return;
+    m_bRunActive = false;
+    m_iRunAwaitingTally = m_iRun;
+    m_bAwaitedRunFinished = bFinished;
+    if (bFinished)
+        m_progress.Storing();
+    else
+        m_progress.Clear();
+    emit ImportRunEnded(m_iRun);
+    if (!bFinished)
+        emit ImportDataStalled();
+}
+
+void CommunicationProcessControl::AbandonRun()
+{
+    m_outstanding.Clear();
+    m_answerTimer.stop();
+    m_bRunActive = false;
+    m_progress.Clear();
+}
+
+void CommunicationProcessControl::OnImportRunStored(uint iRun, uint iPatientsNotStored,
+                                                    uint iRecordsNotStored)
+{
+    if (iRun == 0 || iRun != m_iRunAwaitingTally)
+        return;
+    m_iRunAwaitingTally = 0;
+    if (!m_bRunActive)
+        m_progress.Clear();
+    if (iPatientsNotStored > 0 || iRecordsNotStored > 0) {
+        MLOG(QString::asprintf("Import failed: %u patient(s) and %u record(s) could not be "
+                               "stored.",
+                               iPatientsNotStored, iRecordsNotStored));
+        emit ImportDataFailed(iPatientsNotStored, iRecordsNotStored);
+    } else if (m_bAwaitedRunFinished) {
+        emit ImportDataFinished();
+    }
+}
+
+void CommunicationProcessControl::OnDeviceOpened(int com, int iError)
+{
+    if (m_iPortCount <= 0 || com != m_ports[0])
+        return; // a port that is no longer the monitor's
+    const bool start = std::exchange(m_bStartAfterOpen, false);
+    if (iError == COM_OPEN_OK) {
+        m_portState = PortState::Open;
+        if (start)
+            BeginRun();
+        return;
+    }
+    m_portState = PortState::Failed;
+    if (m_bRunActive)
+        AbandonRun(); // its requests went nowhere
+    emit DeviceOpenFailed(iError, ComPortPath::DevicePath(com));
 }
 
 QString CommunicationProcessControl::GetDeviceSN() const
@@ -260,9 +398,8 @@ bool CommunicationProcessControl::SendRequestCmdToDevice(unsigned short cmd)
     if (!m_pCommunication)
         return false;
     MLOG(QString::asprintf("SendRequestCmdToDevice:0x%x", cmd));
-    QByteArray frame = BuildRequestFrame(cmd, false, 0);
-    return m_pCommunication->WriteDataToDev(reinterpret_cast<unsigned char *>(frame.data()),
-                                            static_cast<int>(frame.size()));
+    NoteRequestSent(cmd, 0);
+    return WriteRequest(cmd, 0);
 }
 
 bool CommunicationProcessControl::SendGetVitalDataRequestToDevice(unsigned short cmd,
@@ -272,9 +409,79 @@ bool CommunicationProcessControl::SendGetVitalDataRequestToDevice(unsigned short
                            iPatientID));
     if (!m_pCommunication)
         return false;
-    QByteArray frame = BuildRequestFrame(cmd, true, iPatientID);
+    NoteRequestSent(cmd, iPatientID);
+    return WriteRequest(cmd, iPatientID);
+}
+
+bool CommunicationProcessControl::WriteRequest(unsigned short cmd, int iPatientID)
+{
+    QByteArray frame = BuildRequestFrame(cmd, IsVitalDataCommand(cmd), iPatientID);
     return m_pCommunication->WriteDataToDev(reinterpret_cast<unsigned char *>(frame.data()),
                                             static_cast<int>(frame.size()));
+}
+
+void CommunicationProcessControl::NoteRequestSent(unsigned short cmd, int iPatientID)
+{
+    m_outstanding.Start(cmd, iPatientID);
+    m_answerTimer.start(m_iAnswerTimeoutMs);
+    if (!m_bRunActive)
+        return;
+    if (IsVitalDataCommand(cmd))
+        m_progress.Patient(m_iPatientNumber, m_iPatientCount, cmd);
+    else
+        m_progress.ReadingPatientList();
+}
+
+void CommunicationProcessControl::ResendOutstandingRequest()
+{
+    // What is still pending can only be the rest of a damaged answer.
+    m_pCommunication->ClearReadWriteBuffer();
+    m_outstanding.Resent();
+    m_answerTimer.start(m_iAnswerTimeoutMs);
+    WriteRequest(m_outstanding.Command(), m_outstanding.PatientID());
+}
+
+void CommunicationProcessControl::OnAnswerTimeout()
+{
+    if (!m_outstanding.IsOut() || !m_pCommunication)
+        return;
+    const unsigned short cmd = m_outstanding.Command();
+    const int id = m_outstanding.PatientID();
+    if (m_outstanding.MaySendAgain()) {
+        MLOG(QString::asprintf("%s answer to request 0x%04x for patient %d after %lld ms, asking "
+                               "again (try %d of %d).",
+                               m_outstanding.IsDamaged() ? "Damaged" : "No", cmd, id,
+                               static_cast<long long>(m_outstanding.ElapsedMs()),
+                               m_outstanding.SendCount() + 1, OutstandingRequest::kMaxSends));
+        ResendOutstandingRequest();
+        return;
+    }
+    MLOG(QString::asprintf("No usable answer to request 0x%04x for patient %d after %d tries; "
+                           "the monitor stopped answering and the import stops.",
+                           cmd, id, m_outstanding.SendCount()));
+    EndRun(false);
+}
+
+// A damaged answer is asked for again once the line is quiet; the last try's
+// time-out stands.
+void CommunicationProcessControl::NoteDamagedAnswer()
+{
+    if (!m_outstanding.IsOut())
+        return;
+    m_outstanding.MarkDamaged();
+    if (m_outstanding.MaySendAgain())
+        m_answerTimer.start(RETRY_QUIET_MS);
+}
+
+void CommunicationProcessControl::NoteUsablePackage()
+{
+    if (!m_outstanding.IsDamaged())
+        m_answerTimer.start(m_iAnswerTimeoutMs);
+}
+
+bool CommunicationProcessControl::AnswerComplete(unsigned char pkgNo, unsigned char pkgCount) const
+{
+    return m_outstanding.IsComplete(pkgNo, pkgCount);
 }
 
 unsigned CommunicationProcessControl::ParseDevicePkg(const unsigned char *buffer, unsigned length)
@@ -297,6 +504,7 @@ unsigned CommunicationProcessControl::ParseDevicePkg(const unsigned char *buffer
     const quint32 iCRCSend = ReadU32(frame + FRAME_HEADER_SIZE + dataLength);
     if (iCRCSend != iCRCCalc) {
         LogCrcMismatch(frame, dataLength, iCRCSend, iCRCCalc);
+        NoteDamagedAnswer();
         return FindStartByte(buffer, p + 1, length);
     }
     return p + HandleValidFrame(frame, dataLength);
@@ -307,7 +515,32 @@ unsigned CommunicationProcessControl::HandleValidFrame(const unsigned char *fram
     const unsigned short cmd = ReadU16(frame + 2);
     const unsigned char pkgNo = frame[4];
     const unsigned char pkgCount = frame[5];
-    const unsigned char *data = frame + FRAME_HEADER_SIZE;
+    const unsigned frameLength = length + FRAME_HEADER_SIZE + FRAME_CRC_SIZE;
+    if (!IsAnswerCommand(cmd)) {
+        DispatchAnswer(cmd, pkgNo, pkgCount, frame + FRAME_HEADER_SIZE, length);
+        return frameLength;
+    }
+    // Only the answer to the one outstanding request belongs to the run: an
+    // abandoned run's answers, and a repeated answer's packages handled before,
+    // are left out.
+    if (!m_outstanding.Matches(cmd)) {
+        MLOG(QString::asprintf("Dropped answer 0x%04x: the outstanding request is 0x%04x.", cmd,
+                               m_outstanding.Command()));
+        return frameLength;
+    }
+    if (!m_outstanding.TakePackage(pkgNo)) {
+        MLOG(QString::asprintf("Dropped package %u of answer 0x%04x: handled before.", pkgNo, cmd));
+        return frameLength;
+    }
+    NoteUsablePackage();
+    DispatchAnswer(cmd, pkgNo, pkgCount, frame + FRAME_HEADER_SIZE, length);
+    return frameLength;
+}
+
+void CommunicationProcessControl::DispatchAnswer(unsigned short cmd, unsigned char pkgNo,
+                                                 unsigned char pkgCount, const unsigned char *data,
+                                                 unsigned length)
+{
     switch (cmd) {
     case CMD_DEVICE_TYPE:
         MLOG("ParseDeviceTypePkg");
@@ -339,15 +572,16 @@ unsigned CommunicationProcessControl::HandleValidFrame(const unsigned char *fram
         break;
     case CMD_UNKNOWN_ERROR:
         MLOG("Received Unknown Error Package In the Device!");
+        NoteDamagedAnswer();
         break;
     case CMD_CRC_ERROR:
         MLOG("Received CRC Error Package In the Device!");
+        NoteDamagedAnswer();
         break;
     default:
         MLOG("Received Unsupport Package");
         break;
     }
-    return length + FRAME_HEADER_SIZE + FRAME_CRC_SIZE;
 }
 
 void CommunicationProcessControl::LogCrcMismatch(const unsigned char *frame, unsigned dataLength,
@@ -390,14 +624,22 @@ void CommunicationProcessControl::ParseDeviceSNPkg(const unsigned char *data, un
 void CommunicationProcessControl::ParsePatientIDListPkg(unsigned char pkgNo, unsigned char pkgCount,
                                                         const unsigned char *data, unsigned length)
 {
-    m_patientIdQueue.clear();
-    m_patientIdQueue.append(MONITOR_PATIENT_ID);
+    // Each package carries its own count byte; the list is joined in package
+    // order once complete (a repeated package may come in after the later ones).
+    QVector<int> &ids = m_listPackages[pkgNo];
+    ids.clear();
     for (unsigned i = 1; i < length; ++i) {
         if (data[i] <= MAX_DEVICE_PATIENT_ID)
-            m_patientIdQueue.append(data[i]);
+            ids.append(data[i]);
     }
-    if (IsLastPackage(pkgNo, pkgCount))
-        RequestNextPatientOrFinish();
+    if (!AnswerComplete(pkgNo, pkgCount))
+        return;
+    m_patientIdQueue = {MONITOR_PATIENT_ID};
+    for (const QVector<int> &part : std::as_const(m_listPackages))
+        m_patientIdQueue += part;
+    m_listPackages.clear();
+    m_iPatientCount = static_cast<int>(m_patientIdQueue.size());
+    RequestNextPatientOrFinish();
 }
 
 void CommunicationProcessControl::ParseUuidDataPkg(unsigned char pkgNo, unsigned char pkgCount,
@@ -423,7 +665,7 @@ void CommunicationProcessControl::ParseUuidDataPkg(unsigned char pkgNo, unsigned
         emit NewDatabaseTask(DB_WORK_INSERT_NEW_PATIENT, ToParam(patient), 0);
     }
 
-    if (!IsLastPackage(pkgNo, pkgCount))
+    if (!AnswerComplete(pkgNo, pkgCount))
         return;
     if (m_uuidCurrentPatient.isNull())
         RequestNextPatientOrFinish();
@@ -434,49 +676,50 @@ void CommunicationProcessControl::ParseUuidDataPkg(unsigned char pkgNo, unsigned
 void CommunicationProcessControl::ParseNIBPDataPkg(unsigned char pkgNo, unsigned char pkgCount,
                                                    const unsigned char *data, unsigned length)
 {
-    if (length > 0) {
-        auto *chain = DecodeRecordChain<STU_DB_NIBP_DATA_LIST>(data, length, NIBP_RECORD_SIZE);
+    // No work item without a record: it would only come back as a failure.
+    if (auto *chain = DecodeRecordChain<STU_DB_NIBP_DATA_LIST>("ParseNIBPDataPkg", data, length,
+                                                               NIBP_RECORD_SIZE))
         emit NewDatabaseTask(DB_WORK_INSERT_NIBP_DATA, ToParam(new QUuid(m_uuidCurrentPatient)),
                              ToParam(chain));
-    }
-    if (IsLastPackage(pkgNo, pkgCount))
+    if (AnswerComplete(pkgNo, pkgCount))
         SendGetVitalDataRequestToDevice(CMD_SPO2_DATA, m_iCurrentPatientID);
 }
 
 void CommunicationProcessControl::ParseSPO2DataPkg(unsigned char pkgNo, unsigned char pkgCount,
                                                    const unsigned char *data, unsigned length)
 {
-    if (length > 0) {
-        auto *chain = DecodeRecordChain<STU_DB_SPO2_DATA_LIST>(data, length, SPO2_RECORD_SIZE);
+    if (auto *chain = DecodeRecordChain<STU_DB_SPO2_DATA_LIST>("ParseSPO2DataPkg", data, length,
+                                                               SPO2_RECORD_SIZE))
         emit NewDatabaseTask(DB_WORK_INSERT_SPO2_DATA, ToParam(new QUuid(m_uuidCurrentPatient)),
                              ToParam(chain));
-    }
-    if (IsLastPackage(pkgNo, pkgCount))
+    if (AnswerComplete(pkgNo, pkgCount))
         SendGetVitalDataRequestToDevice(CMD_TEMP_DATA, m_iCurrentPatientID);
 }
 
 void CommunicationProcessControl::ParseTEMPDataPkg(unsigned char pkgNo, unsigned char pkgCount,
                                                    const unsigned char *data, unsigned length)
 {
-    const bool last = IsLastPackage(pkgNo, pkgCount);
-    if (length > 0) {
-        auto *chain = DecodeRecordChain<STU_DB_TEMP_DATA_LIST>(data, length, TEMP_RECORD_SIZE);
+    const bool complete = AnswerComplete(pkgNo, pkgCount);
+    // Stored records are reported by the database service; without any the
+    // patient is finished here, whatever the answer's length.
+    if (auto *chain = DecodeRecordChain<STU_DB_TEMP_DATA_LIST>("ParseTEMPDataPkg", data, length,
+                                                               TEMP_RECORD_SIZE))
         emit NewDatabaseTask(DB_WORK_INSERT_TEMP_DATA, ToParam(new QUuid(m_uuidCurrentPatient)),
                              ToParam(chain));
-    } else if (last) {
+    else if (complete)
         emit OnImportOnePatientDataFinished(new QUuid(m_uuidCurrentPatient));
-    }
-    if (last)
+    if (complete)
         RequestNextPatientOrFinish();
 }
 
 void CommunicationProcessControl::RequestNextPatientOrFinish()
 {
     if (m_patientIdQueue.isEmpty()) {
-        emit ImportDataFinished();
+        EndRun(true);
         return;
     }
     m_iCurrentPatientID = m_patientIdQueue.takeFirst();
+    ++m_iPatientNumber;
     SendGetVitalDataRequestToDevice(CMD_PATIENT_UUID, m_iCurrentPatientID);
 }
 
@@ -493,6 +736,7 @@ void CommunicationProcessControl::DevicePlugInPlugOutStatusChanged(int num, unsi
     if (num == 0 || !port) {
         ClearStoredPorts();
         if (m_iPortCount > 0) {
+            PortGone();
             emit DeviceDisconnected();
             if (m_pCommunication)
                 m_pCommunication->CloseDevice();
@@ -507,6 +751,7 @@ void CommunicationProcessControl::DevicePlugInPlugOutStatusChanged(int num, unsi
         m_ports[static_cast<size_t>(i)] = port[i];
 
     if (m_iPortCount <= 0) {
+        m_portState = PortState::Opening;
         if (m_pCommunication) {
             // Bytes left from an earlier connection (a monitor pulled out in
             // the middle of an answer) would hold a frame open for ever.
@@ -520,6 +765,8 @@ void CommunicationProcessControl::DevicePlugInPlugOutStatusChanged(int num, unsi
     m_iPortCount = num;
     if (!firstPortChanged)
         return;
+    PortGone();
+    m_portState = PortState::Opening;
     if (m_pCommunication) {
         m_pCommunication->CloseDevice();
         m_pCommunication->ClearReadWriteBuffer();
@@ -530,11 +777,37 @@ void CommunicationProcessControl::DevicePlugInPlugOutStatusChanged(int num, unsi
     emit NewDeviceConnected();
 }
 
+// The monitor that a run talks to is gone: the run cannot go on.
+void CommunicationProcessControl::PortGone()
+{
+    m_portState = PortState::None;
+    m_bStartAfterOpen = false;
+    if (m_bRunActive)
+        EndRun(false);
+}
+
 void CommunicationProcessControl::OnReadFinished()
 {
-    m_stagingBuffer.fill(0);
+    // The line is still busy with a damaged answer: the repeat waits for quiet.
+    if (m_outstanding.IsDamaged() && m_outstanding.MaySendAgain())
+        m_answerTimer.start(RETRY_QUIET_MS);
+    if (m_bParsing) {
+        m_bMoreBytes = true;
+        return;
+    }
     if (!m_pCommunication)
         return;
+    m_bParsing = true;
+    do {
+        m_bMoreBytes = false;
+        ParsePendingBytes();
+    } while (m_bMoreBytes);
+    m_bParsing = false;
+}
+
+void CommunicationProcessControl::ParsePendingBytes()
+{
+    m_stagingBuffer.fill(0);
     // Refill while frames are being consumed: a burst can leave complete
     // frames behind the staging window with no further bytes to come.
     for (;;) {
@@ -551,7 +824,9 @@ void CommunicationProcessControl::OnReadFinished()
 unsigned CommunicationProcessControl::ParseStagedBytes(unsigned n)
 {
     unsigned total = 0;
-    while (n > 0) {
+    const uint run = m_iRun;
+    // A run started meanwhile has emptied the read buffer: the staged bytes are stale.
+    while (n > 0 && run == m_iRun) {
         const unsigned c = ParseDevicePkg(m_stagingBuffer.data(), n);
         if (c == 0)
             break;

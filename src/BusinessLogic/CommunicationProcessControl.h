@@ -1,6 +1,11 @@
 #pragma once
 
+#include "ImportProgress.h"
+#include "OutstandingRequest.h"
+
+#include <QMap>
 #include <QObject>
+#include <QTimer>
 #include <QUuid>
 #include <QVector>
 
@@ -41,7 +46,17 @@ public:
     static constexpr unsigned short CMD_UNKNOWN_ERROR = 0x0F00;
     static constexpr unsigned short CMD_CRC_ERROR = 0x0F01;
 
+    // How long a request waits for a usable answer before it goes out again,
+    // and after its last try before the run stops.
+    static constexpr int ANSWER_TIMEOUT_MS = 5000;
+    // A damaged answer is asked for again once the line has been quiet this
+    // long, so that the rest of the damaged answer is not taken for the new one.
+    static constexpr int RETRY_QUIET_MS = 100;
+
     static CommunicationProcessControl *GetInstance();
+    // Destroys the program-wide instance, if any: the port closes and the
+    // serial and scan threads stop.
+    static void DestroyInstance();
 
     // A free-standing controller (tests, tools); the program uses GetInstance().
     explicit CommunicationProcessControl(QObject *parent = nullptr);
@@ -59,8 +74,16 @@ public:
     // service (tests feed bytes through the front and watch the work items).
     void CreateCommunication();
 
+    // Starts an import run; a run in progress is abandoned. When the port
+    // could not be opened, it is tried once more first.
     void StartImportData();
     void ResetImportState();
+    bool IsImportRunning() const { return m_bRunActive; }
+    const OutstandingRequest &GetOutstandingRequest() const { return m_outstanding; }
+    void SetAnswerTimeoutMs(int iMs) { m_iAnswerTimeoutMs = iMs; }
+    // Takes a request as gone out without writing it, for callers that feed
+    // the answers straight to ParseDevicePkg.
+    void ExpectAnswer(unsigned short cmd, int iPatientID) { m_outstanding.Start(cmd, iPatientID); }
 
     static unsigned CalculateCRCValue(const unsigned char *data, unsigned length);
     // The request frame for a command, with the patient selector when
@@ -99,23 +122,62 @@ signals:
     // Work items for the database service. wParam/lParam carry objects made
     // here with new; the receiver owns and frees them (records, chains, QUuid).
     void NewDatabaseTask(uint iWorkType, quintptr wParam, quintptr lParam);
+    // Every record of the run has been handled by the database service and
+    // stored (ImportDataFailed otherwise). Emitted outside the answer parser.
     void ImportDataFinished();
     // The QUuid is a new copy owned by the receiver.
     void OnImportOnePatientDataFinished(QUuid *puuid);
+    // Markers around the run's work items, for the database service.
+    void ImportRunBegun(uint iRun);
+    void ImportRunEnded(uint iRun);
+    // The run's work items are handled, but some could not be stored.
+    void ImportDataFailed(uint iPatientsNotStored, uint iRecordsNotStored);
+    // The monitor gave no usable answer to the last try of a request, or was
+    // unplugged during the run; the run has stopped.
+    void ImportDataStalled();
+    // The status text of the run in progress; empty when no run is going on.
+    void ImportProgressChanged(const QString &strText);
+    // The monitor's port strPort could not be opened (iError: a ComOpenError).
+    void DeviceOpenFailed(int iError, const QString &strPort);
 
 public slots:
     // port: array made by the scan, owned (and freed) here in every case.
     void DevicePlugInPlugOutStatusChanged(int num, unsigned short *port);
     void OnReadFinished();
+    void OnImportRunStored(uint iRun, uint iPatientsNotStored, uint iRecordsNotStored);
+    void OnDeviceOpened(int com, int iError);
 
 private:
+    enum class PortState
+    {
+        None,
+        Opening,
+        Open,
+        Failed,
+    };
+
     void ConnectDatabaseService();
     unsigned HandleValidFrame(const unsigned char *frame, unsigned length);
+    void DispatchAnswer(unsigned short cmd, unsigned char pkgNo, unsigned char pkgCount,
+                        const unsigned char *data, unsigned length);
     void LogCrcMismatch(const unsigned char *frame, unsigned dataLength, quint32 iCRCSend,
                         quint32 iCRCCalc);
     void RequestNextPatientOrFinish();
     void ClearStoredPorts();
+    void ParsePendingBytes();
     unsigned ParseStagedBytes(unsigned n);
+
+    bool WriteRequest(unsigned short cmd, int iPatientID);
+    void NoteRequestSent(unsigned short cmd, int iPatientID);
+    void ResendOutstandingRequest();
+    void OnAnswerTimeout();
+    void NoteDamagedAnswer();
+    void NoteUsablePackage();
+    bool AnswerComplete(unsigned char pkgNo, unsigned char pkgCount) const;
+    void BeginRun();
+    void EndRun(bool bFinished);
+    void AbandonRun();
+    void PortGone();
 
     static CommunicationProcessControl *s_pInstance;
 
@@ -127,6 +189,25 @@ private:
     QVector<int> m_patientIdQueue;
     int m_iCurrentPatientID = 0;
     QUuid m_uuidCurrentPatient;
+    // The ids of the list answer by package number, joined once it is complete.
+    QMap<int, QVector<int>> m_listPackages;
+    OutstandingRequest m_outstanding;
+    QTimer m_answerTimer;
+    int m_iAnswerTimeoutMs = ANSWER_TIMEOUT_MS;
+    ImportProgress m_progress;
+    uint m_iRun = 0;
+    bool m_bRunActive = false;
+    // The last run that ended and has not heard from the database yet.
+    uint m_iRunAwaitingTally = 0;
+    bool m_bAwaitedRunFinished = false;
+    int m_iPatientCount = 0;
+    int m_iPatientNumber = 0;
+    PortState m_portState = PortState::None;
+    bool m_bStartAfterOpen = false;
+    // OnReadFinished is never re-entered: bytes arriving meanwhile (a handler
+    // spinning an event loop) are parsed by the running call.
+    bool m_bParsing = false;
+    bool m_bMoreBytes = false;
     // Staging copy of the received bytes for parsing; one per controller.
     std::array<unsigned char, STAGING_BUFFER_SIZE> m_stagingBuffer{};
 };

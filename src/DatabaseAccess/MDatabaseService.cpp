@@ -122,11 +122,27 @@ void MDatabaseService::Start()
 
 void MDatabaseService::ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, quintptr lParam)
 {
+    // Counted first: running the item frees its records.
+    const uint records = ImportRunTally::RecordCount(iWorkType, lParam);
     uint code = DB_ERR_UNSUPPORTED;
     if (m_pDataAccess)
         code = RunWorkItem(iWorkType, wParam, lParam);
+    m_importRunTally.Note(iWorkType, code, records);
     if (code != DB_OK)
         emit OnDatabaseProcessResult(iWorkType, code);
+}
+
+void MDatabaseService::BeginImportRun(uint iRun)
+{
+    m_importRunTally.Begin(iRun);
+}
+
+void MDatabaseService::EndImportRun(uint iRun)
+{
+    const bool counted = m_importRunTally.Run() == iRun;
+    m_importRunTally.End();
+    emit OnImportRunStored(iRun, counted ? m_importRunTally.PatientsNotStored() : 0u,
+                           counted ? m_importRunTally.RecordsNotStored() : 0u);
 }
 
 uint MDatabaseService::RunWorkItem(uint iWorkType, quintptr wParam, quintptr lParam)
@@ -181,7 +197,8 @@ uint MDatabaseService::ProcessInserNewPatient(quintptr wParam)
         return DB_ERR_NULL_PARAMETER;
     }
     const uint code = m_pDataAccess->InsertNewPatient(patient.get());
-    if (code != DB_ERR_PATIENT_EXISTS)
+    // A patient that is not stored must not be listed.
+    if (code == DB_OK)
         emit OnDatabaseInsertNewPatientSucc(patient.release());
     return code;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatabaseRecords.h"
+#include "ImportRunTally.h"
 
 #include <QObject>
 #include <QUuid>
@@ -58,10 +59,16 @@ signals:
     // Another workstation sharing the database has changed patients or
     // their records; the patient list should be read again.
     void OnDatabaseChangedElsewhere();
+    // Every work item of the import run iRun has been handled; the counts say
+    // how many of its new patients and records could not be stored.
+    void OnImportRunStored(uint iRun, uint iPatientsNotStored, uint iRecordsNotStored);
 
 public slots:
     // Runs one work item (DB_WORK_ type, parameters as pointer-sized integers).
     void ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, quintptr lParam);
+    // Markers around the work items of one import run, posted like them.
+    void BeginImportRun(uint iRun);
+    void EndImportRun(uint iRun);
 
 private:
     MDatabaseService();
@@ -89,4 +96,5 @@ private:
 
     IVirtualDataAccessInterface *m_pDataAccess = nullptr;
     QThread *m_pThread = nullptr;
+    ImportRunTally m_importRunTally;
 };

@@ -1,5 +1,6 @@
 #include "quarvelpcsoftware.h"
 
+#include "ComOpenError.h"
 #include "CommunicationProcessControl.h"
 #include "ExportControl.h"
 #include "MDatabaseService.h"
@@ -7,6 +8,7 @@
 #include "MSettings.h"
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
+#include "ProgramShutdown.h"
 #include "TrendGrapView.h"
 #include "TrendTableView.h"
 
@@ -17,6 +19,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -237,10 +240,19 @@ void QuarvelPCSoftware::ConnectImportControl()
             &QuarvelPCSoftware::NewDeviceConnected);
     connect(control, &CommunicationProcessControl::DeviceDisconnected, this,
             &QuarvelPCSoftware::DeviceDisconnected);
+    // Queued: a box's own event loop must never run inside the controller.
     connect(control, &CommunicationProcessControl::ImportDataFinished, this,
-            &QuarvelPCSoftware::ImportDataFinished);
+            &QuarvelPCSoftware::ImportDataFinished, Qt::QueuedConnection);
     connect(control, &CommunicationProcessControl::OnImportOnePatientDataFinished, this,
             &QuarvelPCSoftware::OnImportPatientDataFinished);
+    connect(control, &CommunicationProcessControl::ImportDataFailed, this,
+            &QuarvelPCSoftware::ImportDataFailed, Qt::QueuedConnection);
+    connect(control, &CommunicationProcessControl::ImportDataStalled, this,
+            &QuarvelPCSoftware::ImportDataStalled, Qt::QueuedConnection);
+    connect(control, &CommunicationProcessControl::DeviceOpenFailed, this,
+            &QuarvelPCSoftware::DeviceOpenFailed, Qt::QueuedConnection);
+    connect(control, &CommunicationProcessControl::ImportProgressChanged, ui.StatusBarLabel,
+            &QLabel::setText);
 }
 
 void QuarvelPCSoftware::ConnectCommands()
@@ -334,6 +346,17 @@ void QuarvelPCSoftware::CloseMainDialog()
     close();
 }
 
+void QuarvelPCSoftware::done(int r)
+{
+    ui.StatusBarLabel->setText(tr("Storing the imported records before closing…"));
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    ui.StatusBarLabel->repaint();
+    ProgramShutdown::Run();
+    QGuiApplication::restoreOverrideCursor();
+    ui.StatusBarLabel->clear();
+    QDialog::done(r);
+}
+
 void QuarvelPCSoftware::ShowPage(int page)
 {
     if (m_pStackedWidget)
@@ -381,6 +404,48 @@ void QuarvelPCSoftware::DeviceDisconnected()
 void QuarvelPCSoftware::ImportDataFinished()
 {
     ShowInformation(tr("Import"), tr("Import patient data successfully!"));
+}
+
+void QuarvelPCSoftware::ImportDataFailed(uint iPatientsNotStored, uint iRecordsNotStored)
+{
+    const QString patients =
+        iPatientsNotStored == 1 ? tr("1 patient") : tr("%1 patients").arg(iPatientsNotStored);
+    const QString records =
+        iRecordsNotStored == 1 ? tr("1 record") : tr("%1 records").arg(iRecordsNotStored);
+    ShowInformation(tr("Import"),
+                    tr("Import failed: %1 and %2 could not be stored in the database.\n\n"
+                       "The log (%3) says why. Records already stored are kept; once the cause "
+                       "is mended, press Import again to store the rest.")
+                        .arg(patients, records, MLog::GetFilePath()));
+}
+
+void QuarvelPCSoftware::ImportDataStalled()
+{
+    ShowInformation(tr("Import"),
+                    tr("The monitor stopped answering, so the import was stopped.\n\n"
+                       "Check the cable and press Import again. Records already stored are kept "
+                       "and are not imported twice."));
+}
+
+void QuarvelPCSoftware::DeviceOpenFailed(int iError, const QString &strPort)
+{
+    QString text;
+    if (iError == COM_OPEN_ACCESS_DENIED)
+        text = tr("The monitor's port %1 cannot be opened: this user has no permission to use "
+                  "it, or another program is using it.\n\n"
+                  "Add the user to the \"dialout\" group (sudo usermod -aG dialout $USER, then "
+                  "log out and in again), or close the other program; then press Import again.")
+                   .arg(strPort);
+    else if (iError == COM_OPEN_NOT_FOUND)
+        text = tr("The monitor's port %1 cannot be found.\n\n"
+                  "Unplug the monitor, plug it in again and press Import.")
+                   .arg(strPort);
+    else
+        text = tr("The monitor's port %1 cannot be opened.\n\n"
+                  "Unplug the monitor, plug it in again and press Import. The log (%2) holds "
+                  "the details.")
+                   .arg(strPort, MLog::GetFilePath());
+    ShowInformation(tr("Import"), text);
 }
 
 void QuarvelPCSoftware::ImportButtonClicked()

@@ -51,6 +51,9 @@ public slots:
     void NewDeviceConnected();
     void DeviceDisconnected();
     void ImportDataFinished();
+    void ImportDataFailed(uint iPatientsNotStored, uint iRecordsNotStored);
+    void ImportDataStalled();
+    void DeviceOpenFailed(int iError, const QString &strPort);
     void ImportButtonClicked();
     void DeleteButtonClicked();
     void ExportButtonClicked();
@@ -69,6 +72,11 @@ public slots:
     void OnImportPatientDataFinished(QUuid *pGUID);
     void OnDatabaseProcessResult(uint iWorkType, uint iErrorCode);
     void OnDatabaseOpenResult(uint iErrorCode, const QString &strReason);
+
+protected:
+    // The program ends with this window: what is queued for the database is
+    // stored first, while the window says so.
+    void done(int r) override;
 
 private:
     void ApplyWindowMask();

@@ -18,7 +18,9 @@ int ComAccess::Open(const QString &path, int com, qint32 baudRate, QSerialPort::
 {
     // A second open must not leave the first port behind.
     Close();
+    m_openError = COM_OPEN_OK;
     if (path.isEmpty()) {
+        m_openError = COM_OPEN_NOT_FOUND;
         MLOG(QStringLiteral("Open(): CreateFile() failed, invalid handle value. Error CODE: %1. "
                             "COM:%2 (no device path): No device has this port number")
                  .arg(int(QSerialPort::DeviceNotFoundError))
@@ -33,6 +35,7 @@ int ComAccess::Open(const QString &path, int com, qint32 baudRate, QSerialPort::
                  .arg(int(m_port->error()))
                  .arg(com)
                  .arg(path, ErrorText()));
+        m_openError = MapOpenError(m_port->error());
         m_port.reset();
         return 0;
     }
@@ -40,11 +43,26 @@ int ComAccess::Open(const QString &path, int com, qint32 baudRate, QSerialPort::
         MLOG(QStringLiteral("Open(): SetCommState() failed. COM:%1 (%2): %3")
                  .arg(com)
                  .arg(path, ErrorText()));
+        m_openError = COM_OPEN_SETUP_FAILED;
         Close();
         return 0;
     }
     m_port->clear(QSerialPort::AllDirections);
     return 1;
+}
+
+ComOpenError ComAccess::MapOpenError(QSerialPort::SerialPortError error)
+{
+    // A port held by another program (its lock file, or an exclusive open)
+    // is reported as a permission error, like a missing dialout membership.
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return COM_OPEN_NOT_FOUND;
+    case QSerialPort::PermissionError:
+        return COM_OPEN_ACCESS_DENIED;
+    default:
+        return COM_OPEN_FAILED;
+    }
 }
 
 bool ComAccess::Configure(qint32 baudRate, QSerialPort::Parity parity,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ComOpenError.h"
+
 #include <QSerialPort>
 #include <QString>
 
@@ -26,6 +28,8 @@ public:
              QSerialPort::StopBits stopBits, QSerialPort::DataBits byteSize);
     void Close();
     bool IsOpen() const;
+    // Why the last Open failed; COM_OPEN_OK after a success.
+    ComOpenError LastOpenError() const { return m_openError; }
     // Returns the count read; never waits.
     unsigned Read(void *buffer, unsigned length);
     // Waits (bounded) while the output queue holds bytes, then writes; returns
@@ -38,6 +42,8 @@ private:
                    QSerialPort::DataBits byteSize);
     void WaitForEmptyOutputQueue();
     QString ErrorText() const;
+    static ComOpenError MapOpenError(QSerialPort::SerialPortError error);
 
     std::unique_ptr<QSerialPort> m_port;
+    ComOpenError m_openError = COM_OPEN_OK;
 };

@@ -18,6 +18,8 @@ public:
     virtual int GetComNumber() = 0;
     // Bytes waiting in the input queue.
     virtual int GetBytesToRead() = 0;
+    // Why the last Open failed, a ComOpenError; COM_OPEN_OK after a success.
+    virtual int GetOpenError() = 0;
 
 protected:
     ComDeviceBase() = default;

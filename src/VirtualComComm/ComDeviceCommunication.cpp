@@ -24,6 +24,8 @@ ComDeviceCommunication::ComDeviceCommunication(QObject *parent)
             &ComDeviceCommunication::ReadFinishedSlot);
     connect(worker, &ComDeviceWriteRead::WriteFinish, this,
             &ComDeviceCommunication::WriteFinishedSlot);
+    connect(worker, &ComDeviceWriteRead::OpenFinish, this,
+            &ComDeviceCommunication::OpenFinishedSlot);
     connect(this, &ComDeviceCommunication::OpenComSig, worker, &ComDeviceWriteRead::Open);
     connect(this, &ComDeviceCommunication::WriteComSig, worker, &ComDeviceWriteRead::Write);
     connect(this, &ComDeviceCommunication::CloseComSig, worker, &ComDeviceWriteRead::Close);
@@ -130,4 +132,10 @@ void ComDeviceCommunication::WriteFinishedSlot(int writed, bool success)
 {
     if (writed >= 1 && success && !m_stopping)
         emit WriteFinished();
+}
+
+void ComDeviceCommunication::OpenFinishedSlot(int com, int iError)
+{
+    if (!m_stopping)
+        emit OpenFinished(com, iError);
 }

@@ -23,6 +23,8 @@ public:
 signals:
     void ReadFinished();
     void WriteFinished();
+    // The outcome of opening port com: a ComOpenError, COM_OPEN_OK on success.
+    void OpenFinished(int com, int iError);
     void OpenComSig(int socket_descriptor);
     // data is a new char[size]; ownership passes to the worker, which frees it.
     void WriteComSig(char *data, int size);
@@ -45,6 +47,7 @@ public slots:
     // Takes ownership of readed_data_buffer (a new char[len]).
     void ReadFinishedSlot(char *readed_data_buffer, int len, bool success);
     void WriteFinishedSlot(int writed, bool success);
+    void OpenFinishedSlot(int com, int iError);
 
 private:
     void StopWorker();

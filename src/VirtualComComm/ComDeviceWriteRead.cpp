@@ -1,5 +1,6 @@
 #include "ComDeviceWriteRead.h"
 
+#include "ComOpenError.h"
 #include "ComPortDevice.h"
 #include "ComPortPath.h"
 #include "MLog.h"
@@ -41,6 +42,7 @@ void ComDeviceWriteRead::Open(int com)
     const QString where = QStringLiteral(" COM:%1 (%2)").arg(com).arg(ComPortPath::DevicePath(com));
     MLOG((m_opened ? QStringLiteral("open com success.") : QStringLiteral("open com failed.")) +
          where);
+    emit OpenFinish(com, m_opened ? int(COM_OPEN_OK) : m_device->GetOpenError());
 }
 
 void ComDeviceWriteRead::Close()

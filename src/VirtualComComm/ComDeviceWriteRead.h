@@ -31,6 +31,8 @@ signals:
     void ReadFinish(char *readed_data_buffer, int readed, bool success);
     void WriteFinish(int writed, bool success);
     void CloseFinish(bool success);
+    // The outcome of Open(com): a ComOpenError.
+    void OpenFinish(int com, int iError);
 
 public slots:
     void Open(int com);

@@ -48,3 +48,8 @@ int ComPortDevice::GetBytesToRead()
 {
     return m_access->GetBytesToRead();
 }
+
+int ComPortDevice::GetOpenError()
+{
+    return m_access->LastOpenError();
+}

@@ -22,6 +22,7 @@ public:
     bool Read(void *buffer, unsigned length, unsigned *read) override;
     int GetComNumber() override;
     int GetBytesToRead() override;
+    int GetOpenError() override;
 
 private:
     int m_comNumber = -1;

@@ -56,6 +56,11 @@ public:
     {
         connect(this, &ServiceClient::Request, s, &MDatabaseService::ProcessDatabaseTaskProc,
                 Qt::QueuedConnection);
+        connect(this, &ServiceClient::RunBegun, s, &MDatabaseService::BeginImportRun,
+                Qt::QueuedConnection);
+        connect(this, &ServiceClient::RunEnded, s, &MDatabaseService::EndImportRun,
+                Qt::QueuedConnection);
+        On(s, &MDatabaseService::OnImportRunStored, "run");
         On(s, &MDatabaseService::OnDatabaseProcessResult, "result");
         On(s, &MDatabaseService::OnDatabaseGetAllPatientBriefSucc, "all");
         On(s, &MDatabaseService::OnDatabaseGetOnePatientDetailSucc, "detail");
@@ -96,6 +101,8 @@ public:
 
 signals:
     void Request(uint iWorkType, quintptr wParam, quintptr lParam);
+    void RunBegun(uint iRun);
+    void RunEnded(uint iRun);
 
 private:
     template <typename... Args>
@@ -229,7 +236,9 @@ void DatabaseServiceTest::failuresAnswerTheirCodes()
     c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, 0, NewPatient(nobody), "result 13 18");
     c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(nobody), 0, "result 14 18");
     // Store failures. The import still hears that the patient is finished,
-    // the merge dialog that the search and the merge are over.
+    // the merge dialog that the search and the merge are over; the run's
+    // tally counts what of it was not stored (a patient stored before is no loss).
+    emit c.RunBegun(7);
     c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(), NewChain<STU_DB_TEMP_DATA_LIST>(2),
            "finished nil|result 7 15");
     c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(), NewChain<STU_DB_NIBP_DATA_LIST>(2), "result 5 11");
@@ -241,8 +250,14 @@ void DatabaseServiceTest::failuresAnswerTheirCodes()
     c.Post(DB_WORK_UPDATE_PATIENT, NewPatient(QUuid()), 0, "result 3 8");
     c.Post(DB_WORK_UPDATE_BROWSER_FLAG, NewId(), 1, "result 16 23");
     c.Post(DB_WORK_DELETE_PATIENT, NewId(), 0, "result 2 7");
-    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(QUuid(), "Null"), 0,
-           "inserted Null read=0|result 1 6");
+    // A patient that is not stored gets no row in the list.
+    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(QUuid(), "Null"), 0, "result 1 6");
+    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "inserted  read=0");
+    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "result 1 19");
+    emit c.RunEnded(7);
+    emit c.RunEnded(8); // not the counted run
+    c.expected << "run 7 1 4"
+               << "run 8 0 0";
     QCOMPARE(c.Take(), c.expected);
     const QString log = m_env->LogText();
     QVERIFY(log.contains("Database don't support this function, maybe have memory leak here!"));

@@ -1,3 +1,4 @@
+#include "ComOpenError.h"
 #include "CommunicationProcessControl.h"
 #include "MDatabaseService.h"
 #include "MSettings.h"
@@ -8,8 +9,7 @@
 #include "TrendTableView.h"
 #include "quarvelpcsoftware.h"
 
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QtSql>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -303,9 +303,21 @@ void TestMainWindow::importAndToolButtons()
     emit control->DeviceDisconnected();
     QVERIFY(!ui.ImportButton->isEnabled());
     ModalCloser closer;
+    // Queued: a box opens only once the emitting controller has returned.
     emit control->ImportDataFinished();
-    QCOMPARE(closer.titles, QStringList({"Import"}));
-    QCOMPARE(closer.texts, QStringList({"Import patient data successfully!"}));
+    QVERIFY(closer.titles.isEmpty());
+    QTRY_COMPARE(closer.texts, QStringList({"Import patient data successfully!"}));
+    emit control->ImportDataFailed(1, 12);
+    QTRY_COMPARE(closer.texts.size(), 2);
+    QVERIFY(closer.texts.last().startsWith(
+        "Import failed: 1 patient and 12 records could not be stored in the database."));
+    emit control->ImportDataStalled();
+    QTRY_COMPARE(closer.texts.size(), 3);
+    QVERIFY(closer.texts.last().startsWith("The monitor stopped answering"));
+    emit control->DeviceOpenFailed(COM_OPEN_ACCESS_DENIED, "/dev/ttyACM0");
+    QTRY_COMPARE(closer.texts.size(), 4);
+    QVERIFY(closer.texts.last().contains("\"dialout\" group"));
+    QCOMPARE(closer.titles, QStringList(4, "Import"));
 
     // Each tool button shows its page and takes the check from the one before.
     const QList<QToolButton *> buttons = {ui.PatientInfoToolButton, ui.TableToolButton,
@@ -560,9 +572,47 @@ void TestMainWindow::connectionsAreTheTableOnes()
 #undef LINK
     QCOMPARE(n, 45);
 
-    // The close button's slot, called since its connection is gone now.
+    // The close button's slot, called since its connection is gone now. Closing
+    // stores what is still queued for the database, stops its thread and
+    // closes the file, so no journal is left behind.
+    const QUuid id = QUuid::createUuid();
+    const auto post = [service](uint type, void *w, void *l) {
+        QMetaObject::invokeMethod(
+            service, [=] { service->ProcessDatabaseTaskProc(type, quintptr(w), quintptr(l)); },
+            Qt::QueuedConnection);
+    };
+    // The window's own receiver is disconnected above.
+    connect(service, &MDatabaseService::OnDatabaseInsertNewPatientSucc, this,
+            [](STU_DB_PATIENT_LIST *p) { delete p; });
+    auto *patient = NewPatient("Late");
+    patient->PatientID = id;
+    post(DB_WORK_INSERT_NEW_PATIENT, patient, nullptr);
+    for (int chain = 0; chain < 100; ++chain) {
+        STU_DB_NIBP_DATA_LIST *head = nullptr;
+        for (int i = 0; i < 20; ++i) {
+            auto *record = new STU_DB_NIBP_DATA_LIST();
+            record->MeasureTime = QDateTime(QDate(2020, 1, 1), QTime(0, 0)).addSecs(chain * 60 + i);
+            record->pNext = std::exchange(head, record);
+        }
+        post(DB_WORK_INSERT_NIBP_DATA, new QUuid(id), head);
+    }
     w->CloseMainDialog();
     QVERIFY(!w->isVisible());
+    QVERIFY(m_environment->LogText().contains("database service stopped."));
+    const QString file = QDir(m_environment->DatabaseDirectory()).filePath("Data.db");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QSqlQuery rows(db);
+        QVERIFY(rows.exec("SELECT PatientID FROM NIBPData"));
+        int stored = 0;
+        while (rows.next())
+            stored += rows.value(0).toString() == id.toString();
+        QCOMPARE(stored, 2000);
+    }
+    QSqlDatabase::removeDatabase("check");
+    QVERIFY(!QFile::exists(file + "-journal"));
 }
 
 int main(int argc, char *argv[])

@@ -96,6 +96,10 @@ ImportTestRig::ImportTestRig(bool withScan, bool outLog)
     m_control = std::make_unique<CommunicationProcessControl>();
     connect(m_control.get(), &CommunicationProcessControl::ImportDataFinished, this,
             [this] { ++importFinishedCount; });
+    connect(m_control.get(), &CommunicationProcessControl::ImportDataFailed, this,
+            [this] { ++importFailedCount; });
+    connect(m_control.get(), &CommunicationProcessControl::ImportDataStalled, this,
+            [this] { ++stalledCount; });
     connect(m_control.get(), &CommunicationProcessControl::OnImportOnePatientDataFinished, this,
             patientFinished);
     if (!withScan)
@@ -128,6 +132,8 @@ bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPl
     }
     m_link->Start();
     const QString path = m_link->PortPath();
+    if (beforePlugIn)
+        std::exchange(beforePlugIn, {})(path);
     QSignalSpy connected(m_control.get(), &CommunicationProcessControl::NewDeviceConnected);
     if (m_withScan) {
         qputenv(ComPortPath::kDevelopmentPortVariable, path.toLocal8Bit());

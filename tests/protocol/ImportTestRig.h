@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 // The real import pipeline in a temporary folder: controller, front object,
@@ -39,7 +40,11 @@ public:
     bool FlushDatabase();
 
     int waitMs = WAIT_MS; // limit of every wait
+    // Runs with the new port's path before the monitor is reported plugged in.
+    std::function<void(const QString &)> beforePlugIn;
     int importFinishedCount = 0;
+    int importFailedCount = 0;
+    int stalledCount = 0;
     int patientsFinished = 0; // from the service and from the controller
 
     // Every patient of the set with a UUID, and no other of its monitor, is

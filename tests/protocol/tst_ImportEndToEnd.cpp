@@ -1,9 +1,14 @@
 // Imports from the simulated monitor over a real pseudo-terminal through the
 // whole pipeline into a SQLite file, with and without line faults.
 
+#include "ComOpenError.h"
 #include "ImportTestRig.h"
 
+#include <QDir>
+#include <QSerialPort>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -47,8 +52,14 @@ private slots:
     void emptyListEndsAfterMonitorUuid();
     void deliveriesComplete_data();
     void deliveriesComplete();
-    void faultsLeaveNoHarm_data();
-    void faultsLeaveNoHarm();
+    void faultsRiddenOut_data();
+    void faultsRiddenOut();
+    void stallStopsRun_data();
+    void stallStopsRun();
+    void restartAbandonsRun_data();
+    void restartAbandonsRun();
+    void unstoredRecordsFail();
+    void portHeldElsewhere();
 };
 
 // Initialize() as the program calls it: the scan thread finds the simulator
@@ -62,9 +73,14 @@ void ImportEndToEndTest::fullImportAndRepeat()
     MonitorFaultPlan faults;
     faults.packagePayload = 100; // several packages per answer
     QVERIFY(rig.Plug(set, faults));
+    QSignalSpy progress(&rig.Control(), &CommunicationProcessControl::ImportProgressChanged);
     QVERIFY(rig.Import());
     QCOMPARE(rig.importFinishedCount, 1);
     QVERIFY(Stored(rig, set));
+    // The status text follows the run, a few times a second, and is empty after it.
+    QVERIFY(progress.size() >= 2 && progress.size() < 20);
+    QVERIFY(progress.first().at(0).toString().startsWith("Importing"));
+    QCOMPARE(progress.last().at(0).toString(), QString());
     // Each temperature package of -1, 0 and 1 (three each) is reported by the
     // service; patient 3, without temperature records, by the controller.
     QCOMPARE(rig.patientsFinished, 10);
@@ -139,57 +155,169 @@ void ImportEndToEndTest::deliveriesComplete()
     QVERIFY(Stored(rig, set));
 }
 
-void ImportEndToEndTest::faultsLeaveNoHarm_data()
+void ImportEndToEndTest::faultsRiddenOut_data()
 {
     QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("selector");
-    QTest::addColumn<QString>("logText");  // logged once the run is stuck
-    QTest::addColumn<int>("firstPartial"); // patients before it are complete
+    QTest::addColumn<QString>("logText");
+    QTest::addColumn<int>("lateId"); // stored by the second import only, or -2
     const QString crc = "iCRCSend != iCRCCalc";
-    QTest::newRow("crc error in records") << int(MonitorFault::CrcError) << "nibp:1" << crc << 1;
-    QTest::newRow("crc error in list") << int(MonitorFault::CrcError) << "list" << crc << -1;
+    QTest::newRow("crc error in records") << int(MonitorFault::CrcError) << "nibp:1" << crc << -2;
+    QTest::newRow("crc error in list") << int(MonitorFault::CrcError) << "list" << crc << -2;
     QTest::newRow("error 0x0F00") << int(MonitorFault::UnknownError) << "spo2:0"
-                                  << "Received Unknown Error Package In the Device!" << 0;
+                                  << "Received Unknown Error Package In the Device!" << -2;
     QTest::newRow("error 0x0F01") << int(MonitorFault::CrcErrorReply) << "temp:-1"
-                                  << "Received CRC Error Package In the Device!" << -1;
-    QTest::newRow("silence") << int(MonitorFault::Silence) << "uuid:1"
-                             << "SendGetVitalDataRequestToDevice:0x0211, iPatientID = 1" << 1;
-    QTest::newRow("hang-up mid-answer") << int(MonitorFault::HangUp) << "nibp:1" << QString() << 1;
+                                  << "Received CRC Error Package In the Device!" << -2;
+    QTest::newRow("silence once") << int(MonitorFault::Silence) << "uuid:1"
+                                  << "No answer to request 0x0211 for patient 1" << -2;
+    QTest::newRow("list in packages") << int(MonitorFault::SplitList) << "list"
+                                      << "" << -2;
+    QTest::newRow("stray byte") << int(MonitorFault::StrayByte) << "temp:2"
+                                << "" << -2;
+    QTest::newRow("impossible stamps") << int(MonitorFault::BadStamps) << "spo2:1"
+                                       << "3 record(s) with an impossible time stamp" << -2;
+    QTest::newRow("short temperature") << int(MonitorFault::ShortAnswer) << "temp:0"
+                                       << "" << 0;
 }
 
-// A faulty answer or a hang-up leaves the run stuck, the program running and
-// what arrived intact stored; a new import then completes, nothing stored twice.
-void ImportEndToEndTest::faultsLeaveNoHarm()
+// Faults the run rides out on its own: damaged answers are asked for again,
+// the rest is stored once, and one success is reported; a second import adds
+// only what the first could not have (a short answer's records).
+void ImportEndToEndTest::faultsRiddenOut()
 {
     QFETCH(int, fault);
     QFETCH(QString, selector);
     QFETCH(QString, logText);
-    QFETCH(int, firstPartial);
+    QFETCH(int, lateId);
     ImportTestRig rig;
+    rig.Control().SetAnswerTimeoutMs(300);
+    const MonitorPatientSet set = SmallSet(3, 20, 31);
+    MonitorFaultPlan faults;
+    QString error;
+    QVERIFY(faults.AddRule(static_cast<MonitorFault>(fault), selector, &error));
+    QVERIFY(rig.Plug(set, faults));
+    QVERIFY(rig.Import());
+    QVERIFY(rig.Env().LogText().contains(logText));
+    QVERIFY(Stored(rig, set, lateId == -2 ? QSet<int>() : QSet<int>{lateId}));
+    QTest::qWait(50); // a stray byte arrives, no second box follows
+    QCOMPARE(rig.importFinishedCount, 1);
+    QCOMPARE(rig.patientsFinished, 4); // each patient once, a short answer too
+    QVERIFY(rig.Import());
+    QVERIFY(Stored(rig, set));
+}
+
+void ImportEndToEndTest::stallStopsRun_data()
+{
+    QTest::addColumn<int>("fault");
+    QTest::addColumn<QString>("selector");
+    QTest::newRow("crc error every try") << int(MonitorFault::CrcError) << "nibp:1*3";
+    QTest::newRow("silence every try") << int(MonitorFault::Silence) << "uuid:1*3";
+    QTest::newRow("hang-up mid-answer") << int(MonitorFault::HangUp) << "nibp:1";
+}
+
+// A monitor that stops answering stops the run with one report and no
+// success; what arrived intact is kept, and a new import completes it.
+void ImportEndToEndTest::stallStopsRun()
+{
+    QFETCH(int, fault);
+    QFETCH(QString, selector);
+    ImportTestRig rig;
+    rig.Control().SetAnswerTimeoutMs(300);
     const MonitorPatientSet set = SmallSet(3, 600, 31); // NIBP in three packages
     MonitorFaultPlan faults;
     QString error;
     QVERIFY(faults.AddRule(static_cast<MonitorFault>(fault), selector, &error));
     QVERIFY(rig.Plug(set, faults));
-    QSignalSpy disconnected(&rig.Control(), &CommunicationProcessControl::DeviceDisconnected);
     rig.Control().StartImportData();
-    if (logText.isEmpty()) {
+    if (fault == int(MonitorFault::HangUp)) {
         QTRY_VERIFY_WITH_TIMEOUT(rig.Link().HasHungUp(), ImportTestRig::WAIT_MS);
         rig.Control().DevicePlugInPlugOutStatusChanged(0, new unsigned short[20]());
-        QCOMPARE(disconnected.size(), 1);
-    } else {
-        QTRY_VERIFY_WITH_TIMEOUT(rig.Env().LogText().contains(logText), ImportTestRig::WAIT_MS);
     }
+    QTRY_COMPARE_WITH_TIMEOUT(rig.stalledCount, 1, ImportTestRig::WAIT_MS);
+    QVERIFY(!rig.Control().IsImportRunning());
     QVERIFY(rig.FlushDatabase());
     QCOMPARE(rig.importFinishedCount, 0);
-    QSet<int> partial;
-    for (const SimPatient &p : set.patients)
-        if (p.id >= firstPartial)
-            partial.insert(p.id);
-    QVERIFY(Stored(rig, set, partial));
-
-    if (logText.isEmpty())
+    QVERIFY(Stored(rig, set, {1, 2}));
+    if (fault == int(MonitorFault::HangUp))
         QVERIFY(rig.Plug(set));
+    QVERIFY(rig.Import());
+    QVERIFY(Stored(rig, set));
+    QCOMPARE(rig.stalledCount, 1);
+}
+
+void ImportEndToEndTest::restartAbandonsRun_data()
+{
+    QTest::addColumn<int>("delayMs");
+    for (int ms : {0, 13, 60, 200})
+        QTest::addRow("%d ms", ms) << ms;
+}
+
+// Import pressed again during a run: the old run's answers are dropped, the
+// new run stores every patient once under its own id, and one success follows.
+void ImportEndToEndTest::restartAbandonsRun()
+{
+    QFETCH(int, delayMs);
+    ImportTestRig rig;
+    const MonitorPatientSet set = SmallSet(6, 20, 41);
+    MonitorLink::Pacing pacing;
+    pacing.lineRate = true;
+    QVERIFY(rig.Plug(set, {}, pacing));
+    rig.Control().StartImportData();
+    QTest::qWait(delayMs);
+    QVERIFY(rig.Import());
+    QTest::qWait(100);
+    QCOMPARE(rig.importFinishedCount, 1);
+    QVERIFY(Stored(rig, set));
+    QVERIFY(!rig.Env().LogText().contains("guid is null"));
+}
+
+// Records the database cannot take (their table is gone): no success, the
+// user hears how many were lost; once the table is back, the import completes.
+void ImportEndToEndTest::unstoredRecordsFail()
+{
+    ImportTestRig rig;
+    const MonitorPatientSet set = SmallSet(3, 5, 7);
+    QVERIFY(rig.Plug(set));
+    const QString file = QDir(rig.Env().DatabaseDirectory()).filePath("Data.db");
+    const auto exec = [&file](const char *sql) {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
+        db.setDatabaseName(file);
+        const bool ok = db.open() && QSqlQuery(db).exec(sql);
+        db.close();
+        db = {};
+        QSqlDatabase::removeDatabase("other");
+        return ok;
+    };
+    QVERIFY(exec("ALTER TABLE NIBPData RENAME TO Kept"));
+    QSignalSpy failed(&rig.Control(), &CommunicationProcessControl::ImportDataFailed);
+    rig.Control().StartImportData();
+    QVERIFY(failed.wait(ImportTestRig::WAIT_MS));
+    QCOMPARE(failed.first(), (QList<QVariant>{0u, 4u * 5}));
+    QCOMPARE(rig.importFinishedCount, 0);
+    QVERIFY(exec("ALTER TABLE Kept RENAME TO NIBPData"));
+    QVERIFY(rig.Import());
+    QVERIFY(Stored(rig, set));
+}
+
+// A port another program holds: the user is told at the plug-in and again at
+// Import, which tries the port once more and imports once it is free.
+void ImportEndToEndTest::portHeldElsewhere()
+{
+    ImportTestRig rig;
+    const MonitorPatientSet set = SmallSet(1, 3, 3);
+    QSignalSpy failed(&rig.Control(), &CommunicationProcessControl::DeviceOpenFailed);
+    auto holder = std::make_unique<QSerialPort>();
+    rig.beforePlugIn = [&](const QString &path) {
+        holder->setPortName(path);
+        QVERIFY(holder->open(QIODevice::ReadWrite));
+    };
+    QVERIFY(rig.Plug(set));
+    QVERIFY(failed.wait(ImportTestRig::WAIT_MS));
+    QCOMPARE(failed.last().at(0).toInt(), int(COM_OPEN_ACCESS_DENIED));
+    rig.Control().StartImportData();
+    QVERIFY(failed.wait(ImportTestRig::WAIT_MS));
+    QVERIFY(!rig.Control().IsImportRunning());
+    holder.reset();
     QVERIFY(rig.Import());
     QVERIFY(Stored(rig, set));
 }

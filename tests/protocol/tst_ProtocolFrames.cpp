@@ -32,14 +32,19 @@ QByteArray Answer(std::uint16_t cmd, const QByteArray &payload, unsigned char no
     return MonitorFrame::BuildAnswer(cmd, no, count, payload);
 }
 
-// Feeds a buffer to ParseDevicePkg the way OnReadFinished does; returns the
-// count of each call.
+// Feeds a buffer to ParseDevicePkg the way OnReadFinished does, each answer's
+// first package as if its request had just gone out; returns the count of each call.
 QVector<unsigned> ParseAll(Control &control, const QByteArray &bytes)
 {
     QVector<unsigned> counts;
     for (QByteArray rest = bytes; !rest.isEmpty() && (counts.isEmpty() || counts.last());
-         rest.remove(0, counts.last()))
+         rest.remove(0, counts.last())) {
+        const qsizetype p = rest.indexOf('\xBB');
+        if (p >= 0 && rest.size() >= p + 8 && rest.at(p + 4) == 1)
+            control.ExpectAnswer(
+                static_cast<unsigned short>(uchar(rest[p + 2]) << 8 | uchar(rest[p + 3])), 0);
         counts.append(control.ParseDevicePkg(Bytes(rest), Size(rest)));
+    }
     return counts;
 }
 
@@ -219,15 +224,18 @@ void ProtocolFramesTest::recordPayloads()
     QCOMPARE(control.GetCurrentPatientUuid(), expected);
 
     QByteArray nibp = QByteArray::fromHex("07e00304050607007b00500060004800");
+    // Impossible stamps (month 13, hour 25, all zeros) are skipped, the rest kept.
+    nibp += QByteArray::fromHex("07e10d01010101010000020003000400");
     nibp += QByteArray::fromHex("07e10c1f173b3a010000020003000400");
     nibp += QByteArray(15, '\x07'); // remainder
-    QByteArray spo2 = QByteArray::fromHex("07e001020304050062004b0001");
-    QByteArray temp = QByteArray::fromHex("07e00102030405016d00");
+    QByteArray spo2 = QByteArray::fromHex("07e001021904050062004b00");
+    spo2 += QByteArray::fromHex("07e001020304050062004b0001");
+    QByteArray temp = QByteArray::fromHex("07e00102030405016d00") + QByteArray(10, '\0');
     temp += QByteArray::fromHex("07e00102030406017200") + QByteArray(5, '\0');
     ParseAll(control, Answer(0x020D, nibp) + Answer(0x020E, spo2) + Answer(0x020F, temp) +
                           Answer(0x020F, QByteArray(9, '\0')));
 
-    QCOMPARE(sink.items.size(), 5); // patient, NIBP, SpO2, two temperature answers
+    QCOMPARE(sink.items.size(), 4); // patient, NIBP, SpO2, temperature
     QCOMPARE(sink.items.at(1).type, uint(DB_WORK_INSERT_NIBP_DATA));
     QCOMPARE(*sink.W<QUuid>(1), expected);
     const auto *n = sink.Chain<STU_DB_NIBP_DATA_LIST>(1);
@@ -245,14 +253,15 @@ void ProtocolFramesTest::recordPayloads()
 
     QCOMPARE(sink.items.at(3).type, uint(DB_WORK_INSERT_TEMP_DATA));
     const auto *t = sink.Chain<STU_DB_TEMP_DATA_LIST>(3);
-    QCOMPARE(RecordChainLength(t), 2); // 25 bytes: two records, five ignored
+    QCOMPARE(RecordChainLength(t), 2); // 35 bytes: two records, five ignored
     QCOMPARE(t->TempValue, 36.5f);
     QCOMPARE(t->pNext->TempValue, 37.0f);
     QCOMPARE(t->pNext->MeasureTime, QDateTime(QDate(2016, 1, 2), QTime(3, 4, 6)));
-    // Nine bytes hold no record: the work item carries no chain.
-    QCOMPARE(sink.items.at(4).type, uint(DB_WORK_INSERT_TEMP_DATA));
-    QCOMPARE(sink.items.at(4).lParam, quintptr(0));
-    QVERIFY(sink.finishedPatients.isEmpty());
+    VerifyLogHas(env, {"ParseNIBPDataPkg, 1 record(s) with an impossible time stamp skipped",
+                       "ParseSPO2DataPkg, 1 record(s)", "ParseTEMPDataPkg, 1 record(s)"});
+    // Nine bytes hold no record: no work item, the patient is finished here.
+    QCOMPARE(sink.finishedPatients.size(), 1);
+    QCOMPARE(*sink.finishedPatients.at(0), expected);
 }
 
 void ProtocolFramesTest::patientListAndUuid()
@@ -266,11 +275,12 @@ void ProtocolFramesTest::patientListAndUuid()
     ParseAll(control, Answer(0x0210, QByteArray::fromHex("050102c803")));
     QCOMPARE(control.GetCurrentPatientID(), -1);
     QCOMPARE(control.GetPatientIdQueue(), (QVector<int>{1, 2, 3}));
-    // A list over two packages keeps the ids of the last one only.
-    ParseAll(control, Answer(0x0210, QByteArray::fromHex("020809"), 1, 2) +
-                          Answer(0x0210, QByteArray::fromHex("010a"), 2, 2));
+    // A list over three packages: each adds its ids.
+    ParseAll(control, Answer(0x0210, QByteArray::fromHex("020809"), 1, 3) +
+                          Answer(0x0210, QByteArray::fromHex("010a"), 2, 3) +
+                          Answer(0x0210, QByteArray::fromHex("010b"), 3, 3));
     QCOMPARE(control.GetCurrentPatientID(), -1);
-    QCOMPARE(control.GetPatientIdQueue(), (QVector<int>{10}));
+    QCOMPARE(control.GetPatientIdQueue(), (QVector<int>{8, 9, 10, 11}));
 
     const QByteArray uuidBytes = QByteArray::fromHex("00000123456789abcdef0123456789abcdef");
     ParseAll(control, Answer(0x0211, uuidBytes));
@@ -287,13 +297,13 @@ void ProtocolFramesTest::patientListAndUuid()
     // A cut UUID answer counts as no UUID: nothing filed under a mixed UUID.
     ParseAll(control, Answer(0x0211, uuidBytes.left(17)));
     QVERIFY(control.GetCurrentPatientUuid().isNull());
-    QCOMPARE(control.GetCurrentPatientID(), 10);
+    QCOMPARE(control.GetCurrentPatientID(), 8);
     QCOMPARE(sink.items.size(), 1);
     VerifyLogHas(env, {"ParseUuidDataPkg, incomplete uuid answer, length = 17"});
-    // A null UUID of the last id ends the run.
+    // A null UUID moves on to the next id.
     ParseAll(control, Answer(0x0211, QByteArray(18, '\0')));
+    QCOMPARE(control.GetCurrentPatientID(), 9);
     QCOMPARE(sink.items.size(), 1);
-    QCOMPARE(sink.importFinished, 1);
 }
 
 void ProtocolFramesTest::plugInAndOut()
@@ -337,6 +347,7 @@ void ProtocolFramesTest::burstLargerThanStagingBuffer()
     QVERIFY(burst.size() > 3 * int(Control::STAGING_BUFFER_SIZE));
     auto *chunk = new char[static_cast<size_t>(burst.size())];
     std::memcpy(chunk, burst.constData(), static_cast<size_t>(burst.size()));
+    control.ExpectAnswer(0x020D, 0);
     control.GetCommunication()->ReadFinishedSlot(chunk, static_cast<int>(burst.size()), true);
 
     QCOMPARE(sink.items.size(), 4);

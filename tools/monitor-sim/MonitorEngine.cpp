@@ -76,6 +76,13 @@ QVector<QByteArray> Packages(std::uint16_t cmd, const QVector<Record> &records, 
     return packages;
 }
 
+int RecordSize(std::uint16_t cmd)
+{
+    if (cmd == MonitorFrame::CMD_NIBP)
+        return 16;
+    return cmd == MonitorFrame::CMD_SPO2 ? 12 : 10;
+}
+
 } // namespace
 
 MonitorEngine::MonitorEngine(MonitorPatientSet patients, MonitorFaultPlan faults)
@@ -152,6 +159,41 @@ QVector<QByteArray> MonitorEngine::FaultyAnswer(MonitorFault fault, std::uint16_
     case MonitorFault::ShortUuid:
         return {MonitorFrame::BuildAnswer(cmd, 1, 1,
                                           UuidPayload(patientId).left(SHORT_UUID_PAYLOAD_SIZE))};
+    case MonitorFault::StrayByte: {
+        QVector<QByteArray> packages = AnswerPackages(cmd, patientId);
+        packages.append(QByteArray(1, '\x5A'));
+        return packages;
+    }
+    case MonitorFault::SplitList: {
+        // Each package leads with its own count byte, as the whole list does.
+        const QByteArray ids = ListPayload().mid(1);
+        const qsizetype third = (ids.size() + 2) / 3;
+        QVector<QByteArray> packages;
+        for (unsigned char no = 1; no <= 3; ++no) {
+            const QByteArray part = ids.mid((no - 1) * third, third);
+            packages.append(MonitorFrame::BuildAnswer(
+                cmd, no, 3, QByteArray(1, static_cast<char>(part.size())) + part));
+        }
+        return packages;
+    }
+    case MonitorFault::BadStamps: {
+        QVector<QByteArray> packages = AnswerPackages(cmd, patientId);
+        const int size = RecordSize(cmd);
+        QByteArray bad;
+        for (const char *stamp : {"07e00d01080000", "07e0010119000a", "00000000000000"})
+            bad += QByteArray::fromHex(stamp) + QByteArray(size - 7, '\x01');
+        // Led into the first package (an answer of a few records keeps within
+        // the largest payload).
+        QByteArray &first = packages.first();
+        const QByteArray payload =
+            first.mid(MonitorFrame::HEADER_SIZE,
+                      first.size() - MonitorFrame::HEADER_SIZE - MonitorFrame::CRC_SIZE);
+        first = MonitorFrame::BuildAnswer(cmd, static_cast<unsigned char>(first.at(4)),
+                                          static_cast<unsigned char>(first.at(5)), bad + payload);
+        return packages;
+    }
+    case MonitorFault::ShortAnswer:
+        return {MonitorFrame::BuildAnswer(cmd, 1, 1, QByteArray(RecordSize(cmd) - 1, '\x07'))};
     case MonitorFault::HangUp: {
         QByteArray all;
         for (const QByteArray &package : AnswerPackages(cmd, patientId))

@@ -28,8 +28,17 @@ bool MonitorFaultPlan::AddRule(MonitorFault fault, const QString &selector, QStr
 {
     MonitorFaultRule rule;
     rule.fault = fault;
-    const QStringList parts = selector.split(QLatin1Char(':'));
-    if (parts.size() > 2 || !CommandForKind(parts.at(0), rule.cmd)) {
+    const QStringList counted = selector.split(QLatin1Char('*'));
+    if (counted.size() == 2) {
+        bool ok = false;
+        rule.remaining = counted.at(1).toInt(&ok);
+        if (!ok || rule.remaining < 1) {
+            *error = QStringLiteral("bad count in \"%1\"").arg(selector);
+            return false;
+        }
+    }
+    const QStringList parts = counted.at(0).split(QLatin1Char(':'));
+    if (counted.size() > 2 || parts.size() > 2 || !CommandForKind(parts.at(0), rule.cmd)) {
         *error = QStringLiteral("bad request selector \"%1\"").arg(selector);
         return false;
     }

@@ -13,6 +13,10 @@ enum class MonitorFault
     Silence,       // the request is not answered
     ShortUuid,     // the UUID answer carries only part of the UUID
     HangUp,        // half of the answer goes out, then the line is hung up
+    StrayByte,     // the answer, then one stray byte as a write of its own
+    SplitList,     // the patient id list goes out in three packages
+    BadStamps,     // records stamped month 13, hour 25 and all zeros lead the answer
+    ShortAnswer,   // a records answer of fewer bytes than one record
 };
 
 enum class MonitorDelivery
@@ -40,7 +44,8 @@ public:
     bool noise = false; // noise and false start bytes before every package
     int packagePayload = 4096;
 
-    // "kind" or "kind:id", kind one of type, sn, list, uuid, nibp, spo2, temp.
+    // "kind", "kind:id", either with "*n" to hit n matching requests; kind one
+    // of type, sn, list, uuid, nibp, spo2, temp.
     bool AddRule(MonitorFault fault, const QString &selector, QString *error);
     // The fault for a request, if any; a hit uses it up.
     bool TakeFault(std::uint16_t cmd, int patientId, MonitorFault &fault);

@@ -34,6 +34,12 @@ const FaultOption FAULT_OPTIONS[] = {
     {"error-0f01", MonitorFault::CrcErrorReply, "Answer <request> with error package 0x0F01."},
     {"silence", MonitorFault::Silence, "Leave <request> unanswered."},
     {"hang-up", MonitorFault::HangUp, "Send half the answer to <request>, then hang up."},
+    {"stray-byte", MonitorFault::StrayByte, "Send one stray byte after the answer to <request>."},
+    {"split-list", MonitorFault::SplitList, "Send the patient id list in three packages."},
+    {"bad-stamps", MonitorFault::BadStamps,
+     "Lead the records of <request> with three of impossible time stamps."},
+    {"short-answer", MonitorFault::ShortAnswer,
+     "Answer <request> with fewer bytes than one record."},
 };
 
 void AddOptions(QCommandLineParser &parser)
@@ -42,7 +48,8 @@ void AddOptions(QCommandLineParser &parser)
         "Plays the vital-signs monitor on a pseudo-terminal or a serial device.\n"
         "<request> is type, sn, list, uuid, nibp, spo2 or temp, optionally followed by\n"
         ":<patient id> (for example nibp:3 or uuid:-1). Each fault hits the first\n"
-        "matching request only, so a repeated import succeeds.");
+        "matching request only, so a repeated request is answered well; *<n> after\n"
+        "<request> makes it hit the first n (crc-error nibp:1*3).");
     parser.addHelpOption();
     parser.addPositionalArgument(
         "device", "Serial device to serve instead of a new pseudo-terminal.", "[device]");
