@@ -4,6 +4,7 @@
 #include "ExportControl.h"
 #include "MDatabaseService.h"
 #include "MLog.h"
+#include "MergeKeys.h"
 #include "MSettings.h"
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
@@ -33,6 +34,8 @@ namespace {
 constexpr int kRestoredWidth = 1024;
 constexpr int kRestoredHeight = 768;
 constexpr int kCornerDiameter = 10;
+// How long an export waits for the records of a patient just chosen.
+constexpr int kExportListWaitMs = 5000;
 
 QFont RowFont(bool read)
 {
@@ -394,9 +397,17 @@ void QuarvelPCSoftware::DeleteButtonClicked()
 void QuarvelPCSoftware::ExportButtonClicked()
 {
     MLOG("ExportButtonClicked");
-    if (!PatientData::GetInstance()->GetCurrentPatient()) {
+    PatientData *model = PatientData::GetInstance();
+    if (!model->GetCurrentPatient()) {
         ShowInformation(tr("Save Patient Information"),
                         tr("Please select a patient to export data!"));
+        return;
+    }
+    // A patient just chosen may not have all his records in yet; exporting
+    // then would write an incomplete record under his name.
+    if (!model->WaitForDataLists(kExportListWaitMs)) {
+        ShowInformation(tr("Export"), tr("The records of this patient are still being loaded, "
+                                         "so nothing was exported. Please try again."));
         return;
     }
     bool bSucceeded = false;
@@ -481,18 +492,28 @@ void QuarvelPCSoftware::OnDatabaseUpdateOnePatientDetailInfoSucc(STU_DB_PATIENT_
 {
     if (!pPatientList)
         return;
-    const int row = FindPatientRow(pPatientList->PatientID);
-    if (row < 0) {
-        delete pPatientList;
+    std::unique_ptr<STU_DB_PATIENT_LIST> record(pPatientList);
+    const int row = FindPatientRow(record->PatientID);
+    if (row < 0)
         return;
-    }
-    ui.PatientListTable->item(row, 2)->setText(GetRecordText(pPatientList->Name));
+    ui.PatientListTable->item(row, 2)->setText(GetRecordText(record->Name));
     RepaintPatientList();
-    PatientData::GetInstance()->SetCurrentPatient(pPatientList);
-    // The model keeps its record; the database thread reads a copy of its own.
-    emit GetDataFromDatabaseRequest(DB_WORK_SEARCH_PATIENT_TO_MERGE,
-                                    MSettings::GetInstance()->GetMergeKeyBits(),
-                                    AsParameter(CopyRecord(*pPatientList)));
+    const uint chosenKeys = MSettings::GetInstance()->GetMergeKeyBits();
+    const uint keyBits = MergeKeysWithValues(chosenKeys, *record);
+    if (keyBits != 0) {
+        // The look-alikes are compared with the record as saved, whoever is
+        // on show when they arrive; the database thread reads a copy of its own.
+        m_pPatientDetailInfoView->ExpectMergeCandidates(*record);
+        emit GetDataFromDatabaseRequest(DB_WORK_SEARCH_PATIENT_TO_MERGE, keyBits,
+                                        AsParameter(CopyRecord(*record)));
+    }
+    // The selection may have moved on while the update ran.
+    PatientData *model = PatientData::GetInstance();
+    const STU_DB_PATIENT_LIST *current = model->GetCurrentPatient();
+    if (current && current->PatientID == record->PatientID)
+        model->SetCurrentPatient(record.release());
+    if (keyBits == 0 && chosenKeys != 0)
+        m_pPatientDetailInfoView->ConfirmSave(); // no chosen key has a value: nobody to compare
 }
 
 void QuarvelPCSoftware::OnDatabaseDeletePatientSucc(QUuid *pGUID)

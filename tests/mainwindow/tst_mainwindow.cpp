@@ -82,6 +82,7 @@ private slots:
     void importAndToolButtons();
     void insertDeleteAndMergeRows();
     void settingsSaveAndMergeBits();
+    void savesAndExportsStayWithTheirPatient();
     void maximiseAndRestore();
     void connectionsAreTheTableOnes();
 
@@ -415,6 +416,56 @@ void TestMainWindow::settingsSaveAndMergeBits()
     m_window->OnDatabaseUpdateOnePatientDetailInfoSucc(NewPatient(QStringLiteral("Gone")));
     QVERIFY(spy.isEmpty());
     QCOMPARE(PatientData::GetInstance()->GetCurrentPatient(), edited);
+}
+
+void TestMainWindow::savesAndExportsStayWithTheirPatient()
+{
+    // The keys are Name and IdentityCode (chosen above). With neither set in
+    // the saved record, nobody is searched for and the save is confirmed.
+    QVERIFY(SelectAndLoad({0}));
+    const QUuid shown = RowId(0);
+    QSignalSpy spy(m_window.get(), &QuarvelPCSoftware::GetDataFromDatabaseRequest);
+    ModalCloser closer;
+    STU_DB_PATIENT_LIST *unnamed = CopyRecord(*PatientData::GetInstance()->GetCurrentPatient());
+    SetRecordText(unnamed->Name, QString());
+    SetRecordText(unnamed->IdentityCode, QString());
+    m_window->OnDatabaseUpdateOnePatientDetailInfoSucc(unnamed);
+    QTRY_COMPARE(closer.texts, QStringList({"Save patient detail information successfully!"}));
+    QVERIFY(spy.isEmpty());
+    QCOMPARE(PatientData::GetInstance()->GetCurrentPatient(), unnamed);
+
+    // A save answered after the selection moved on leaves the shown patient.
+    STU_DB_PATIENT_LIST *other = NewPatient(QStringLiteral("Other"));
+    other->PatientID = RowId(1);
+    m_window->OnDatabaseUpdateOnePatientDetailInfoSucc(other);
+    QCOMPARE(CurrentId(), shown);
+    QCOMPARE(WorkTypes(spy), QList<uint>({DB_WORK_SEARCH_PATIENT_TO_MERGE}));
+
+    // Export clicked as soon as a newly chosen patient's details show writes
+    // his records, the same as once everything is in.
+    const auto exported = [&] {
+        QTest::mouseClick(m_window->Form().ExportButton, Qt::LeftButton);
+        const QString text = closer.texts.value(closer.texts.size() - 1);
+        const QDir folder(text.section(QLatin1Char('\''), 1, 1));
+        QStringList records;
+        for (const char *name : {"NIBPData.csv", "SPO2Data.csv", "TempData.csv"}) {
+            QFile file(folder.filePath(QLatin1String(name)));
+            records << (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+        }
+        return records;
+    };
+    QVERIFY(SelectAndLoad({1}));
+    const QStringList settled = exported();
+    QVERIFY(SelectAndLoad({0}));
+    QStringList early;
+    QObject context;
+    connect(PatientData::GetInstance(), &PatientData::OnPatientDetailInfoChanged, &context, [&] {
+        if (early.isEmpty())
+            early = exported();
+    });
+    QVERIFY(SelectAndLoad({1}));
+    QCOMPARE(early, settled);
+    QVERIFY(settled.join(QString()).count(QLatin1Char('\n')) > 3); // records to tell apart
 }
 
 void TestMainWindow::maximiseAndRestore()
