@@ -18,10 +18,12 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QToolButton>
@@ -329,6 +331,15 @@ void QuarvelPCSoftware::MaxMainDialog()
 void QuarvelPCSoftware::CloseMainDialog()
 {
     close();
+}
+
+void QuarvelPCSoftware::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void QuarvelPCSoftware::ShowPage(int page)

@@ -69,6 +69,11 @@ public slots:
     void OnImportPatientDataFinished(QUuid *pGUID);
     void OnDatabaseProcessResult(uint iWorkType, uint iErrorCode);
 
+protected:
+    // Escape does nothing here: the window is a dialog, and a dialog closes on
+    // Escape, which would end the program and lose whatever was being typed.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void ApplyWindowMask();
     void SetUpPatientListTable();

@@ -304,6 +304,12 @@ void TestMainWindow::importAndToolButtons()
         QCOMPARE(m_window->ViewStack()->currentIndex(), page);
         QVERIFY(buttons.at(page)->isChecked() && !buttons.at((page + 2) % 3)->isChecked());
     }
+
+    // Escape in a field or in the list leaves the window open.
+    QTest::keyClick(m_window->ViewStack()->widget(0)->findChild<QLineEdit *>("lineEdit_Name"),
+                    Qt::Key_Escape);
+    QTest::keyClick(Table(), Qt::Key_Escape);
+    QVERIFY(m_window->isVisible());
 }
 
 void TestMainWindow::insertDeleteAndMergeRows()
