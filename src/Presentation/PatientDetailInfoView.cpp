@@ -106,8 +106,10 @@ void PatientDetailInfoView::SetupUi()
     AddLabelledRow(0, label_SN, lineEdit_SN);
     label_ID = NewLabel("label_ID");
     AddLabelledRow(1, label_ID, lineEdit_ID);
+    // At most the drawn gap: growing, it took all the height a tall window has
+    // to spare; on a short page it gives way first.
     formLayout->setItem(2, QFormLayout::FieldRole,
-                        new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
+                        new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Maximum));
 
     label_Name = NewLabel("label_Name");
     lineEdit_Name = NewLineEdit("lineEdit_Name", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Name)));

@@ -4,8 +4,9 @@
 #include "ExportControl.h"
 #include "MDatabaseService.h"
 #include "MLog.h"
-#include "MergeKeys.h"
 #include "MSettings.h"
+#include "MergeKeys.h"
+#include "PageFont.h"
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
 #include "TrendGrapView.h"
@@ -62,6 +63,16 @@ STU_DB_PATIENT_LIST *NewPatientKey(const QUuid &uuid)
     auto *record = new STU_DB_PATIENT_LIST;
     record->PatientID = uuid;
     return record;
+}
+
+// Only the page on show asks for room, so that the view column scrolls only
+// when that page does not fit (a stack asks for its largest page otherwise).
+void SizeStackToPage(QStackedWidget *stack, int current)
+{
+    for (int i = 0; i < stack->count(); ++i) {
+        const auto policy = i == current ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        stack->widget(i)->setSizePolicy(policy, policy);
+    }
 }
 
 } // namespace
@@ -185,12 +196,14 @@ void QuarvelPCSoftware::AddViewPage(QWidget *view)
     QFont font = view->font();
     font.setFamily(tr("Arial"));
     font.setPixelSize(13);
-    view->setFont(font);
-    m_pStackedWidget->addWidget(view);
+    SetPageFont(view, font);
+    // Colour first: adding the page polishes it, and a page polished before
+    // its palette was set keeps the default grey.
     QPalette viewPalette = palette();
     viewPalette.setBrush(QPalette::Window, QBrush(QColor(225, 230, 242)));
     view->setPalette(viewPalette);
     view->setAutoFillBackground(true);
+    m_pStackedWidget->addWidget(view);
 }
 
 void QuarvelPCSoftware::LoadSettingsTab()
@@ -226,10 +239,20 @@ void QuarvelPCSoftware::LayOutDesktopTab()
     row->addWidget(ui.PatientListWidget);
     auto *viewColumn = new QVBoxLayout();
     viewColumn->addWidget(ui.WorkstationGroupBox);
-    viewColumn->addWidget(m_pStackedWidget);
+    // Below the height a page needs (the smallest window is lower than the
+    // Trend page), the page scrolls instead of squeezing its parts together.
+    auto *viewScroll = new QScrollArea(ui.WorkStationTab);
+    viewScroll->setObjectName(QStringLiteral("ViewScrollArea"));
+    viewScroll->setFrameShape(QFrame::NoFrame);
+    viewScroll->setWidgetResizable(true);
+    viewScroll->setWidget(m_pStackedWidget);
+    connect(m_pStackedWidget, &QStackedWidget::currentChanged, this,
+            [this](int current) { SizeStackToPage(m_pStackedWidget, current); });
+    viewColumn->addWidget(viewScroll);
     row->addLayout(viewColumn);
     tabLayout->addLayout(row);
     m_pStackedWidget->setCurrentIndex(0);
+    SizeStackToPage(m_pStackedWidget, 0);
 }
 
 void QuarvelPCSoftware::ConnectImportControl()

@@ -83,6 +83,8 @@ private slots:
     void insertDeleteAndMergeRows();
     void settingsSaveAndMergeBits();
     void savesAndExportsStayWithTheirPatient();
+    void pagesFitAndLookAlike_data();
+    void pagesFitAndLookAlike();
     void maximiseAndRestore();
     void connectionsAreTheTableOnes();
 
@@ -472,6 +474,46 @@ void TestMainWindow::savesAndExportsStayWithTheirPatient()
     QVERIFY(SelectAndLoad({1}));
     QCOMPARE(early, settled);
     QVERIFY(settled.join(QString()).count(QLatin1Char('\n')) > 3); // records to tell apart
+}
+
+void TestMainWindow::pagesFitAndLookAlike_data()
+{
+    QTest::addColumn<QSize>("size");
+    for (const QSize size : {QSize(1024, 768), QSize(1366, 768), QSize(1920, 1080)})
+        QTest::addRow("%dx%d", size.width(), size.height()) << size;
+}
+
+// Nothing clipped or scrolled at the usual sizes, one colour and font on all pages.
+void TestMainWindow::pagesFitAndLookAlike()
+{
+    QFETCH(QSize, size);
+    const auto restore =
+        qScopeGuard([this, before = m_window->geometry()] { m_window->setGeometry(before); });
+    m_window->setGeometry(QRect(QPoint(0, 0), size));
+    const Ui_PCViewer &ui = m_window->Form();
+    const auto *scroll = m_window->findChild<QScrollArea *>(QStringLiteral("ViewScrollArea"));
+    int page = 0;
+    for (QToolButton *button : {ui.PatientInfoToolButton, ui.TableToolButton, ui.TrendToolButton}) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QWidget *view = m_window->ViewStack()->widget(page++);
+        QTest::qWait(20);
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+        for (const auto *radio : view->findChildren<QRadioButton *>())
+            QVERIFY2(radio->width() >= radio->sizeHint().width(), qPrintable(radio->text()));
+        for (const auto *table : view->findChildren<QTableWidget *>())
+            QVERIFY(!table->horizontalScrollBar()->isVisible());
+        const QList<QWidget *> texts =
+            view->findChildren<QWidget *>() + ui.PatientListWidget->findChildren<QWidget *>();
+        for (const QWidget *child : texts) // buttons have sizes of their own; pop-ups aside
+            QVERIFY2(qobject_cast<const QPushButton *>(child) ||
+                         child->window() != m_window.get() || child->font().pixelSize() == 13,
+                     child->metaObject()->className());
+        const QImage image = view->grab().toImage();
+        QCOMPARE(image.pixelColor(view->width() - 2, view->height() - 2), QColor(225, 230, 242));
+    }
+    const auto *id = ui.WorkStationTab->findChild<QLineEdit *>(QStringLiteral("lineEdit_ID"));
+    const auto *name = ui.WorkStationTab->findChild<QLineEdit *>(QStringLiteral("lineEdit_Name"));
+    QVERIFY(name->y() - id->geometry().bottom() <= 60);
 }
 
 void TestMainWindow::maximiseAndRestore()
