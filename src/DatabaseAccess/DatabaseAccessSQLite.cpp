@@ -7,6 +7,7 @@
 #include "DatabaseValueCodec.h"
 #include "MLog.h"
 #include "MSettings.h"
+#include "MergeKeys.h"
 #include "PatientRowCodec.h"
 #include "RecordChainPtr.h"
 #include "StoreDialect.h"
@@ -924,6 +925,12 @@ uint DatabaseAccessSQLite::SearchPatientToMergeSteps(uint keyBits, STU_DB_PATIEN
         MLOG("SearchPatientToMerge that GUID is null.");
         return DB_ERR_SEARCH_TO_MERGE;
     }
+    // Two empty values are no match: only keys the patient has a value for
+    // count, and with none of the asked ones left nobody is alike.
+    const uint valuedBits = MergeKeysWithValues(keyBits, *patient);
+    if (keyBits != 0 && valuedBits == 0)
+        return DB_OK;
+    keyBits = valuedBits;
     // Bit i asks for equality in table column i + 1 (DeviceSN ... Address).
     QList<int> keyColumns;
     QString sql = QLatin1String(kSqlSelectMergeCandidates);

@@ -138,6 +138,10 @@ void MergePatientDataDialog::SetupUi()
         button->setStyleSheet(LongButtonStyleSheet());
         horizontalLayout->addWidget(button);
     }
+    // A merge cannot be undone: Return must not do it. It takes a click on
+    // "Merge them", or Space while that button has the focus.
+    pushButton_Merge->setAutoDefault(false);
+    pushButton_Cancel->setDefault(true);
     verticalLayout->addLayout(horizontalLayout);
 
     RetranslateUi();

@@ -1,5 +1,8 @@
 #include "PatientData.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 PatientData *PatientData::GetInstance()
 {
     // Deliberately never deleted: views may still hold its signals at exit.
@@ -19,10 +22,15 @@ void PatientData::SetCurrentPatient(STU_DB_PATIENT_LIST *pPatient)
 {
     if (pPatient) {
         // Handing back the record already held must not free it under the caller.
-        if (pPatient != m_pCurrentPatient) {
-            delete m_pCurrentPatient;
-            m_pCurrentPatient = pPatient;
+        if (pPatient == m_pCurrentPatient)
+            return;
+        // Another patient's chains must not stay on show under this one's name.
+        if (m_pCurrentPatient && m_pCurrentPatient->PatientID != pPatient->PatientID) {
+            const QUuid uuid = m_pCurrentPatient->PatientID;
+            ClearPatientData(&uuid);
         }
+        delete m_pCurrentPatient;
+        m_pCurrentPatient = pPatient;
         return;
     }
     if (m_pCurrentPatient) {
@@ -49,47 +57,67 @@ void PatientData::ClearPatientData(const QUuid *puuidPatient)
     emit OnClearPatientData();
 }
 
+bool PatientData::HasAllDataLists() const
+{
+    return m_pCurrentPatient && m_bNIBPArrived && m_bSPO2Arrived && m_bTEMPArrived;
+}
+
+bool PatientData::WaitForDataLists(int iTimeoutMs)
+{
+    if (HasAllDataLists() || !m_pCurrentPatient)
+        return HasAllDataLists();
+    const QUuid uuid = m_pCurrentPatient->PatientID;
+    QEventLoop loop;
+    const auto check = [this, &loop, &uuid] {
+        if (HasAllDataLists() || !IsCurrentPatient(uuid))
+            loop.quit();
+    };
+    for (auto signal :
+         {&PatientData::OnPatientNIBPDataChanged, &PatientData::OnPatientSPO2DataChanged,
+          &PatientData::OnPatientTEMPDataChanged, &PatientData::OnClearPatientData})
+        connect(this, signal, &loop, check);
+    QTimer::singleShot(iTimeoutMs, &loop, &QEventLoop::quit);
+    // No user input meanwhile: nothing the user does can change the patient.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return IsCurrentPatient(uuid) && HasAllDataLists();
+}
+
 void PatientData::OnDatabaseGetNIBPDataListSucc(QUuid *pInQuid, STU_DB_NIBP_DATA_LIST *pDataList)
 {
-    if (TakeListAnswer(m_pNIBPDataList, pInQuid, pDataList) != ListAnswer::Ignored)
+    if (TakeListAnswer(m_pNIBPDataList, m_bNIBPArrived, pInQuid, pDataList))
         emit OnPatientNIBPDataChanged();
 }
 
 void PatientData::OnDatabaseGetSPO2DataListSucc(QUuid *pInQuid, STU_DB_SPO2_DATA_LIST *pDataList)
 {
-    if (TakeListAnswer(m_pSPO2DataList, pInQuid, pDataList) != ListAnswer::Ignored)
+    if (TakeListAnswer(m_pSPO2DataList, m_bSPO2Arrived, pInQuid, pDataList))
         emit OnPatientSPO2DataChanged();
 }
 
 void PatientData::OnDatabaseGetTEMPDataListSucc(QUuid *pInQuid, STU_DB_TEMP_DATA_LIST *pDataList)
 {
-    if (TakeListAnswer(m_pTEMPDataList, pInQuid, pDataList) != ListAnswer::Ignored)
+    if (TakeListAnswer(m_pTEMPDataList, m_bTEMPArrived, pInQuid, pDataList))
         emit OnPatientTEMPDataChanged();
 }
 
 // Takes over both arguments. An answer for the current patient replaces the
-// held chain; one for another patient is freed and the held chain stays (the
-// views still redraw); without a UUID or a current patient it is only freed.
+// held chain; any other (no UUID, no current patient, somebody else) is only
+// freed, and the views are not told, since nothing they show has changed.
 template <typename Record>
-PatientData::ListAnswer PatientData::TakeListAnswer(Record *&pHeld, QUuid *pInQuid,
-                                                    Record *pDataList)
+bool PatientData::TakeListAnswer(Record *&pHeld, bool &bArrived, QUuid *pInQuid, Record *pDataList)
 {
-    if (!pInQuid || !m_pCurrentPatient) {
-        delete pInQuid;
-        FreeRecordChain(pDataList);
-        return ListAnswer::Ignored;
-    }
-    const bool bCurrent = IsCurrentPatient(*pInQuid);
+    const bool bCurrent = pInQuid && IsCurrentPatient(*pInQuid);
     delete pInQuid;
     if (!bCurrent) {
         FreeRecordChain(pDataList);
-        return ListAnswer::Discarded;
+        return false;
     }
     if (pDataList != pHeld) {
         FreeRecordChain(pHeld);
         pHeld = pDataList;
     }
-    return ListAnswer::Stored;
+    bArrived = true;
+    return true;
 }
 
 bool PatientData::IsCurrentPatient(const QUuid &uuid) const
@@ -105,4 +133,5 @@ void PatientData::DropLists()
     m_pSPO2DataList = nullptr;
     FreeRecordChain(m_pTEMPDataList);
     m_pTEMPDataList = nullptr;
+    m_bNIBPArrived = m_bSPO2Arrived = m_bTEMPArrived = false;
 }

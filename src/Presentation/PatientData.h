@@ -11,9 +11,11 @@
 // change signals. Lives on the GUI thread.
 //
 // The model owns the record and the three chains it holds. Readers get plain
-// pointers and must not keep them past the next change signal. The chains are
-// replaced independently of the record, so after a new patient becomes current
-// the previous patient's chains stay until the new answers arrive.
+// pointers and must not keep them past the next change signal. Every chain
+// held belongs to the current patient: a new patient drops the previous one's
+// chains at once (OnClearPatientData), and an answer for anybody else is
+// freed unseen. Until his three answers are in, a patient's chains are empty
+// and HasAllDataLists() is false.
 class PatientData : public QObject
 {
     Q_OBJECT
@@ -34,16 +36,24 @@ public:
     STU_DB_SPO2_DATA_LIST *GetSPO2DataList() const { return m_pSPO2DataList; }
     STU_DB_TEMP_DATA_LIST *GetTEMPDataList() const { return m_pTEMPDataList; }
 
-    // Takes pPatient (its pNext is not followed) as the current record, keeping
-    // the chains. Null drops the current patient: with a current record that
-    // is ClearPatientData for it (with OnClearPatientData), without one the
-    // chains are dropped silently.
+    // Takes pPatient (its pNext is not followed) as the current record. The
+    // same patient's newer record keeps the chains; another patient's first
+    // drops the current one with his chains (OnClearPatientData). Null drops
+    // the current patient the same way; without one the chains go silently.
     void SetCurrentPatient(STU_DB_PATIENT_LIST *pPatient);
     // SetCurrentPatient, then OnPatientDetailInfoChanged.
     void SetCurrentPatientAndNotify(STU_DB_PATIENT_LIST *pPatient);
     // Drops the record and all chains if puuidPatient is the current patient's
     // UUID, and emits OnClearPatientData. Does not take puuidPatient.
     void ClearPatientData(const QUuid *puuidPatient);
+
+    // Whether the NIBP, SpO2 and temperature answers for the current patient
+    // have all arrived (false without a current patient).
+    bool HasAllDataLists() const;
+    // Runs the event loop, without user input, until the current patient's
+    // three chains are in or iTimeoutMs has passed. True when they are in for
+    // the patient that was current at the call.
+    bool WaitForDataLists(int iTimeoutMs);
 
 signals:
     void OnPatientDetailInfoChanged();
@@ -60,14 +70,8 @@ public slots:
     void OnDatabaseGetTEMPDataListSucc(QUuid *pInQuid, STU_DB_TEMP_DATA_LIST *pDataList);
 
 private:
-    enum class ListAnswer
-    {
-        Ignored,
-        Discarded,
-        Stored
-    };
     template <typename Record>
-    ListAnswer TakeListAnswer(Record *&pHeld, QUuid *pInQuid, Record *pDataList);
+    bool TakeListAnswer(Record *&pHeld, bool &bArrived, QUuid *pInQuid, Record *pDataList);
     bool IsCurrentPatient(const QUuid &uuid) const;
     void DropLists();
 
@@ -75,4 +79,8 @@ private:
     STU_DB_NIBP_DATA_LIST *m_pNIBPDataList = nullptr;
     STU_DB_SPO2_DATA_LIST *m_pSPO2DataList = nullptr;
     STU_DB_TEMP_DATA_LIST *m_pTEMPDataList = nullptr;
+    // Whether the current patient's answer of each kind has arrived.
+    bool m_bNIBPArrived = false;
+    bool m_bSPO2Arrived = false;
+    bool m_bTEMPArrived = false;
 };

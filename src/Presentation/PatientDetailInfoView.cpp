@@ -10,12 +10,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSpacerItem>
 
 #include <array>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -36,6 +38,36 @@ using PatientChain = std::unique_ptr<STU_DB_PATIENT_LIST, ChainDeleter>;
 QString FloatText(float value)
 {
     return QStringLiteral("%1").arg(double(value));
+}
+
+// Height and weight: empty (not given, 0) or a number of at least 0 that a
+// float holds, with a decimal point or a decimal comma.
+bool ReadMeasure(const QString &text, float &value)
+{
+    QString number = text.trimmed();
+    if (number.isEmpty()) {
+        value = 0.0f;
+        return true;
+    }
+    bool ok = false;
+    const float parsed =
+        QLocale::c().toFloat(number.replace(QLatin1Char(','), QLatin1Char('.')), &ok);
+    if (!ok || !std::isfinite(parsed) || parsed < 0.0f)
+        return false;
+    value = parsed;
+    return true;
+}
+
+// Age: empty (not given, 0) or a whole number of at least 0.
+bool ReadAge(const QString &text, qint32 &value)
+{
+    const QString number = text.trimmed();
+    bool ok = number.isEmpty();
+    const int parsed = ok ? 0 : QLocale::c().toInt(number, &ok);
+    if (!ok || parsed < 0)
+        return false;
+    value = parsed;
+    return true;
 }
 
 } // namespace
@@ -74,8 +106,10 @@ void PatientDetailInfoView::SetupUi()
     AddLabelledRow(0, label_SN, lineEdit_SN);
     label_ID = NewLabel("label_ID");
     AddLabelledRow(1, label_ID, lineEdit_ID);
+    // At most the drawn gap: growing, it took all the height a tall window has
+    // to spare; on a short page it gives way first.
     formLayout->setItem(2, QFormLayout::FieldRole,
-                        new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
+                        new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Maximum));
 
     label_Name = NewLabel("label_Name");
     lineEdit_Name = NewLineEdit("lineEdit_Name", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Name)));
@@ -239,8 +273,39 @@ void PatientDetailInfoView::OnSaveButtonClicked()
         ShowSaveMessage(tr("Please select a patient to modify detail information!"));
         return;
     }
+    if (!CheckNumbers())
+        return;
     STU_DB_PATIENT_LIST *record = BuildEditedRecord(*current);
     emit AddDatabaseWork(DB_WORK_UPDATE_PATIENT, reinterpret_cast<quintptr>(record), 0);
+}
+
+// A number that cannot be stored is refused with the field's name rather
+// than stored as 0. The field keeps its text and gets the focus.
+bool PatientDetailInfoView::CheckNumbers()
+{
+    float measure = 0.0f;
+    qint32 age = 0;
+    QLineEdit *invalid = nullptr;
+    QString text;
+    if (!ReadMeasure(lineEdit_Height->text(), measure)) {
+        invalid = lineEdit_Height;
+        text = tr("Please enter a number for Height(cm)!");
+    } else if (!ReadMeasure(lineEdit_Weight->text(), measure)) {
+        invalid = lineEdit_Weight;
+        text = tr("Please enter a number for Weight(kg)!");
+    } else if (!ReadAge(lineEdit_Age->text(), age)) {
+        invalid = lineEdit_Age;
+        text = tr("Please enter a whole number for Age!");
+    }
+    if (!invalid)
+        return true;
+    const QPointer<QLineEdit> field(invalid);
+    ShowSaveMessage(text);
+    if (field) {
+        field->setFocus();
+        field->selectAll();
+    }
+    return false;
 }
 
 // The identity comes from the model, never from the read-only widgets.
@@ -254,28 +319,46 @@ PatientDetailInfoView::BuildEditedRecord(const STU_DB_PATIENT_LIST &current) con
 
     SetRecordText(record->Name, lineEdit_Name->text());
     record->Gender = comboBox_Gender->currentIndex();
-    record->Height = lineEdit_Height->text().toFloat();
-    record->Weight = lineEdit_Weight->text().toFloat();
+    ReadMeasure(lineEdit_Height->text(), record->Height);
+    ReadMeasure(lineEdit_Weight->text(), record->Weight);
     SetRecordText(record->Mobile, lineEdit_Mobile->text());
     SetRecordText(record->Doctor, lineEdit_Doctor->text());
     record->IdentityType = comboBox_IdentityType->currentIndex();
     SetRecordText(record->IdentityCode, lineEdit_IdentityCode->text());
     SetRecordText(record->SocietyCode, lineEdit_SocietyCode->text());
     record->PatientType = comboBox_PatientType->currentIndex();
-    record->Age = lineEdit_Age->text().toInt(nullptr, 10);
+    ReadAge(lineEdit_Age->text(), record->Age);
     SetRecordText(record->Address, lineEdit_Address->text());
     return record;
+}
+
+void PatientDetailInfoView::ExpectMergeCandidates(const STU_DB_PATIENT_LIST &saved)
+{
+    m_pendingSaved.emplace_back(CopyRecord(saved));
+}
+
+void PatientDetailInfoView::ConfirmSave()
+{
+    ShowSaveMessage(tr("Save patient detail information successfully!"));
 }
 
 void PatientDetailInfoView::OnSearchPatientToMergeSucc(STU_DB_PATIENT_LIST *pPatientList)
 {
     const PatientChain candidates(pPatientList);
-    const QPointer<PatientDetailInfoView> guard(this);
+    std::unique_ptr<STU_DB_PATIENT_LIST> saved;
+    if (!m_pendingSaved.empty()) {
+        saved = std::move(m_pendingSaved.front());
+        m_pendingSaved.pop_front();
+    }
+    // Once the user has moved on to another patient, merging would file the
+    // look-alikes under whoever is shown now: no offer then.
     const STU_DB_PATIENT_LIST *current = PatientData::GetInstance()->GetCurrentPatient();
-    if (candidates && current)
-        OfferMerge(*current, candidates.get());
+    const bool bStillShown = saved && current && current->PatientID == saved->PatientID;
+    const QPointer<PatientDetailInfoView> guard(this);
+    if (candidates && bStillShown)
+        OfferMerge(*saved, candidates.get());
     if (guard)
-        ShowSaveMessage(tr("Save patient detail information successfully!"));
+        ConfirmSave();
 }
 
 void PatientDetailInfoView::OfferMerge(const STU_DB_PATIENT_LIST &current,

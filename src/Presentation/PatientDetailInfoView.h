@@ -5,6 +5,9 @@
 
 #include "DatabaseRecords.h"
 
+#include <deque>
+#include <memory>
+
 class QComboBox;
 class QFormLayout;
 class QHBoxLayout;
@@ -23,6 +26,14 @@ class PatientDetailInfoView : public QWidget
 public:
     explicit PatientDetailInfoView(QWidget *parent = nullptr);
     ~PatientDetailInfoView() override;
+
+    // The record just saved, sent with a search for its look-alikes: the next
+    // search answer is compared with this record (a copy is kept), and a merge
+    // is offered only while its patient is still the current one.
+    void ExpectMergeCandidates(const STU_DB_PATIENT_LIST &saved);
+    // Tells the user the save is done ("Save patient detail information
+    // successfully!").
+    void ConfirmSave();
 
 signals:
     // A database work item. Pointers in wParam/lParam are created with new
@@ -46,6 +57,7 @@ private:
     void RetranslateUi();
     void ShowPatient(const STU_DB_PATIENT_LIST &patient);
     STU_DB_PATIENT_LIST *BuildEditedRecord(const STU_DB_PATIENT_LIST &current) const;
+    bool CheckNumbers();
     void OfferMerge(const STU_DB_PATIENT_LIST &current, const STU_DB_PATIENT_LIST *candidates);
     void ShowSaveMessage(const QString &text);
 
@@ -80,4 +92,8 @@ private:
     QLabel *label_Address = nullptr;
     QLineEdit *lineEdit_Address = nullptr;
     QPushButton *pushButton_Save = nullptr;
+
+    // Saved records whose search answers are still to come, oldest first: the
+    // service answers the searches in the order they were sent.
+    std::deque<std::unique_ptr<STU_DB_PATIENT_LIST>> m_pendingSaved;
 };

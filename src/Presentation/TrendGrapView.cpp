@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpacerItem>
@@ -146,6 +147,40 @@ void SetPressureBand(QCustomPlot *pPlot, double span)
     SetBandPoints(pPlot, high, low);
 }
 
+// The "Sys" legend entry shows the band's colour under its line. The line
+// graph carries the band's brush for that, but its fill partner is a graph
+// that never holds data, so the fill itself is left to the band graphs.
+constexpr int kSysFillPartnerGraph = 6;
+
+void ShowBandInSysEntry(QCustomPlot *pPlot)
+{
+    QCPGraph *pPartner = pPlot->addGraph(pPlot->xAxis, pPlot->yAxis);
+    pPartner->removeFromLegend();
+    pPartner->setVisible(false);
+    pPlot->graph(0)->setBrush(QBrush(kBandFill));
+    pPlot->graph(0)->setChannelFillGraph(pPartner);
+}
+
+// A row of its own above the plot area, at its right end: inside the plot
+// area, the legend covered the latest records of the page, which are drawn
+// at the right. The row's empty first column takes the width the legend
+// does not need.
+void PutLegendAbove(QCustomPlot *pPlot)
+{
+    QCPLegend *pLegend = pPlot->legend;
+    pPlot->axisRect()->insetLayout()->take(pLegend);
+    pLegend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
+    pLegend->setSizeConstraintRect(QCPLayoutElement::scrOuterRect);
+    pLegend->setMaximumSize(pLegend->minimumOuterSizeHint());
+    pLegend->setVisible(true);
+    auto *pRow = new QCPLayoutGrid;
+    pPlot->plotLayout()->insertRow(0);
+    pPlot->plotLayout()->addElement(0, 0, pRow);
+    pPlot->plotLayout()->setRowStretchFactor(0, 0.001);
+    pRow->addElement(0, 1, pLegend);
+    pRow->setMinimumMargins(QMargins(0, 2, 5, 0));
+}
+
 void ClearGraphs(QCustomPlot *pPlot)
 {
     for (int i = 0; i < pPlot->graphCount(); ++i) {
@@ -153,13 +188,12 @@ void ClearGraphs(QCustomPlot *pPlot)
     }
 }
 
-void RescaleAndReplot(QCustomPlot *pPlot, bool bBothValueAxes)
+void RescaleValueAxes(QCustomPlot *pPlot, bool bBothValueAxes)
 {
     pPlot->yAxis->rescale(true);
     if (bBothValueAxes) {
         pPlot->yAxis2->rescale(true);
     }
-    pPlot->replot(QCustomPlot::rpImmediateRefresh);
 }
 
 // Keys of one window: seconds from its start. Converting a local time to the
@@ -247,11 +281,25 @@ void TrendGrapView::SetupUi()
         (*plots[i])->setObjectName(QLatin1String(names[i]));
         (*plots[i])->setMinimumHeight(kPlotMinimumHeight);
         verticalLayout->addWidget(*plots[i]);
-        // The plots take the height the page has to spare, not the gaps.
+        // The plots take the height the page has to spare, not the gaps; on a
+        // short page the gaps give way first.
         (*plots[i])->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         verticalLayout->addItem(
-            new QSpacerItem(20, spacerHeights[i], QSizePolicy::Minimum, QSizePolicy::Fixed));
+            new QSpacerItem(20, spacerHeights[i], QSizePolicy::Minimum, QSizePolicy::Maximum));
     }
+
+    // The spans get a row of their own above the paging bar: beside the four
+    // buttons and the page's dates they did not fit a narrow window.
+    horizontalLayout = new QHBoxLayout();
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    horizontalLayout->addStretch();
+    radioButton_Hour = CreateRadioButton("radioButton_Hour");
+    radioButton_Day = CreateRadioButton("radioButton_Day");
+    radioButton_Week = CreateRadioButton("radioButton_Week");
+    radioButton_Month = CreateRadioButton("radioButton_Month");
+    radioButton_Day->setChecked(true);
+    horizontalLayout->addStretch();
+    verticalLayout->addLayout(horizontalLayout);
 
     horizontalLayout_4 = new QHBoxLayout();
     horizontalLayout_4->setObjectName(QStringLiteral("horizontalLayout_4"));
@@ -265,14 +313,10 @@ void TrendGrapView::SetupUi()
     horizontalLayout_4->addItem(
         new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
 
-    horizontalLayout = new QHBoxLayout();
-    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-    radioButton_Hour = CreateRadioButton("radioButton_Hour");
-    radioButton_Day = CreateRadioButton("radioButton_Day");
-    radioButton_Week = CreateRadioButton("radioButton_Week");
-    radioButton_Month = CreateRadioButton("radioButton_Month");
-    radioButton_Day->setChecked(true);
-    horizontalLayout_4->addLayout(horizontalLayout);
+    label_PageRange = new QLabel(this);
+    label_PageRange->setObjectName(QStringLiteral("label_PageRange"));
+    label_PageRange->setAlignment(Qt::AlignCenter);
+    horizontalLayout_4->addWidget(label_PageRange);
     horizontalLayout_4->addItem(
         new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
 
@@ -312,19 +356,24 @@ void TrendGrapView::ConfigurePlots()
     AddGraph(NIBPTrendGrap, tr("Mean"), kGreen);
     AddGraph(NIBPTrendGrap, tr("Pr"), kRed)->setValueAxis(NIBPTrendGrap->yAxis2);
     AddPressureBand(NIBPTrendGrap);
-    NIBPTrendGrap->legend->setVisible(true);
+    ShowBandInSysEntry(NIBPTrendGrap);
+    PutLegendAbove(NIBPTrendGrap);
 
     SetValueAxis(SPO2TrendGrap->yAxis, tr("%"), 100);
     SetValueAxis(SPO2TrendGrap->yAxis2, tr("BPM"), 300);
     AddGraph(SPO2TrendGrap, tr("SPO2"), kBlue);
     AddGraph(SPO2TrendGrap, tr("Pr"), kRed)->setValueAxis(SPO2TrendGrap->yAxis2);
-    SPO2TrendGrap->legend->setVisible(true);
+    PutLegendAbove(SPO2TrendGrap);
 
     SetValueAxis(TEMPTrendGrap->yAxis, tr("C"), 50);
     AddGraph(TEMPTrendGrap, tr("TEMP"), kBlue);
     TEMPTrendGrap->legend->setVisible(false);
+    // One left and one right margin for the three plot areas, the widest any
+    // of them needs, so that one instant lies at one x on all three.
+    auto *pMargins = new QCPMarginGroup(NIBPTrendGrap);
     for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
         UseFastLines(pPlot);
+        pPlot->axisRect()->setMarginGroup(QCP::msLeft | QCP::msRight, pMargins);
     }
 }
 
@@ -419,7 +468,7 @@ void TrendGrapView::DrawNIBP()
         points[i].MoveInto(NIBPTrendGrap->graph(i));
     }
     SetPressureBand(NIBPTrendGrap, NIBPTrendGrap->xAxis->range().size());
-    RescaleAndReplot(NIBPTrendGrap, true);
+    RescaleValueAxes(NIBPTrendGrap, true);
 }
 
 void TrendGrapView::DrawSPO2()
@@ -437,7 +486,7 @@ void TrendGrapView::DrawSPO2()
     }
     points[0].MoveInto(SPO2TrendGrap->graph(0));
     points[1].MoveInto(SPO2TrendGrap->graph(1));
-    RescaleAndReplot(SPO2TrendGrap, true);
+    RescaleValueAxes(SPO2TrendGrap, true);
 }
 
 void TrendGrapView::DrawTEMP()
@@ -451,7 +500,26 @@ void TrendGrapView::DrawTEMP()
         }
     }
     points.MoveInto(TEMPTrendGrap->graph(0));
-    RescaleAndReplot(TEMPTrendGrap, false);
+    RescaleValueAxes(TEMPTrendGrap, false);
+}
+
+// A plot's margins come from its own tick labels and, through the shared
+// margins, from the other two plots' labels: every plot's ticks are made
+// for the new ranges before any plot is laid out and drawn.
+void TrendGrapView::ReplotAligned()
+{
+    const QCustomPlot *const plots[] = {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap};
+    for (const QCustomPlot *pPlot : plots) {
+        pPlot->plotLayout()->update(QCPLayoutElement::upPreparation);
+    }
+    for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
+        pPlot->replot(QCustomPlot::rpImmediateRefresh);
+    }
+}
+
+QString TrendGrapView::PageRangeText() const
+{
+    return label_PageRange->text();
 }
 
 void TrendGrapView::UpdatePageButtons()
@@ -468,6 +536,8 @@ void TrendGrapView::UpdateTrendGraph()
     DrawNIBP();
     DrawSPO2();
     DrawTEMP();
+    ReplotAligned();
+    label_PageRange->setText(TrendPageWindow::RangeText(CheckedSpan(), m_StartTime, m_EndTime));
     UpdatePageButtons();
 }
 
@@ -487,8 +557,10 @@ void TrendGrapView::OnClearPatientData()
 {
     for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
         ClearGraphs(pPlot);
-        pPlot->replot(QCustomPlot::rpImmediateRefresh);
     }
+    ReplotAligned();
+    // The axes stay as they were, but no patient's days are on show any more.
+    label_PageRange->clear();
 }
 
 // A new span starts again at the window of the earliest record. The key axes

@@ -7,6 +7,7 @@
 
 class QCustomPlot;
 class QHBoxLayout;
+class QLabel;
 class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
@@ -28,6 +29,8 @@ public:
     QCustomPlot *NIBPPlot() const { return NIBPTrendGrap; }
     QCustomPlot *SPO2Plot() const { return SPO2TrendGrap; }
     QCustomPlot *TEMPPlot() const { return TEMPTrendGrap; }
+    // The shown window in words, beside the paging buttons.
+    QString PageRangeText() const;
 
     // The index of the window that holds the patient's latest record.
     int GetMaxPageIndex() const;
@@ -60,6 +63,7 @@ private:
     void DrawNIBP();
     void DrawSPO2();
     void DrawTEMP();
+    void ReplotAligned();
     void UpdatePageButtons();
 
     int m_iCurrentPage = 0;
@@ -74,6 +78,7 @@ private:
     QHBoxLayout *horizontalLayout_2 = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;
     QHBoxLayout *horizontalLayout_3 = nullptr;
+    QLabel *label_PageRange = nullptr;
     QPushButton *pushButton_FirstPage = nullptr;
     QPushButton *pushButton_PrevPage = nullptr;
     QPushButton *pushButton_NextPage = nullptr;

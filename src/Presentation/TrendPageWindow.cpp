@@ -1,6 +1,7 @@
 #include "TrendPageWindow.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 #include <algorithm>
 
@@ -229,4 +230,23 @@ QVector<QString> TrendPageWindow::TickLabels(Span span, const QDateTime &start)
         labels.append(TickLabel(span, i));
     }
     return labels;
+}
+
+QString TrendPageWindow::RangeText(Span span, const QDateTime &start, const QDateTime &end)
+{
+    // Fixed English names, like the week tick labels, whatever the machine's language.
+    const QLocale names = QLocale::c();
+    const QString day = QStringLiteral("ddd d MMM yyyy");
+    const QString dash = QStringLiteral(" \u2013 ");
+    switch (span) {
+    case SpanHour:
+        return names.toString(start, day + QStringLiteral(" hh:mm")) + dash +
+               names.toString(end.time(), QStringLiteral("hh:mm"));
+    case SpanDay:
+        return names.toString(start.date(), day);
+    case SpanWeek:
+    case SpanMonth:
+        break;
+    }
+    return names.toString(start.date(), day) + dash + names.toString(end.date().addDays(-1), day);
 }

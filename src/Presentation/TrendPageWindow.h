@@ -44,4 +44,9 @@ public:
     static double AxisLength(Span span, const QDateTime &start);
     static QVector<double> TickPositions(Span span, const QDateTime &start);
     static QVector<QString> TickLabels(Span span, const QDateTime &start);
+
+    // The window [start, end) in words, days named by the date their 08:00
+    // falls on: "Mon 30 Nov 2026 14:00 – 15:00" (hour), "Mon 30 Nov 2026"
+    // (day), "Mon 30 Nov 2026 – Sun 6 Dec 2026" (week, month).
+    static QString RangeText(Span span, const QDateTime &start, const QDateTime &end);
 };

@@ -2,6 +2,7 @@
 
 #include "DatabaseRecords.h"
 #include "PatientData.h"
+#include "SharedColumnWidths.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -205,9 +206,7 @@ void TrendTableView::PrepareTable(QTableWidget *pTable, const QStringList &heade
 {
     EmptyTable(pTable);
     pTable->setHorizontalHeaderLabels(headers);
-    for (int i = 0; i < widths.size(); ++i) {
-        pTable->setColumnWidth(i, widths.at(i));
-    }
+    SharedColumnWidths::Apply(pTable, widths);
     pTable->setRowCount(iRows);
 }
 

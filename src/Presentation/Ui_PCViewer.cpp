@@ -1,6 +1,7 @@
 #include "Ui_PCViewer.h"
 
 #include "LongButtonStyle.h"
+#include "PageFont.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -327,6 +328,7 @@ void Ui_PCViewer::setupPatientList()
     PrintButton = MakeLongButton(PatientListWidget, "PrintButton", 13);
     horizontalLayout_2->addWidget(PrintButton);
     verticalLayout->addLayout(horizontalLayout_2);
+    SetPageFont(PatientListWidget, listFont);
 }
 
 void Ui_PCViewer::setupToolBar()

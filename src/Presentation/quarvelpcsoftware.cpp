@@ -6,6 +6,8 @@
 #include "MDatabaseService.h"
 #include "MLog.h"
 #include "MSettings.h"
+#include "MergeKeys.h"
+#include "PageFont.h"
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
 #include "ProgramShutdown.h"
@@ -19,11 +21,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QToolButton>
@@ -36,6 +40,8 @@ namespace {
 constexpr int kRestoredWidth = 1024;
 constexpr int kRestoredHeight = 768;
 constexpr int kCornerDiameter = 10;
+// How long an export waits for the records of a patient just chosen.
+constexpr int kExportListWaitMs = 5000;
 
 QFont RowFont(bool read)
 {
@@ -60,6 +66,16 @@ STU_DB_PATIENT_LIST *NewPatientKey(const QUuid &uuid)
     auto *record = new STU_DB_PATIENT_LIST;
     record->PatientID = uuid;
     return record;
+}
+
+// Only the page on show asks for room, so that the view column scrolls only
+// when that page does not fit (a stack asks for its largest page otherwise).
+void SizeStackToPage(QStackedWidget *stack, int current)
+{
+    for (int i = 0; i < stack->count(); ++i) {
+        const auto policy = i == current ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        stack->widget(i)->setSizePolicy(policy, policy);
+    }
 }
 
 } // namespace
@@ -186,12 +202,14 @@ void QuarvelPCSoftware::AddViewPage(QWidget *view)
     QFont font = view->font();
     font.setFamily(tr("Arial"));
     font.setPixelSize(13);
-    view->setFont(font);
-    m_pStackedWidget->addWidget(view);
+    SetPageFont(view, font);
+    // Colour first: adding the page polishes it, and a page polished before
+    // its palette was set keeps the default grey.
     QPalette viewPalette = palette();
     viewPalette.setBrush(QPalette::Window, QBrush(QColor(225, 230, 242)));
     view->setPalette(viewPalette);
     view->setAutoFillBackground(true);
+    m_pStackedWidget->addWidget(view);
 }
 
 void QuarvelPCSoftware::LoadSettingsTab()
@@ -227,10 +245,20 @@ void QuarvelPCSoftware::LayOutDesktopTab()
     row->addWidget(ui.PatientListWidget);
     auto *viewColumn = new QVBoxLayout();
     viewColumn->addWidget(ui.WorkstationGroupBox);
-    viewColumn->addWidget(m_pStackedWidget);
+    // Below the height a page needs (the smallest window is lower than the
+    // Trend page), the page scrolls instead of squeezing its parts together.
+    auto *viewScroll = new QScrollArea(ui.WorkStationTab);
+    viewScroll->setObjectName(QStringLiteral("ViewScrollArea"));
+    viewScroll->setFrameShape(QFrame::NoFrame);
+    viewScroll->setWidgetResizable(true);
+    viewScroll->setWidget(m_pStackedWidget);
+    connect(m_pStackedWidget, &QStackedWidget::currentChanged, this,
+            [this](int current) { SizeStackToPage(m_pStackedWidget, current); });
+    viewColumn->addWidget(viewScroll);
     row->addLayout(viewColumn);
     tabLayout->addLayout(row);
     m_pStackedWidget->setCurrentIndex(0);
+    SizeStackToPage(m_pStackedWidget, 0);
 }
 
 void QuarvelPCSoftware::ConnectImportControl()
@@ -357,6 +385,15 @@ void QuarvelPCSoftware::done(int r)
     QDialog::done(r);
 }
 
+void QuarvelPCSoftware::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void QuarvelPCSoftware::ShowPage(int page)
 {
     if (m_pStackedWidget)
@@ -465,9 +502,17 @@ void QuarvelPCSoftware::DeleteButtonClicked()
 void QuarvelPCSoftware::ExportButtonClicked()
 {
     MLOG("ExportButtonClicked");
-    if (!PatientData::GetInstance()->GetCurrentPatient()) {
+    PatientData *model = PatientData::GetInstance();
+    if (!model->GetCurrentPatient()) {
         ShowInformation(tr("Save Patient Information"),
                         tr("Please select a patient to export data!"));
+        return;
+    }
+    // A patient just chosen may not have all his records in yet; exporting
+    // then would write an incomplete record under his name.
+    if (!model->WaitForDataLists(kExportListWaitMs)) {
+        ShowInformation(tr("Export"), tr("The records of this patient are still being loaded, "
+                                         "so nothing was exported. Please try again."));
         return;
     }
     bool bSucceeded = false;
@@ -558,18 +603,28 @@ void QuarvelPCSoftware::OnDatabaseUpdateOnePatientDetailInfoSucc(STU_DB_PATIENT_
 {
     if (!pPatientList)
         return;
-    const int row = FindPatientRow(pPatientList->PatientID);
-    if (row < 0) {
-        delete pPatientList;
+    std::unique_ptr<STU_DB_PATIENT_LIST> record(pPatientList);
+    const int row = FindPatientRow(record->PatientID);
+    if (row < 0)
         return;
-    }
-    ui.PatientListTable->item(row, 2)->setText(GetRecordText(pPatientList->Name));
+    ui.PatientListTable->item(row, 2)->setText(GetRecordText(record->Name));
     RepaintPatientList();
-    PatientData::GetInstance()->SetCurrentPatient(pPatientList);
-    // The model keeps its record; the database thread reads a copy of its own.
-    emit GetDataFromDatabaseRequest(DB_WORK_SEARCH_PATIENT_TO_MERGE,
-                                    MSettings::GetInstance()->GetMergeKeyBits(),
-                                    AsParameter(CopyRecord(*pPatientList)));
+    const uint chosenKeys = MSettings::GetInstance()->GetMergeKeyBits();
+    const uint keyBits = MergeKeysWithValues(chosenKeys, *record);
+    if (keyBits != 0) {
+        // The look-alikes are compared with the record as saved, whoever is
+        // on show when they arrive; the database thread reads a copy of its own.
+        m_pPatientDetailInfoView->ExpectMergeCandidates(*record);
+        emit GetDataFromDatabaseRequest(DB_WORK_SEARCH_PATIENT_TO_MERGE, keyBits,
+                                        AsParameter(CopyRecord(*record)));
+    }
+    // The selection may have moved on while the update ran.
+    PatientData *model = PatientData::GetInstance();
+    const STU_DB_PATIENT_LIST *current = model->GetCurrentPatient();
+    if (current && current->PatientID == record->PatientID)
+        model->SetCurrentPatient(record.release());
+    if (keyBits == 0 && chosenKeys != 0)
+        m_pPatientDetailInfoView->ConfirmSave(); // no chosen key has a value: nobody to compare
 }
 
 void QuarvelPCSoftware::OnDatabaseDeletePatientSucc(QUuid *pGUID)

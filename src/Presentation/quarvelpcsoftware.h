@@ -78,6 +78,11 @@ protected:
     // stored first, while the window says so.
     void done(int r) override;
 
+protected:
+    // Escape does nothing here: the window is a dialog, and a dialog closes on
+    // Escape, which would end the program and lose whatever was being typed.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void ApplyWindowMask();
     void SetUpPatientListTable();

@@ -406,8 +406,14 @@ void DatabaseAccessTest::searchPatientToMergeByKeyBits()
     Fixture f(kind);
     f.db.Sql("DELETE FROM Patient"); // only the patients made here take part
     auto base = Patient(QStringLiteral("Base"));
+    // A value in every column: an empty one matches nobody.
     base->Height = 170.5f;
     base->Weight = 61.25f;
+    base->Gender = base->IdentityType = base->PatientType = 1;
+    base->Age = 40;
+    for (char16_t *text : {base->DeviceSN, base->Mobile, base->Doctor, base->IdentityCode,
+                           base->SocietyCode, base->Address})
+        text[0] = u'v';
     QCOMPARE(f.store->InsertNewPatient(base.get()), uint(DB_OK));
     STU_DB_PATIENT_LIST twin = *base;
     twin.PatientID = QUuid::createUuid();
@@ -446,6 +452,12 @@ void DatabaseAccessTest::searchPatientToMergeByKeyBits()
         QCOMPARE(search(1u << bit), expected);
     }
     QCOMPARE(search(0x3FFF), QSet<QUuid>({twin.PatientID}));
+    // Empty names are nobody's match; beside another key, only that one counts.
+    QVERIFY(Sql(f.env, QStringLiteral("UPDATE Patient SET Name = ''")).isValid());
+    SetRecordText(base->Name, QString());
+    QCOMPARE(search(MERGE_KEY_NAME), QSet<QUuid>());
+    everyOther.remove(differing.at(0));
+    QCOMPARE(search(MERGE_KEY_NAME | MERGE_KEY_DEVICE_SN), everyOther);
 
     STU_DB_PATIENT_LIST *result = Junk<STU_DB_PATIENT_LIST>();
     base->PatientID = QUuid();

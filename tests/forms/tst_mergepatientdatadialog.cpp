@@ -154,17 +154,17 @@ void TestMergePatientDataDialog::Choosing()
     const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewPatient());
     const Chain candidates = NewCandidates(3);
     const QList<QUuid> kept{candidates->PatientID, candidates->pNext->pNext->PatientID};
-    // With "New" and "Old2" unchecked, "Don't Merge" and Escape close with
-    // nothing chosen; merging reports the first candidate first.
-    for (const QString how : {"Don't Merge", "Escape", "Merge them"}) {
+    // With "New" and "Old2" unchecked, "Don't Merge", Escape and Return close
+    // with nothing chosen; merging reports the first candidate first.
+    for (const QString how : {"Don't Merge", "Escape", "Return", "Merge them"}) {
         MergePatientDataDialog dialog;
         QCOMPARE(dialog.windowFlags(), Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
         dialog.SetPatientList(current.get(), candidates.get());
         dialog.show();
         for (const char *name : {"checkBox_CurrentPatient", "checkBox_Old2"})
             dialog.findChild<QCheckBox *>(name)->setChecked(false);
-        if (how == "Escape")
-            QTest::keyClick(&dialog, Qt::Key_Escape);
+        if (how == "Escape" || how == "Return")
+            QTest::keyClick(&dialog, how == "Escape" ? Qt::Key_Escape : Qt::Key_Return);
         for (QPushButton *button : dialog.findChildren<QPushButton *>())
             if (button->text() == how)
                 QTest::mouseClick(button, Qt::LeftButton);

@@ -38,6 +38,8 @@ private slots:
     void cleanup();
     void ShowClearAndSaveWithoutPatient();
     void SaveBuildsRecord();
+    void SaveRefusesBadNumbers_data();
+    void SaveRefusesBadNumbers();
     void MergeWorkItems();
 
 private:
@@ -137,9 +139,9 @@ void TestPatientDetailInfoView::SaveBuildsRecord()
     Edit("lineEdit_ID")->setText(QStringLiteral("77"));
     Edit("lineEdit_Name")->clear();
     QTest::keyClicks(Edit("lineEdit_Name"), QStringLiteral("Bertram Quill"));
-    Edit("lineEdit_Age")->setText(QStringLiteral("abc"));
+    Edit("lineEdit_Age")->setText(QStringLiteral(" 70 "));
     Edit("lineEdit_Height")->setText(QStringLiteral("181.5"));
-    Edit("lineEdit_Weight")->setText(QStringLiteral("heavy"));
+    Edit("lineEdit_Weight")->setText(QStringLiteral("65,25"));
     m_form->findChild<QComboBox *>("comboBox_Gender")->setCurrentIndex(2);
     // Longer input than the record holds is stopped at the field's size.
     Edit("lineEdit_Address")->setText(QString(300, QLatin1Char('x')));
@@ -157,12 +159,52 @@ void TestPatientDetailInfoView::SaveBuildsRecord()
     QCOMPARE(m_works[0].record->PatientID, id);
     // What was saved, shown again.
     PatientData::GetInstance()->SetCurrentPatientAndNotify(m_works[0].record.release());
-    QCOMPARE(Shown(), QStringList({"SN-42", "9", "Bertram Quill", "Female", "181.5", "0",
+    QCOMPARE(Shown(), QStringList({"SN-42", "9", "Bertram Quill", "Female", "181.5", "65.25",
                                    QString(31, QLatin1Char('5')), "", "SIN Card",
-                                   QString(63, QLatin1Char('7')), "", "", "0",
+                                   QString(63, QLatin1Char('7')), "", "", "70",
                                    QString(255, QLatin1Char('x'))}));
     // The confirmation waits for the service's search answer.
     QVERIFY(m_watcher->MessageBoxes().isEmpty());
+}
+
+void TestPatientDetailInfoView::SaveRefusesBadNumbers_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("refusal"); // empty: saved
+    const QString age = QStringLiteral("Please enter a whole number for Age!");
+    const QString weight = QStringLiteral("Please enter a number for Weight(kg)!");
+    QTest::newRow("age with words") << "lineEdit_Age"
+                                    << "70 years" << age;
+    QTest::newRow("age decimal") << "lineEdit_Age"
+                                 << "70.5" << age;
+    QTest::newRow("age negative") << "lineEdit_Age"
+                                  << "-1" << age;
+    QTest::newRow("weight two commas") << "lineEdit_Weight"
+                                       << "65,5,1" << weight;
+    QTest::newRow("weight inf") << "lineEdit_Weight"
+                                << "inf" << weight;
+    QTest::newRow("height word") << "lineEdit_Height"
+                                 << "tall"
+                                 << QStringLiteral("Please enter a number for Height(cm)!");
+    QTest::newRow("empty height") << "lineEdit_Height"
+                                  << "" << QString();
+}
+
+void TestPatientDetailInfoView::SaveRefusesBadNumbers()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(QString, refusal);
+    PatientData::GetInstance()->SetCurrentPatientAndNotify(NewPatient(QStringLiteral("Rosa")));
+    Edit(qPrintable(field))->setText(text);
+    ClickSave();
+    QCOMPARE(m_works.size(), size_t(refusal.isEmpty() ? 1 : 0));
+    QCOMPARE(m_watcher->MessageBoxes(),
+             refusal.isEmpty()
+                 ? QStringList()
+                 : QStringList(QStringLiteral("Save Patient Information|") + refusal));
+    QCOMPARE(Edit(qPrintable(field))->text(), text);
 }
 
 void TestPatientDetailInfoView::MergeWorkItems()
@@ -170,6 +212,7 @@ void TestPatientDetailInfoView::MergeWorkItems()
     STU_DB_PATIENT_LIST *current = NewPatient(QStringLiteral("Anna"));
     const QUuid currentId = current->PatientID;
     PatientData::GetInstance()->SetCurrentPatient(current);
+    const std::unique_ptr<STU_DB_PATIENT_LIST> saved(CopyRecord(*current));
     auto candidates = [] {
         STU_DB_PATIENT_LIST *first = NewPatient(QStringLiteral("Anna"));
         first->pNext = NewPatient(QStringLiteral("Anna"));
@@ -179,6 +222,7 @@ void TestPatientDetailInfoView::MergeWorkItems()
     auto offer = [&](STU_DB_PATIENT_LIST *list, const char *button) {
         m_works.clear();
         m_watcher = std::make_unique<ModalWatcher>();
+        m_form->ExpectMergeCandidates(*saved);
         if (button)
             m_watcher->AddDialogAction(
                 [button](QDialog *dialog) { dialog->findChild<QPushButton *>(button)->click(); });
@@ -204,12 +248,15 @@ void TestPatientDetailInfoView::MergeWorkItems()
     QCOMPARE(*m_works[0].removed, first);
     QCOMPARE(*m_works[1].removed, second);
 
-    // "Don't Merge" sends nothing; with no candidates, or no current patient
-    // any more (the list is freed all the same), the confirmation comes alone.
+    // "Don't Merge" sends nothing; with no candidates, or another patient or
+    // none current by the time they come (the list is freed all the same),
+    // the confirmation comes alone.
     offer(candidates(), "pushButton_Cancel");
     QVERIFY(m_works.empty());
     offer(nullptr, nullptr);
-    PatientData::GetInstance()->ClearPatientData(&currentId);
+    PatientData::GetInstance()->SetCurrentPatient(NewPatient(QStringLiteral("Anna")));
+    offer(candidates(), nullptr);
+    PatientData::GetInstance()->SetCurrentPatient(nullptr);
     offer(candidates(), nullptr);
     QVERIFY(m_works.empty());
 }

@@ -84,6 +84,9 @@ private slots:
     void importAndToolButtons();
     void insertDeleteAndMergeRows();
     void settingsSaveAndMergeBits();
+    void savesAndExportsStayWithTheirPatient();
+    void pagesFitAndLookAlike_data();
+    void pagesFitAndLookAlike();
     void maximiseAndRestore();
     void changesElsewhereReachTheList();
     void connectionsAreTheTableOnes();
@@ -327,6 +330,12 @@ void TestMainWindow::importAndToolButtons()
         QCOMPARE(m_window->ViewStack()->currentIndex(), page);
         QVERIFY(buttons.at(page)->isChecked() && !buttons.at((page + 2) % 3)->isChecked());
     }
+
+    // Escape in a field or in the list leaves the window open.
+    QTest::keyClick(m_window->ViewStack()->widget(0)->findChild<QLineEdit *>("lineEdit_Name"),
+                    Qt::Key_Escape);
+    QTest::keyClick(Table(), Qt::Key_Escape);
+    QVERIFY(m_window->isVisible());
 }
 
 void TestMainWindow::insertDeleteAndMergeRows()
@@ -439,6 +448,96 @@ void TestMainWindow::settingsSaveAndMergeBits()
     m_window->OnDatabaseUpdateOnePatientDetailInfoSucc(NewPatient(QStringLiteral("Gone")));
     QVERIFY(spy.isEmpty());
     QCOMPARE(PatientData::GetInstance()->GetCurrentPatient(), edited);
+}
+
+void TestMainWindow::savesAndExportsStayWithTheirPatient()
+{
+    // The keys are Name and IdentityCode (chosen above). With neither set in
+    // the saved record, nobody is searched for and the save is confirmed.
+    QVERIFY(SelectAndLoad({0}));
+    const QUuid shown = RowId(0);
+    QSignalSpy spy(m_window.get(), &QuarvelPCSoftware::GetDataFromDatabaseRequest);
+    ModalCloser closer;
+    STU_DB_PATIENT_LIST *unnamed = CopyRecord(*PatientData::GetInstance()->GetCurrentPatient());
+    SetRecordText(unnamed->Name, QString());
+    SetRecordText(unnamed->IdentityCode, QString());
+    m_window->OnDatabaseUpdateOnePatientDetailInfoSucc(unnamed);
+    QTRY_COMPARE(closer.texts, QStringList({"Save patient detail information successfully!"}));
+    QVERIFY(spy.isEmpty());
+    QCOMPARE(PatientData::GetInstance()->GetCurrentPatient(), unnamed);
+
+    // A save answered after the selection moved on leaves the shown patient.
+    STU_DB_PATIENT_LIST *other = NewPatient(QStringLiteral("Other"));
+    other->PatientID = RowId(1);
+    m_window->OnDatabaseUpdateOnePatientDetailInfoSucc(other);
+    QCOMPARE(CurrentId(), shown);
+    QCOMPARE(WorkTypes(spy), QList<uint>({DB_WORK_SEARCH_PATIENT_TO_MERGE}));
+
+    // Export clicked as soon as a newly chosen patient's details show writes
+    // his records, the same as once everything is in.
+    const auto exported = [&] {
+        QTest::mouseClick(m_window->Form().ExportButton, Qt::LeftButton);
+        const QString text = closer.texts.value(closer.texts.size() - 1);
+        const QDir folder(text.section(QLatin1Char('\''), 1, 1));
+        QStringList records;
+        for (const char *name : {"NIBPData.csv", "SPO2Data.csv", "TempData.csv"}) {
+            QFile file(folder.filePath(QLatin1String(name)));
+            records << (file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+        }
+        return records;
+    };
+    QVERIFY(SelectAndLoad({1}));
+    const QStringList settled = exported();
+    QVERIFY(SelectAndLoad({0}));
+    QStringList early;
+    QObject context;
+    connect(PatientData::GetInstance(), &PatientData::OnPatientDetailInfoChanged, &context, [&] {
+        if (early.isEmpty())
+            early = exported();
+    });
+    QVERIFY(SelectAndLoad({1}));
+    QCOMPARE(early, settled);
+    QVERIFY(settled.join(QString()).count(QLatin1Char('\n')) > 3); // records to tell apart
+}
+
+void TestMainWindow::pagesFitAndLookAlike_data()
+{
+    QTest::addColumn<QSize>("size");
+    for (const QSize size : {QSize(1024, 768), QSize(1366, 768), QSize(1920, 1080)})
+        QTest::addRow("%dx%d", size.width(), size.height()) << size;
+}
+
+// Nothing clipped or scrolled at the usual sizes, one colour and font on all pages.
+void TestMainWindow::pagesFitAndLookAlike()
+{
+    QFETCH(QSize, size);
+    const auto restore =
+        qScopeGuard([this, before = m_window->geometry()] { m_window->setGeometry(before); });
+    m_window->setGeometry(QRect(QPoint(0, 0), size));
+    const Ui_PCViewer &ui = m_window->Form();
+    const auto *scroll = m_window->findChild<QScrollArea *>(QStringLiteral("ViewScrollArea"));
+    int page = 0;
+    for (QToolButton *button : {ui.PatientInfoToolButton, ui.TableToolButton, ui.TrendToolButton}) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        QWidget *view = m_window->ViewStack()->widget(page++);
+        QTest::qWait(20);
+        QVERIFY(!scroll->verticalScrollBar()->isVisible());
+        for (const auto *radio : view->findChildren<QRadioButton *>())
+            QVERIFY2(radio->width() >= radio->sizeHint().width(), qPrintable(radio->text()));
+        for (const auto *table : view->findChildren<QTableWidget *>())
+            QVERIFY(!table->horizontalScrollBar()->isVisible());
+        const QList<QWidget *> texts =
+            view->findChildren<QWidget *>() + ui.PatientListWidget->findChildren<QWidget *>();
+        for (const QWidget *child : texts) // buttons have sizes of their own; pop-ups aside
+            QVERIFY2(qobject_cast<const QPushButton *>(child) ||
+                         child->window() != m_window.get() || child->font().pixelSize() == 13,
+                     child->metaObject()->className());
+        const QImage image = view->grab().toImage();
+        QCOMPARE(image.pixelColor(view->width() - 2, view->height() - 2), QColor(225, 230, 242));
+    }
+    const auto *id = ui.WorkStationTab->findChild<QLineEdit *>(QStringLiteral("lineEdit_ID"));
+    const auto *name = ui.WorkStationTab->findChild<QLineEdit *>(QStringLiteral("lineEdit_Name"));
+    QVERIFY(name->y() - id->geometry().bottom() <= 60);
 }
 
 void TestMainWindow::maximiseAndRestore()

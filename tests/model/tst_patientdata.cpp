@@ -84,12 +84,22 @@ void TestPatientData::currentPatientChanges()
     QVERIFY(!lists.contains(0));
     QCOMPARE(log.Take(), QStringList({"nibp", "spo2", "temp"}));
 
-    // A new record replaces the old one silently; the lists wait for their answers.
+    QVERIFY(model.HasAllDataLists());
+
+    // A newer record of the same patient keeps his lists, silently; another
+    // patient's drops them at once, and his lists are awaited.
+    model.SetCurrentPatient(NewPatient(uuidA));
+    QCOMPARE(Lists(model), lists);
+    QVERIFY(log.isEmpty() && model.HasAllDataLists());
     STU_DB_PATIENT_LIST *pB = NewPatient(uuidB);
     model.SetCurrentPatient(pB);
     QCOMPARE(model.GetCurrentPatient(), pB);
-    QCOMPARE(Lists(model), lists);
-    QVERIFY(log.isEmpty());
+    QCOMPARE(Lists(model), kNoLists);
+    QCOMPARE(log.Take(), QStringList({"clear"}));
+    model.OnDatabaseGetNIBPDataListSucc(new QUuid(uuidB), NewChain<STU_DB_NIBP_DATA_LIST>(1));
+    model.OnDatabaseGetSPO2DataListSucc(new QUuid(uuidB), nullptr);
+    QVERIFY(!model.HasAllDataLists());
+    QCOMPARE(log.Take(), QStringList({"nibp", "spo2"}));
 
     // Handing back the record already held keeps it alive.
     model.SetCurrentPatientAndNotify(pB);
@@ -129,8 +139,7 @@ void TestPatientData::staleAnswers()
     QCOMPARE(Lists(model), kNoLists);
     QVERIFY(log.isEmpty());
 
-    // Answers for a patient that is no longer current: freed, lists kept,
-    // and the views still told to redraw.
+    // Answers for a patient that is no longer current: freed unseen.
     model.SetCurrentPatient(NewPatient(uuidA));
     Answer(model, uuidA, 2);
     const QList<quintptr> lists = Lists(model);
@@ -138,7 +147,7 @@ void TestPatientData::staleAnswers()
     model.OnDatabaseGetNIBPDataListSucc(new QUuid(uuidB), nullptr);
     QCOMPARE(Lists(model), lists);
     QCOMPARE(RecordChainLength(model.GetNIBPDataList()), 2);
-    QCOMPARE(log.Take(), QStringList({"nibp", "spo2", "temp", "nibp", "spo2", "temp", "nibp"}));
+    QCOMPARE(log.Take(), QStringList({"nibp", "spo2", "temp"}));
 
     // An answer without a UUID is dropped without a signal.
     model.OnDatabaseGetSPO2DataListSucc(nullptr, NewChain<STU_DB_SPO2_DATA_LIST>(3));
