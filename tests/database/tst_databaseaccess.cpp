@@ -453,7 +453,7 @@ void DatabaseAccessTest::searchPatientToMergeByKeyBits()
     }
     QCOMPARE(search(0x3FFF), QSet<QUuid>({twin.PatientID}));
     // Empty names are nobody's match; beside another key, only that one counts.
-    QVERIFY(Sql(f.env, QStringLiteral("UPDATE Patient SET Name = ''")).isValid());
+    f.db.Sql("UPDATE Patient SET Name = ''");
     SetRecordText(base->Name, QString());
     QCOMPARE(search(MERGE_KEY_NAME), QSet<QUuid>());
     everyOther.remove(differing.at(0));
