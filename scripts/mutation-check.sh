@@ -62,6 +62,7 @@ apply() {
         while (@lines) {
             my $old = substr(shift @lines, 2);
             my $new = substr(shift @lines, 2);
+            s/\\n/\n/g for $old, $new;
             my $count = () = /\Q$old\E/g;
             die "expected one \"$old\", found $count\n" unless $count == 1;
             s/\Q$old\E/$new/;
