@@ -546,6 +546,11 @@ void QuarvelPCSoftware::SettingBrowseButtonClicked()
 void QuarvelPCSoftware::SettingSaveButtonClicked()
 {
     MLOG("SettingSaveButtonClicked");
+    if (ui.lineEdit_Export_Path->text().isEmpty()) {
+        ShowInformation(tr("Settings"), tr("Please choose a folder for the exported files: the "
+                                           "export path cannot be empty. Nothing has been saved."));
+        return;
+    }
     MSettings *settings = MSettings::GetInstance();
     settings->SetPatientKeyDeviceSN(ui.checkBox_DeviceSN->isChecked());
     settings->SetPatientKeyPatientID(ui.checkBox_ID->isChecked());

@@ -409,6 +409,20 @@ void TestMainWindow::settingsSaveAndMergeBits()
     QTest::mouseClick(ui.pushButton_Export_Browse, Qt::LeftButton);
     QCOMPARE(ui.lineEdit_Export_Path->text(), before);
     QCOMPARE(closer.titles, QStringList({"Select export file(s) path"}));
+    // An empty export path is refused, and nothing at all is saved.
+    const auto fileText = [] {
+        QFile file(MSettings::GetFilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray stored = fileText();
+    const QString refused = QStringLiteral("Please choose a folder for the exported files: the "
+                                           "export path cannot be empty. Nothing has been saved.");
+    ui.checkBox_SocietyCode->setChecked(true);
+    ui.lineEdit_Export_Path->clear();
+    QTest::mouseClick(ui.pushButton_Save, Qt::LeftButton);
+    QCOMPARE(closer.texts, QStringList({refused}));
+    QCOMPARE(fileText(), stored);
+    QVERIFY(!MSettings::GetInstance()->IsPatientKeySocietyCode());
 
     ui.checkBox_DeviceSN->setChecked(false);
     ui.checkBox_ID->setChecked(false);
@@ -418,9 +432,7 @@ void TestMainWindow::settingsSaveAndMergeBits()
     const QString newPath = m_environment->Root() + QStringLiteral("/elsewhere");
     ui.lineEdit_Export_Path->setText(newPath);
     QTest::mouseClick(ui.pushButton_Save, Qt::LeftButton);
-    QFile file(MSettings::GetFilePath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(fileText());
     QVERIFY(text.contains(QStringLiteral("PATIENT_KEY_IDENTIFY_CODE = 1")));
     QVERIFY(text.contains(QStringLiteral("PATIENT_KEY_PATIENT_NAME = 1")));
     QVERIFY(text.contains(QStringLiteral("PATIENT_KEY_DEVICE_SN = 0")));
@@ -441,7 +453,8 @@ void TestMainWindow::settingsSaveAndMergeBits()
     QCOMPARE(PatientData::GetInstance()->GetCurrentPatient(), edited);
     QCOMPARE(Table()->item(RowOf(edited->PatientID), 2)->text(), QStringLiteral("Renamed Unique"));
     // The detail form confirms the save after the search.
-    QTRY_COMPARE(closer.texts, QStringList({"Save patient detail information successfully!"}));
+    QTRY_COMPARE(closer.texts,
+                 QStringList({refused, "Save patient detail information successfully!"}));
 
     // An update for a patient not in the list is dropped.
     spy.clear();
