@@ -109,6 +109,16 @@ private:
         return Table()->item(row, 0)->font().bold() && Table()->item(row, 1)->font().bold() &&
                Table()->item(row, 2)->font().bold();
     }
+    // Runs a statement on a connection of its own, as another workstation would.
+    bool Elsewhere(const QString &sql) const
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
+        db.setDatabaseName(QDir(m_environment->DatabaseDirectory()).filePath("Data.db"));
+        const bool ok = db.open() && QSqlQuery(db).exec(sql);
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("elsewhere");
+        return ok;
+    }
     QUuid CurrentId() const { return PatientData::GetInstance()->GetCurrentPatient()->PatientID; }
     // Selects the rows in this order and waits until the patient is loaded.
     bool SelectAndLoad(const QList<int> &rows)
@@ -391,11 +401,19 @@ void TestMainWindow::insertDeleteAndMergeRows()
     QTRY_COMPARE(reloaded.size(), types.size() / 4);
     QCOMPARE(CurrentId(), kept);
 
-    // That merge never reached the database: its failure brings the row back.
+    // That merge never reached the database. A real one it refuses brings
+    // the row back and says so.
+    QVERIFY(Elsewhere("CREATE TRIGGER refuse BEFORE DELETE ON Patient BEGIN SELECT "
+                      "RAISE(ABORT, 'refused'); END"));
     m_allPatientAnswers = 0;
-    emit MDatabaseService::GetInstance()->OnDatabaseProcessResult(DB_WORK_MERGE_PATIENT_DATA,
-                                                                  DB_ERR_MERGE);
+    ModalCloser closer;
+    emit m_window->GetDataFromDatabaseRequest(DB_WORK_MERGE_PATIENT_DATA,
+                                              reinterpret_cast<quintptr>(new QUuid(kept)),
+                                              reinterpret_cast<quintptr>(new QUuid(ids.at(0))));
     QTRY_COMPARE(m_allPatientAnswers, 1);
+    QVERIFY(Elsewhere("DROP TRIGGER refuse"));
+    QTRY_COMPARE(closer.texts,
+                 QStringList({"The patients could not be merged. Both patients are unchanged."}));
     QTRY_COMPARE(Table()->rowCount(), rows + 1);
     QVERIFY(RowOf(ids.at(0)) >= 0);
 }
@@ -588,11 +606,7 @@ void TestMainWindow::changesElsewhereReachTheList()
 {
     // Another workstation adds a patient, then deletes him while he is shown.
     const auto elsewhere = [this](const QString &sql) {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
-        db.setDatabaseName(QDir(m_environment->DatabaseDirectory()).filePath("Data.db"));
-        const bool ok = db.open() && QSqlQuery(db).exec(sql);
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase("elsewhere");
+        const bool ok = Elsewhere(sql);
         emit MDatabaseService::GetInstance()->OnDatabaseChangedElsewhere();
         return ok;
     };
