@@ -19,6 +19,20 @@ QString &ConfigDirectoryOverride()
     return directory;
 }
 
+// An installed program's folder belongs to the system, even where it is
+// writable (for root): the settings and the log never go there.
+bool IsSystemDirectory(const QString &directory)
+{
+    const QString canonical = QFileInfo(directory).canonicalFilePath();
+    const QString path = QDir::cleanPath(canonical.isEmpty() ? directory : canonical);
+    for (const char *root : {"/usr", "/bin", "/sbin", "/opt"}) {
+        const QString rootPath = QLatin1String(root);
+        if (path == rootPath || path.startsWith(rootPath + QLatin1Char('/')))
+            return true;
+    }
+    return false;
+}
+
 QString BoolText(bool value)
 {
     return value ? QStringLiteral("1") : QStringLiteral("0");
@@ -38,10 +52,13 @@ QString MSettings::GetConfigDirectory()
 {
     if (!ConfigDirectoryOverride().isEmpty())
         return ConfigDirectoryOverride();
-    const QString programDirectory = QCoreApplication::applicationDirPath();
-    if (QFileInfo(programDirectory).isWritable())
+    return ConfigDirectoryFor(QCoreApplication::applicationDirPath());
+}
+
+QString MSettings::ConfigDirectoryFor(const QString &programDirectory)
+{
+    if (QFileInfo(programDirectory).isWritable() && !IsSystemDirectory(programDirectory))
         return programDirectory;
-    // An installed program's folder belongs to root; each user keeps his own.
     const QString userDirectory =
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QDir().mkpath(userDirectory);
@@ -63,12 +80,27 @@ void MSettings::ResetToConstructionValues()
     *this = MSettings();
 }
 
+QString MSettings::DefaultDatabaseFilePath()
+{
+    return QDir::home().filePath(QStringLiteral("VantrelMonitorSoftware/Database"));
+}
+
+QString MSettings::DefaultExportFilePath()
+{
+    return QDir::home().filePath(QStringLiteral("VantrelMonitorSoftware/Export Files"));
+}
+
+QString MSettings::GetDatabaseFilePath() const
+{
+    // The file keeps the empty value as written; only its reading changes.
+    return m_strDatabaseFilePath.isEmpty() ? DefaultDatabaseFilePath() : m_strDatabaseFilePath;
+}
+
 void MSettings::SetDefaults()
 {
-    const QDir home = QDir::home();
     m_bOutLog = true;
-    m_strDatabaseFilePath = home.filePath(QStringLiteral("VantrelMonitorSoftware/Database"));
-    m_strExportFilePath = home.filePath(QStringLiteral("VantrelMonitorSoftware/Export Files"));
+    m_strDatabaseFilePath = DefaultDatabaseFilePath();
+    m_strExportFilePath = DefaultExportFilePath();
     m_bPatientKeyDeviceSN = false;
     m_bPatientKeyPatientID = false;
     m_bPatientKeyPatientName = true;
@@ -107,7 +139,8 @@ void MSettings::ApplyLine(const QString &line)
         return;
     // The separator is " = ": drop one character on each side of the "=".
     const QString key = line.left(equals).chopped(equals > 0 ? 1 : 0);
-    const QString value = equals == line.size() - 1 ? line : line.mid(equals + 2);
+    // A line ending in "=" (its trailing blank trimmed by an editor) has an empty value.
+    const QString value = equals == line.size() - 1 ? QString() : line.mid(equals + 2);
     if (key.isEmpty())
         return;
     if (key == QLatin1String("OUTLOG"))

@@ -3,8 +3,8 @@
 #include <QString>
 
 // The program's few user settings, kept in "Setttings.conf" beside the program
-// (or, where the program's folder is not writable, in the per-user
-// configuration folder). One process-wide instance, used on the GUI thread.
+// (or, where the program's folder is not writable or is a system folder, in
+// the per-user configuration folder). One process-wide instance, used on the GUI thread.
 class MSettings
 {
 public:
@@ -17,7 +17,8 @@ public:
     bool SaveSettings();
 
     bool IsOutLog() const { return m_bOutLog; }
-    QString GetDatabaseFilePath() const { return m_strDatabaseFilePath; }
+    // An empty database path in the file means the default folder.
+    QString GetDatabaseFilePath() const;
     QString GetExportFilePath() const { return m_strExportFilePath; }
     bool IsPatientKeyDeviceSN() const { return m_bPatientKeyDeviceSN; }
     bool IsPatientKeyPatientID() const { return m_bPatientKeyPatientID; }
@@ -35,8 +36,15 @@ public:
     // The merge key bits of the five patient keys, as the merge search wants them.
     uint GetMergeKeyBits() const;
 
+    // The folders a first start writes into the file.
+    static QString DefaultDatabaseFilePath();
+    static QString DefaultExportFilePath();
+
     // The folder that holds the settings file and the log.
     static QString GetConfigDirectory();
+    // That folder for a program in programDirectory: the program's own folder
+    // where it is writable and no system folder, else the per-user one.
+    static QString ConfigDirectoryFor(const QString &programDirectory);
     // Points the settings file and the log at another folder (tests use a
     // temporary one); an empty path goes back to the usual choice.
     static void SetConfigDirectory(const QString &directory);

@@ -95,7 +95,10 @@ QString ExportControl::ExportFolderPath() const
     const STU_DB_PATIENT_LIST *pPatient = m_pPatientData->GetCurrentPatient();
     if (!pPatient)
         return QString();
-    const QDir exportDir(MSettings::GetInstance()->GetExportFilePath());
+    // Without a chosen folder the export would land in the current directory.
+    const QString strDirectory = MSettings::GetInstance()->GetExportFilePath();
+    const QDir exportDir(strDirectory.isEmpty() ? MSettings::DefaultExportFilePath()
+                                                : strDirectory);
     return exportDir.filePath(ExportFolderName(*pPatient));
 }
 

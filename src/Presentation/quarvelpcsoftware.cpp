@@ -546,6 +546,11 @@ void QuarvelPCSoftware::SettingBrowseButtonClicked()
 void QuarvelPCSoftware::SettingSaveButtonClicked()
 {
     MLOG("SettingSaveButtonClicked");
+    if (ui.lineEdit_Export_Path->text().isEmpty()) {
+        ShowInformation(tr("Settings"), tr("Please choose a folder for the exported files: the "
+                                           "export path cannot be empty. Nothing has been saved."));
+        return;
+    }
     MSettings *settings = MSettings::GetInstance();
     settings->SetPatientKeyDeviceSN(ui.checkBox_DeviceSN->isChecked());
     settings->SetPatientKeyPatientID(ui.checkBox_ID->isChecked());
@@ -688,6 +693,9 @@ void QuarvelPCSoftware::OnDatabaseProcessResult(uint iWorkType, uint iErrorCode)
     MLOG(
         QStringLiteral("Merge patient data failed (%1), reload the patient list.").arg(iErrorCode));
     emit GetDataFromDatabaseRequest(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0);
+    // The merge runs in one transaction, so a failure has changed nothing.
+    ShowInformation(tr("Merge"),
+                    tr("The patients could not be merged. Both patients are unchanged."));
 }
 
 void QuarvelPCSoftware::OnDatabaseOpenResult(uint iErrorCode, const QString &strReason)

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -110,13 +111,18 @@ private Q_SLOTS:
 
     void valueEdgeCases()
     {
-        // "=" as the last character: the value is the whole line, which is no number.
-        WriteFile("OUTLOG =\nEXPORT_FILE_PATH = \n");
+        // "=" as the last character: the value is empty; an empty database
+        // path reads as the default folder, and the file stays as written.
+        const QByteArray text = "OUTLOG =\nEXPORT_FILE_PATH =\nDATABASE_FILE_PATH =\n";
+        WriteFile(text);
         MSettings *settings = MSettings::GetInstance();
         settings->SetExportFilePath(QStringLiteral("/before"));
         QVERIFY(settings->LoadSettings());
         QVERIFY(!settings->IsOutLog());
         QCOMPARE(settings->GetExportFilePath(), QString());
+        QCOMPARE(settings->GetDatabaseFilePath(),
+                 QDir::homePath() + QStringLiteral("/VantrelMonitorSoftware/Database"));
+        QCOMPARE(ReadFile(), text);
     }
 
     void emptyExportDirectoryRoundTrips()
@@ -168,7 +174,21 @@ private Q_SLOTS:
         MSettings *settings = MSettings::GetInstance();
         QVERIFY(!settings->LoadSettings());
         QVERIFY(!settings->IsOutLog());
-        QCOMPARE(settings->GetDatabaseFilePath(), QString());
+        QCOMPARE(settings->GetExportFilePath(), QString());
+    }
+
+    void systemFoldersHoldNoSettings()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        const QString user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        const QString own = m_dir->path() + QStringLiteral("/usr");
+        QVERIFY(QDir().mkpath(own));
+        // Root may write to the system folders; they are refused all the same.
+        const QString cases[][2] = {
+            {own, own},      {"/usr/bin", user}, {"/usr/local/bin", user}, {"/bin", user},
+            {"/sbin", user}, {"/opt", user},     {own + "/gone", user}};
+        for (const auto &c : cases)
+            QCOMPARE(MSettings::ConfigDirectoryFor(c[0]), c[1]);
     }
 };
 

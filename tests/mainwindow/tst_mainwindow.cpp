@@ -109,6 +109,16 @@ private:
         return Table()->item(row, 0)->font().bold() && Table()->item(row, 1)->font().bold() &&
                Table()->item(row, 2)->font().bold();
     }
+    // Runs a statement on a connection of its own, as another workstation would.
+    bool Elsewhere(const QString &sql) const
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
+        db.setDatabaseName(QDir(m_environment->DatabaseDirectory()).filePath("Data.db"));
+        const bool ok = db.open() && QSqlQuery(db).exec(sql);
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase("elsewhere");
+        return ok;
+    }
     QUuid CurrentId() const { return PatientData::GetInstance()->GetCurrentPatient()->PatientID; }
     // Selects the rows in this order and waits until the patient is loaded.
     bool SelectAndLoad(const QList<int> &rows)
@@ -391,11 +401,19 @@ void TestMainWindow::insertDeleteAndMergeRows()
     QTRY_COMPARE(reloaded.size(), types.size() / 4);
     QCOMPARE(CurrentId(), kept);
 
-    // That merge never reached the database: its failure brings the row back.
+    // That merge never reached the database. A real one it refuses brings
+    // the row back and says so.
+    QVERIFY(Elsewhere("CREATE TRIGGER refuse BEFORE DELETE ON Patient BEGIN SELECT "
+                      "RAISE(ABORT, 'refused'); END"));
     m_allPatientAnswers = 0;
-    emit MDatabaseService::GetInstance()->OnDatabaseProcessResult(DB_WORK_MERGE_PATIENT_DATA,
-                                                                  DB_ERR_MERGE);
+    ModalCloser closer;
+    emit m_window->GetDataFromDatabaseRequest(DB_WORK_MERGE_PATIENT_DATA,
+                                              reinterpret_cast<quintptr>(new QUuid(kept)),
+                                              reinterpret_cast<quintptr>(new QUuid(ids.at(0))));
     QTRY_COMPARE(m_allPatientAnswers, 1);
+    QVERIFY(Elsewhere("DROP TRIGGER refuse"));
+    QTRY_COMPARE(closer.texts,
+                 QStringList({"The patients could not be merged. Both patients are unchanged."}));
     QTRY_COMPARE(Table()->rowCount(), rows + 1);
     QVERIFY(RowOf(ids.at(0)) >= 0);
 }
@@ -409,6 +427,20 @@ void TestMainWindow::settingsSaveAndMergeBits()
     QTest::mouseClick(ui.pushButton_Export_Browse, Qt::LeftButton);
     QCOMPARE(ui.lineEdit_Export_Path->text(), before);
     QCOMPARE(closer.titles, QStringList({"Select export file(s) path"}));
+    // An empty export path is refused, and nothing at all is saved.
+    const auto fileText = [] {
+        QFile file(MSettings::GetFilePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray stored = fileText();
+    const QString refused = QStringLiteral("Please choose a folder for the exported files: the "
+                                           "export path cannot be empty. Nothing has been saved.");
+    ui.checkBox_SocietyCode->setChecked(true);
+    ui.lineEdit_Export_Path->clear();
+    QTest::mouseClick(ui.pushButton_Save, Qt::LeftButton);
+    QCOMPARE(closer.texts, QStringList({refused}));
+    QCOMPARE(fileText(), stored);
+    QVERIFY(!MSettings::GetInstance()->IsPatientKeySocietyCode());
 
     ui.checkBox_DeviceSN->setChecked(false);
     ui.checkBox_ID->setChecked(false);
@@ -418,9 +450,7 @@ void TestMainWindow::settingsSaveAndMergeBits()
     const QString newPath = m_environment->Root() + QStringLiteral("/elsewhere");
     ui.lineEdit_Export_Path->setText(newPath);
     QTest::mouseClick(ui.pushButton_Save, Qt::LeftButton);
-    QFile file(MSettings::GetFilePath());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(fileText());
     QVERIFY(text.contains(QStringLiteral("PATIENT_KEY_IDENTIFY_CODE = 1")));
     QVERIFY(text.contains(QStringLiteral("PATIENT_KEY_PATIENT_NAME = 1")));
     QVERIFY(text.contains(QStringLiteral("PATIENT_KEY_DEVICE_SN = 0")));
@@ -441,7 +471,8 @@ void TestMainWindow::settingsSaveAndMergeBits()
     QCOMPARE(PatientData::GetInstance()->GetCurrentPatient(), edited);
     QCOMPARE(Table()->item(RowOf(edited->PatientID), 2)->text(), QStringLiteral("Renamed Unique"));
     // The detail form confirms the save after the search.
-    QTRY_COMPARE(closer.texts, QStringList({"Save patient detail information successfully!"}));
+    QTRY_COMPARE(closer.texts,
+                 QStringList({refused, "Save patient detail information successfully!"}));
 
     // An update for a patient not in the list is dropped.
     spy.clear();
@@ -575,11 +606,7 @@ void TestMainWindow::changesElsewhereReachTheList()
 {
     // Another workstation adds a patient, then deletes him while he is shown.
     const auto elsewhere = [this](const QString &sql) {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
-        db.setDatabaseName(QDir(m_environment->DatabaseDirectory()).filePath("Data.db"));
-        const bool ok = db.open() && QSqlQuery(db).exec(sql);
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase("elsewhere");
+        const bool ok = Elsewhere(sql);
         emit MDatabaseService::GetInstance()->OnDatabaseChangedElsewhere();
         return ok;
     };

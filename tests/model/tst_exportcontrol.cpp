@@ -250,6 +250,15 @@ void TestExportControl::optionalKeysInFolderName()
         pSettings->SetPatientKeyPatientID(c.bOthers);
         QCOMPARE(Export(), Folder(c.pszName));
     }
+    // With no export path the default folder in the home folder takes its place.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", m_f->env.Root().toUtf8());
+    pSettings->SetExportFilePath(QString());
+    const QString strDefault = Export();
+    qputenv("HOME", home);
+    QCOMPARE(strDefault,
+             QDir::toNativeSeparators(m_f->env.Root() + "/VantrelMonitorSoftware/Export Files/"
+                                                        "A1_3_Doe_20160622090507"));
 }
 
 void TestExportControl::quotedValuesReadBack()
