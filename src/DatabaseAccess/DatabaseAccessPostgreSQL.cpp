@@ -11,6 +11,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <utility>
+
 namespace {
 
 QString Tr(const char *text)
@@ -123,8 +125,15 @@ uint DatabaseAccessPostgreSQL::PrepareServerSchema()
 void DatabaseAccessPostgreSQL::ReconnectIfLost()
 {
     // A connection the server dropped reads as closed after its failed query.
-    if (m_db.isValid() && !m_db.isOpen())
+    if (m_db.isValid() && !m_db.isOpen()) {
         m_uOpenResult = Connect();
+        m_bReconnected = m_bReconnected || m_uOpenResult == DB_OK;
+    }
+}
+
+bool DatabaseAccessPostgreSQL::TakeReconnected()
+{
+    return std::exchange(m_bReconnected, false);
 }
 
 QSqlDriver *DatabaseAccessPostgreSQL::ChangeNotifier() const
