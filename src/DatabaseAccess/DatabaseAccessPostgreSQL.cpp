@@ -78,8 +78,7 @@ uint DatabaseAccessPostgreSQL::Connect()
         const QString cause = Cause(m_db.lastError());
         MLOG(where + QStringLiteral(": cannot connect (%1).").arg(cause));
         m_strOpenProblem = Tr("The patient database \"%1\" on the server %2 cannot be reached "
-                              "(%3). The program keeps running and connects again at the next "
-                              "database work.")
+                              "(%3).")
                                .arg(m_address.Database(), m_address.ServerName(), cause);
         return DB_ERR_OPEN;
     }
