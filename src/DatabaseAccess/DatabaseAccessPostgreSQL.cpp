@@ -11,6 +11,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <utility>
+
 namespace {
 
 QString Tr(const char *text)
@@ -76,8 +78,7 @@ uint DatabaseAccessPostgreSQL::Connect()
         const QString cause = Cause(m_db.lastError());
         MLOG(where + QStringLiteral(": cannot connect (%1).").arg(cause));
         m_strOpenProblem = Tr("The patient database \"%1\" on the server %2 cannot be reached "
-                              "(%3). The program keeps running and connects again at the next "
-                              "database work.")
+                              "(%3).")
                                .arg(m_address.Database(), m_address.ServerName(), cause);
         return DB_ERR_OPEN;
     }
@@ -123,8 +124,15 @@ uint DatabaseAccessPostgreSQL::PrepareServerSchema()
 void DatabaseAccessPostgreSQL::ReconnectIfLost()
 {
     // A connection the server dropped reads as closed after its failed query.
-    if (m_db.isValid() && !m_db.isOpen())
+    if (m_db.isValid() && !m_db.isOpen()) {
         m_uOpenResult = Connect();
+        m_bReconnected = m_bReconnected || m_uOpenResult == DB_OK;
+    }
+}
+
+bool DatabaseAccessPostgreSQL::TakeReconnected()
+{
+    return std::exchange(m_bReconnected, false);
 }
 
 QSqlDriver *DatabaseAccessPostgreSQL::ChangeNotifier() const

@@ -16,6 +16,7 @@ public:
     explicit DatabaseAccessPostgreSQL(const QString &connectionName = QString());
 
     QSqlDriver *ChangeNotifier() const override;
+    bool TakeReconnected() override;
 
 protected:
     void ReconnectIfLost() override;
@@ -26,4 +27,5 @@ private:
 
     DatabaseServerAddress m_address;
     bool m_bSchemaReady = false;
+    bool m_bReconnected = false;
 };

@@ -47,4 +47,7 @@ public:
     // Emits notification() when another workstation has changed the
     // patient data; null for a database no other workstation shares.
     virtual QSqlDriver *ChangeNotifier() const { return nullptr; }
+    // True once after a lost connection to a shared database has been made
+    // again: what others changed meanwhile was never told.
+    virtual bool TakeReconnected() { return false; }
 };

@@ -130,6 +130,10 @@ void MDatabaseService::ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, 
     m_importRunTally.Note(iWorkType, code, records);
     if (code != DB_OK)
         emit OnDatabaseProcessResult(iWorkType, code);
+    // No change made elsewhere while the server could not be reached was
+    // told: the views read again as after one.
+    if (m_pDataAccess && m_pDataAccess->TakeReconnected())
+        emit OnDatabaseChangedElsewhere();
 }
 
 void MDatabaseService::BeginImportRun(uint iRun)

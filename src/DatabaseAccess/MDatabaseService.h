@@ -57,7 +57,8 @@ signals:
     // wrong. Every work item runs after it.
     void OnDatabaseOpenResult(uint iErrorCode, const QString &strReason);
     // Another workstation sharing the database has changed patients or
-    // their records; the patient list should be read again.
+    // their records, or may have while the server could not be reached; the
+    // patient list should be read again.
     void OnDatabaseChangedElsewhere();
     // Every work item of the import run iRun has been handled; the counts say
     // how many of its new patients and records could not be stored.

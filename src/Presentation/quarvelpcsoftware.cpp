@@ -2,6 +2,7 @@
 
 #include "ComOpenError.h"
 #include "CommunicationProcessControl.h"
+#include "DatabaseServerAddress.h"
 #include "ExportControl.h"
 #include "MDatabaseService.h"
 #include "MLog.h"
@@ -703,10 +704,17 @@ void QuarvelPCSoftware::OnDatabaseOpenResult(uint iErrorCode, const QString &str
     if (iErrorCode == DB_OK)
         return;
     MLOG(QStringLiteral("The database cannot be used (%1).").arg(iErrorCode));
-    ShowInformation(tr("Database"),
-                    strReason + QStringLiteral("\n\n") +
-                        tr("The program keeps running, but patient data cannot be shown or stored "
-                           "until the database can be used and the program is started again."));
+    // A server that could not be reached is tried again at the next database work.
+    const bool triedAgain =
+        iErrorCode == DB_ERR_OPEN &&
+        DatabaseServerAddress::IsServerUri(MSettings::GetInstance()->GetDatabaseFilePath());
+    const QString next =
+        triedAgain ? tr("The program keeps running and connects to the server again by itself "
+                        "the next time patient data is read or stored; nothing needs to be "
+                        "restarted.")
+                   : tr("The program keeps running, but patient data cannot be shown or stored "
+                        "until the database can be used and the program is started again.");
+    ShowInformation(tr("Database"), strReason + QStringLiteral("\n\n") + next);
 }
 
 void QuarvelPCSoftware::OnDatabaseGetOnePatientBriefSucc(STU_DB_PATIENT_LIST *pPatientList)

@@ -66,3 +66,20 @@ void TestEnvironment::FailOnWarnings()
 {
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
 }
+
+void TestEnvironment::UseDatabaseSetting(const QString &setting) const
+{
+    // Loading applies the lines of a file over the values held: a file of
+    // one line elsewhere changes that one value.
+    const QString other = QDir(m_dir.path()).filePath(QStringLiteral("other-config"));
+    QDir().mkpath(other);
+    MSettings::SetConfigDirectory(other);
+    QFile file(MSettings::GetFilePath());
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QStringLiteral("DATABASE_FILE_PATH = %1\n")
+                       .arg(setting.isEmpty() ? DatabaseDirectory() : setting)
+                       .toUtf8());
+    file.close();
+    MSettings::GetInstance()->LoadSettings();
+    MSettings::SetConfigDirectory(ConfigDirectory());
+}

@@ -21,6 +21,9 @@ public:
     QString DatabaseDirectory() const;
     QString ExportDirectory() const;
     QString LogText() const;
+    // Changes the loaded database setting (empty: the database directory
+    // again) and nothing else; the settings file stays as it is.
+    void UseDatabaseSetting(const QString &setting) const;
 
     // Makes every Qt warning fail the running test; call from a test's init().
     static void FailOnWarnings();

@@ -2,6 +2,7 @@
 #include "DatabaseAccessSQLite.h"
 #include "MDatabaseService.h"
 #include "OtherProgramLock.h"
+#include "RecordChainPtr.h"
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
 
@@ -365,6 +366,27 @@ void DatabaseServiceTest::changesOfOtherWorkstationsAreTold()
     c.expected << "changed elsewhere";
     QCOMPARE(c.Take(), c.expected);
     QVERIFY(elapsed.elapsed() < 2000);
+    // What changed while the server could not be reached was never told: the
+    // list is read again once it is reached again.
+    c.expected.clear();
+    // Qt's driver goes on watching the lost connection's closed socket.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^QSocketNotifier: Invalid socket"));
+    QVERIFY(PostgresServer::Shared().Stop());
+    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "result 4 9");
+    const bool restarted = PostgresServer::Shared().Start();
+    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2|changed elsewhere");
+    QCOMPARE(c.Take(), c.expected);
+    QVERIFY(restarted);
+    // And it listens again.
+    c.expected.clear();
+    {
+        DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
+        RecordChainPtr<STU_DB_PATIENT_LIST> bob(
+            reinterpret_cast<STU_DB_PATIENT_LIST *>(NewPatient(QUuid::createUuid(), "Bob")));
+        QCOMPARE(other.InsertNewPatient(bob.get()), uint(DB_OK));
+    }
+    c.expected << "changed elsewhere";
+    QCOMPARE(c.Take(), c.expected);
 }
 
 QTEST_GUILESS_MAIN(DatabaseServiceTest)

@@ -227,6 +227,14 @@ void TestMainWindow::startUpFillsListAndRefusesWithoutPatient()
     QCOMPARE(closer.texts.last(), "It is locked.\n\nThe program keeps running, but patient data "
                                   "cannot be shown or stored until the database can be used and "
                                   "the program is started again.");
+    // A server that cannot be reached is tried again without a restart.
+    m_environment->UseDatabaseSetting("postgresql://clinic@/vantrel");
+    emit MDatabaseService::GetInstance()->OnDatabaseOpenResult(DB_ERR_OPEN, "It is away.");
+    QTRY_COMPARE(closer.titles.size(), 4);
+    m_environment->UseDatabaseSetting(QString());
+    QCOMPARE(closer.texts.last(), "It is away.\n\nThe program keeps running and connects to the "
+                                  "server again by itself the next time patient data is read or "
+                                  "stored; nothing needs to be restarted.");
     QVERIFY(!m_environment->LogText().contains(QStringLiteral("PrintButtonClicked")));
 }
 
