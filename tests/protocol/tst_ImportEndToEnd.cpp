@@ -275,7 +275,6 @@ void ImportEndToEndTest::restartAbandonsRun()
 // user hears how many were lost; once the table is back, the import completes.
 void ImportEndToEndTest::unstoredRecordsFail()
 {
-    QSKIP("the store now makes its file on its own thread; this case has to wait for it first");
     ImportTestRig rig;
     const MonitorPatientSet set = SmallSet(3, 5, 7);
     QVERIFY(rig.Plug(set));
