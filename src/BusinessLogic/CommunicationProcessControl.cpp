@@ -464,11 +464,13 @@ void CommunicationProcessControl::OnAnswerTimeout()
 
 // A damaged answer is asked for again once the line is quiet; the last try's
 // time-out stands.
-void CommunicationProcessControl::NoteDamagedAnswer()
+void CommunicationProcessControl::NoteDamagedAnswer(bool answerEnd)
 {
     if (!m_outstanding.IsOut())
         return;
     m_outstanding.MarkDamaged();
+    if (answerEnd)
+        m_outstanding.NoteAnswerEnd();
     if (m_outstanding.MaySendAgain())
         m_answerTimer.start(RETRY_QUIET_MS);
 }
@@ -504,7 +506,9 @@ unsigned CommunicationProcessControl::ParseDevicePkg(const unsigned char *buffer
     const quint32 iCRCSend = ReadU32(frame + FRAME_HEADER_SIZE + dataLength);
     if (iCRCSend != iCRCCalc) {
         LogCrcMismatch(frame, dataLength, iCRCSend, iCRCCalc);
-        NoteDamagedAnswer();
+        // Noise can look like a frame; only the outstanding command's last
+        // package ends one of its answers.
+        NoteDamagedAnswer(m_outstanding.Matches(ReadU16(frame + 2)) && frame[4] >= frame[5]);
         return FindStartByte(buffer, p + 1, length);
     }
     return p + HandleValidFrame(frame, dataLength);
@@ -528,6 +532,15 @@ unsigned CommunicationProcessControl::HandleValidFrame(const unsigned char *fram
                                m_outstanding.Command()));
         return frameLength;
     }
+    const bool lastPackage = pkgNo >= pkgCount;
+    if (m_outstanding.PassStale(lastPackage)) {
+        MLOG(QString::asprintf("Dropped package %u of answer 0x%04x: it answers an earlier "
+                               "request.",
+                               pkgNo, cmd));
+        return frameLength;
+    }
+    if (lastPackage)
+        m_outstanding.NoteAnswerEnd();
     if (!m_outstanding.TakePackage(pkgNo)) {
         MLOG(QString::asprintf("Dropped package %u of answer 0x%04x: handled before.", pkgNo, cmd));
         return frameLength;
@@ -572,11 +585,11 @@ void CommunicationProcessControl::DispatchAnswer(unsigned short cmd, unsigned ch
         break;
     case CMD_UNKNOWN_ERROR:
         MLOG("Received Unknown Error Package In the Device!");
-        NoteDamagedAnswer();
+        NoteDamagedAnswer(true);
         break;
     case CMD_CRC_ERROR:
         MLOG("Received CRC Error Package In the Device!");
-        NoteDamagedAnswer();
+        NoteDamagedAnswer(true);
         break;
     default:
         MLOG("Received Unsupport Package");

@@ -81,9 +81,13 @@ public:
     bool IsImportRunning() const { return m_bRunActive; }
     const OutstandingRequest &GetOutstandingRequest() const { return m_outstanding; }
     void SetAnswerTimeoutMs(int iMs) { m_iAnswerTimeoutMs = iMs; }
-    // Takes a request as gone out without writing it, for callers that feed
-    // the answers straight to ParseDevicePkg.
-    void ExpectAnswer(unsigned short cmd, int iPatientID) { m_outstanding.Start(cmd, iPatientID); }
+    // Takes a request as gone out without writing it, with nothing owed to
+    // any before it, for callers that feed the answers straight to ParseDevicePkg.
+    void ExpectAnswer(unsigned short cmd, int iPatientID)
+    {
+        m_outstanding.Clear();
+        m_outstanding.Start(cmd, iPatientID);
+    }
 
     static unsigned CalculateCRCValue(const unsigned char *data, unsigned length);
     // The request frame for a command, with the patient selector when
@@ -171,7 +175,7 @@ private:
     void NoteRequestSent(unsigned short cmd, int iPatientID);
     void ResendOutstandingRequest();
     void OnAnswerTimeout();
-    void NoteDamagedAnswer();
+    void NoteDamagedAnswer(bool answerEnd);
     void NoteUsablePackage();
     bool AnswerComplete(unsigned char pkgNo, unsigned char pkgCount) const;
     void BeginRun();

@@ -1,7 +1,11 @@
 #include "OutstandingRequest.h"
 
+#include <algorithm>
+
 void OutstandingRequest::Start(unsigned short cmd, int iPatientID)
 {
+    m_iStale = m_bOut && cmd == m_cmd ? m_iStale + std::max(0, m_iSends - m_iAnswers) : 0;
+    m_iAnswers = 0;
     m_bOut = true;
     m_bDamaged = false;
     m_cmd = cmd;
@@ -27,8 +31,19 @@ void OutstandingRequest::Clear()
     m_cmd = 0;
     m_iPatientID = 0;
     m_iSends = 0;
+    m_iAnswers = 0;
+    m_iStale = 0;
     m_packages.reset();
     m_since.invalidate();
+}
+
+bool OutstandingRequest::PassStale(bool lastPackage)
+{
+    if (m_iStale == 0)
+        return false;
+    if (lastPackage)
+        --m_iStale;
+    return true;
 }
 
 bool OutstandingRequest::TakePackage(unsigned char pkgNo)

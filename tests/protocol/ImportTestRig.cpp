@@ -92,7 +92,15 @@ ImportTestRig::ImportTestRig(bool withScan, bool outLog)
                 FreeRecordChain(chain);
                 ++m_briefAnswers;
             });
+    // The store is made on the service's thread; tests that touch its file
+    // need it there first. The flag is set on this thread, queued.
+    bool opened = false;
+    QObject context;
+    connect(service, &MDatabaseService::OnDatabaseOpenResult, &context,
+            [&opened] { opened = true; });
     service->Start();
+    if (!QTest::qWaitFor([&opened] { return opened; }, WAIT_MS))
+        qWarning("the database service did not open its store");
     m_control = std::make_unique<CommunicationProcessControl>();
     connect(m_control.get(), &CommunicationProcessControl::ImportDataFinished, this,
             [this] { ++importFinishedCount; });

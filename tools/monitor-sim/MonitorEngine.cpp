@@ -125,12 +125,19 @@ void MonitorEngine::Answer(const MonitorFrame::Request &request)
     const int patientId = PatientIdFromSelector(request.payload);
     m_requests.append(HandledRequest{request.cmd, patientId});
     MonitorFault fault;
+    if (!m_held.isEmpty() && m_heldFor.cmd == request.cmd && m_heldFor.patientId == patientId)
+        Deliver(std::exchange(m_held, {}));
     const bool faulty = m_faults.TakeFault(request.cmd, patientId, fault);
     if (m_trace) {
         m_trace(QStringLiteral("request 0x%1 patient %2%3")
                     .arg(request.cmd, 4, 16, QLatin1Char('0'))
                     .arg(patientId)
                     .arg(faulty ? QStringLiteral(" (fault)") : QString()));
+    }
+    if (faulty && fault == MonitorFault::Held) {
+        m_held = AnswerPackages(request.cmd, patientId);
+        m_heldFor = {request.cmd, patientId};
+        return;
     }
     if (faulty) {
         Deliver(FaultyAnswer(fault, request.cmd, patientId));
@@ -155,6 +162,7 @@ QVector<QByteArray> MonitorEngine::FaultyAnswer(MonitorFault fault, std::uint16_
     case MonitorFault::CrcErrorReply:
         return {MonitorFrame::BuildAnswer(MonitorFrame::CMD_CRC_ERROR, 1, 1, {})};
     case MonitorFault::Silence:
+    case MonitorFault::Held: // kept back by Answer()
         return {};
     case MonitorFault::ShortUuid:
         return {MonitorFrame::BuildAnswer(cmd, 1, 1,

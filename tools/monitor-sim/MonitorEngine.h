@@ -60,6 +60,10 @@ private:
     int m_requestCount = 0;
     int m_badRequestCount = 0;
     QVector<HandledRequest> m_requests;
+    // An answer kept back by a fault until its request is repeated: a slow
+    // monitor whose answer crosses the repeat on the line.
+    QVector<QByteArray> m_held;
+    HandledRequest m_heldFor{0, 0};
     std::mt19937 m_noiseRandom{7};
     std::function<void(const QString &)> m_trace;
 };

@@ -17,6 +17,7 @@ enum class MonitorFault
     SplitList,     // the patient id list goes out in three packages
     BadStamps,     // records stamped month 13, hour 25 and all zeros lead the answer
     ShortAnswer,   // a records answer of fewer bytes than one record
+    Held,          // the answer waits until the request comes again, then both go out
 };
 
 enum class MonitorDelivery

@@ -40,6 +40,8 @@ const FaultOption FAULT_OPTIONS[] = {
      "Lead the records of <request> with three of impossible time stamps."},
     {"short-answer", MonitorFault::ShortAnswer,
      "Answer <request> with fewer bytes than one record."},
+    {"held", MonitorFault::Held,
+     "Hold the answer to <request> back until it is asked again, then send both."},
 };
 
 void AddOptions(QCommandLineParser &parser)
