@@ -4,6 +4,7 @@
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
 #include "TestEnvironment.h"
+#include "TestRecords.h"
 #include "quarvelpcsoftware.h"
 
 #include <QDialog>
@@ -16,16 +17,9 @@ namespace {
 
 const QString MergedName = QStringLiteral("Mira Holt");
 
-template <typename Record> quintptr NewChain(int count)
+template <typename Record> quintptr Chain(int count)
 {
-    Record *head = nullptr;
-    for (int i = 0; i < count; ++i) {
-        auto *record = new Record;
-        record->MeasureTime = QDateTime(QDate(2020, 1, 6), QTime(8, 0)).addSecs(i * 600);
-        record->pNext = head;
-        head = record;
-    }
-    return reinterpret_cast<quintptr>(head);
+    return reinterpret_cast<quintptr>(NewChain<Record>(count));
 }
 
 } // namespace
@@ -99,15 +93,13 @@ void TestFormsEndToEnd::Drain()
 void TestFormsEndToEnd::EditSaveAndMerge()
 {
     // A second patient with records of his own, as an import would store him.
-    auto *imported = new STU_DB_PATIENT_LIST;
-    const QUuid importedId = QUuid::createUuid();
-    imported->PatientID = importedId;
-    SetRecordText(imported->Name, MergedName);
+    STU_DB_PATIENT_LIST *imported = NewPatient(MergedName);
+    const QUuid importedId = imported->PatientID;
     auto newId = [&] { return reinterpret_cast<quintptr>(new QUuid(importedId)); };
     Post(DB_WORK_INSERT_NEW_PATIENT, reinterpret_cast<quintptr>(imported), 0);
-    Post(DB_WORK_INSERT_NIBP_DATA, newId(), NewChain<STU_DB_NIBP_DATA_LIST>(3));
-    Post(DB_WORK_INSERT_SPO2_DATA, newId(), NewChain<STU_DB_SPO2_DATA_LIST>(1));
-    Post(DB_WORK_INSERT_TEMP_DATA, newId(), NewChain<STU_DB_TEMP_DATA_LIST>(2));
+    Post(DB_WORK_INSERT_NIBP_DATA, newId(), Chain<STU_DB_NIBP_DATA_LIST>(3));
+    Post(DB_WORK_INSERT_SPO2_DATA, newId(), Chain<STU_DB_SPO2_DATA_LIST>(1));
+    Post(DB_WORK_INSERT_TEMP_DATA, newId(), Chain<STU_DB_TEMP_DATA_LIST>(2));
     QTRY_COMPARE_WITH_TIMEOUT(Table()->rowCount(), 3, 10000);
 
     // Select a demo patient and wait until the form and his lists are there.

@@ -1,6 +1,7 @@
 #include "MergePatientDataDialog.h"
 #include "ModalWatcher.h"
 #include "RecordChainPtr.h"
+#include "TestRecords.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -11,12 +12,9 @@ namespace {
 
 using Chain = RecordChainPtr<STU_DB_PATIENT_LIST>;
 
-STU_DB_PATIENT_LIST *NewPatient(const QString &name = QStringLiteral("Anna"),
-                                float height = 172.25f)
+STU_DB_PATIENT_LIST *NewAnna(const QString &name = QStringLiteral("Anna"), float height = 172.25f)
 {
-    auto *patient = new STU_DB_PATIENT_LIST;
-    patient->PatientID = QUuid::createUuid();
-    SetRecordText(patient->Name, name);
+    STU_DB_PATIENT_LIST *patient = NewPatient(name);
     patient->Gender = 1;
     patient->Height = height;
     patient->PatientType = 1;
@@ -27,7 +25,7 @@ Chain NewCandidates(int count)
 {
     RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
     for (int i = 0; i < count; ++i)
-        chain.Append(NewPatient());
+        chain.Append(NewAnna());
     return Chain(chain.Release());
 }
 
@@ -64,14 +62,13 @@ void TestMergePatientDataDialog::Columns_data()
 {
     QTest::addColumn<int>("count");
     QTest::addColumn<QStringList>("headers");
-    QTest::addColumn<int>("width");
     QTest::addColumn<QStringList>("boxes"); // visible ones, "+" when checked
     // One candidate hides both boxes but keeps them checked: merge the pair or nothing.
-    QTest::newRow("one") << 1 << QStringList{"Item", "New", "Old"} << 233 << QStringList{};
-    QTest::newRow("three") << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3"} << 140
+    QTest::newRow("one") << 1 << QStringList{"Item", "New", "Old"} << QStringList{};
+    QTest::newRow("three") << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3"}
                            << QStringList{"New+", "Old+", "Old2+", "Old3+"};
     QTest::newRow("eight, six shown")
-        << 8 << QStringList{"Item", "New", "Old", "Old2", "Old3", "Old4", "Old5", "Old6"} << 87
+        << 8 << QStringList{"Item", "New", "Old", "Old2", "Old3", "Old4", "Old5", "Old6"}
         << QStringList{"New+", "Old+", "Old2+", "Old3+", "Old4+", "Old5+", "Old6+"};
 }
 
@@ -79,20 +76,15 @@ void TestMergePatientDataDialog::Columns()
 {
     QFETCH(int, count);
     QFETCH(QStringList, headers);
-    QFETCH(int, width);
     QFETCH(QStringList, boxes);
-    const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewPatient());
+    const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewAnna());
     const Chain candidates = NewCandidates(count);
     MergePatientDataDialog dialog;
     dialog.SetPatientList(current.get(), candidates.get());
     auto *table = dialog.findChild<QTableWidget *>("tableWidget_Patient");
-    QCOMPARE(table->rowCount(), 14);
     QStringList shownHeaders;
-    for (int c = 0; c < table->columnCount(); ++c) {
+    for (int c = 0; c < table->columnCount(); ++c)
         shownHeaders << table->horizontalHeaderItem(c)->text();
-        if (c + 1 < table->columnCount()) // the last one stretches
-            QCOMPARE(table->columnWidth(c), width);
-    }
     QCOMPARE(shownHeaders, headers);
     QStringList shownBoxes;
     for (QCheckBox *box : dialog.findChildren<QCheckBox *>())
@@ -118,14 +110,14 @@ void TestMergePatientDataDialog::Columns()
 
 void TestMergePatientDataDialog::ColoursAndTexts()
 {
-    const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewPatient());
+    const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewAnna());
     current->IdInDevice = MONITOR_PSEUDO_PATIENT_ID;
     current->IdentityType = 2;
     SetRecordText(current->Address, QStringLiteral("Harbour Road 5"));
     Chain candidates(CopyRecord(*current));
     candidates->PatientID = QUuid::createUuid();
     // Differs by a name's letter case, a height 0.01 apart and unknown codes.
-    candidates->pNext = NewPatient(QStringLiteral("ANNA"), 172.26f);
+    candidates->pNext = NewAnna(QStringLiteral("ANNA"), 172.26f);
     candidates->pNext->Gender = 7;
     candidates->pNext->PatientType = 3;
 
@@ -151,14 +143,13 @@ void TestMergePatientDataDialog::ColoursAndTexts()
 
 void TestMergePatientDataDialog::Choosing()
 {
-    const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewPatient());
+    const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewAnna());
     const Chain candidates = NewCandidates(3);
     const QList<QUuid> kept{candidates->PatientID, candidates->pNext->pNext->PatientID};
     // With "New" and "Old2" unchecked, "Don't Merge", Escape and Return close
     // with nothing chosen; merging reports the first candidate first.
     for (const QString how : {"Don't Merge", "Escape", "Return", "Merge them"}) {
         MergePatientDataDialog dialog;
-        QCOMPARE(dialog.windowFlags(), Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
         dialog.SetPatientList(current.get(), candidates.get());
         dialog.show();
         for (const char *name : {"checkBox_CurrentPatient", "checkBox_Old2"})

@@ -3,6 +3,7 @@
 #include "MSettings.h"
 #include "PatientData.h"
 #include "TestEnvironment.h"
+#include "TestRecords.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QTest>
 
 #include <memory>
-#include <utility>
 
 namespace {
 
@@ -20,11 +20,9 @@ const QStringList kFiles = {"NIBPData.csv", "PatientInfo.csv", "SPO2Data.csv", "
 
 STU_DB_PATIENT_LIST *NewFullPatient()
 {
-    auto *p = new STU_DB_PATIENT_LIST;
-    p->PatientID = QUuid::createUuid();
+    STU_DB_PATIENT_LIST *p = NewPatient(QStringLiteral("Doe"));
     SetRecordText(p->DeviceSN, QStringLiteral("A1"));
     p->IdInDevice = 3;
-    SetRecordText(p->Name, QStringLiteral("Doe"));
     p->Gender = 2;
     p->Height = 170.0f;
     p->Weight = 62.25f;
@@ -40,25 +38,9 @@ STU_DB_PATIENT_LIST *NewFullPatient()
     return p;
 }
 
-// A chain node measured at time, in front of pNext.
-template <typename Record> Record *Node(const QDateTime &time, Record *pNext = nullptr)
-{
-    auto *p = new Record;
-    p->MeasureTime = time;
-    p->pNext = pNext;
-    return p;
-}
-
-STU_DB_NIBP_DATA_LIST *NewNibp(const QDateTime &time, quint16 sys, quint16 dia, quint16 mean,
-                               quint16 pr, STU_DB_NIBP_DATA_LIST *pNext = nullptr)
-{
-    auto *p = Node(time, pNext);
-    p->SysValue = sys;
-    p->DiaValue = dia;
-    p->MeanValue = mean;
-    p->PrValue = pr;
-    return p;
-}
+using Nibp = STU_DB_NIBP_DATA_LIST;
+using Spo2 = STU_DB_SPO2_DATA_LIST;
+using Temp = STU_DB_TEMP_DATA_LIST;
 
 QByteArray ReadBytes(const QString &strPath)
 {
@@ -66,37 +48,11 @@ QByteArray ReadBytes(const QString &strPath)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// A strict reader for comma-separated text with double-quote quoting; an
-// unbalanced or misplaced quote gives no rows at all.
-QList<QStringList> ReadCsv(const QString &strText)
+// The three record files, one after the other.
+QByteArray RecordFiles(const QString &strFolder)
 {
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool bQuoted = false;
-    bool bWasQuoted = false;
-    for (int i = 0; i < strText.size(); ++i) {
-        const QChar c = strText.at(i);
-        if (bQuoted && c == '"' && strText.mid(i + 1, 1) == "\"") {
-            field += strText.at(++i);
-        } else if (c == '"') {
-            if (!bQuoted && (!field.isEmpty() || bWasQuoted))
-                return {};
-            bQuoted = !bQuoted;
-            bWasQuoted = true;
-        } else if (bQuoted || (c != ',' && c != '\n')) {
-            if (bWasQuoted && !bQuoted)
-                return {};
-            field += c;
-        } else {
-            row << field;
-            field.clear();
-            bWasQuoted = false;
-            if (c == '\n')
-                rows << std::exchange(row, {});
-        }
-    }
-    return bQuoted || !field.isEmpty() || !row.isEmpty() ? QList<QStringList>() : rows;
+    return ReadBytes(strFolder + "/NIBPData.csv") + ReadBytes(strFolder + "/SPO2Data.csv") +
+           ReadBytes(strFolder + "/TempData.csv");
 }
 
 } // namespace
@@ -116,7 +72,7 @@ private slots:
     void filesOfFullAndPseudoPatient();
     void codedWords();
     void optionalKeysInFolderName();
-    void quotedValuesReadBack();
+    void quotedValues();
     void hostileNamesStayInside();
     void failuresAreReported();
     void longNamesAreCutToFit();
@@ -149,16 +105,10 @@ void TestExportControl::filesOfFullAndPseudoPatient()
     STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
     m_f->model.SetCurrentPatient(pPatient);
     const QUuid uuid = pPatient->PatientID;
-    m_f->model.OnDatabaseGetNIBPDataListSucc(
-        new QUuid(uuid), NewNibp(kStamp, 120, 80, 93, 72, NewNibp(kLater, 118, 79, 92, 70)));
-    auto *pSpo2 = Node<STU_DB_SPO2_DATA_LIST>(kStamp);
-    pSpo2->SPO2Value = 98;
-    pSpo2->PrValue = 71;
-    m_f->model.OnDatabaseGetSPO2DataListSucc(new QUuid(uuid), pSpo2);
-    auto *pTemp = Node(kStamp, Node<STU_DB_TEMP_DATA_LIST>(kLater));
-    pTemp->TempValue = 36.5f;
-    pTemp->pNext->TempValue = 37.1f;
-    m_f->model.OnDatabaseGetTEMPDataListSucc(new QUuid(uuid), pTemp);
+    AnswerLists(m_f->model, uuid,
+                new Nibp{0, kStamp, 120, 80, 93, 72, new Nibp{0, kLater, 118, 79, 92, 70, nullptr}},
+                new Spo2{0, kStamp, 98, 71, nullptr},
+                new Temp{0, kStamp, 36.5f, new Temp{0, kLater, 37.1f, nullptr}});
 
     QString strFolder = Export();
     QCOMPARE(strFolder, Folder("A1_3_Doe_20160622090507"));
@@ -168,25 +118,23 @@ void TestExportControl::filesOfFullAndPseudoPatient()
                         "Identity Type,ID Card\nIdentity Code,ID-42\nSociety Code,SC-7\n"
                         "Patient Type,Adult\nAge,47\nAddress,Hauptstra\xc3\x9f"
                         "e 5\n"));
-    QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"),
+    QCOMPARE(RecordFiles(strFolder),
              QByteArray("Time,Sys,Dia,Mean,PR\n2016-06-22 09:05:07,120,80,93,72\n"
-                        "2016-12-31 23:59:00,118,79,92,70\n"));
-    QCOMPARE(ReadBytes(strFolder + "/SPO2Data.csv"),
-             QByteArray("Time,SPO2,PR\n2016-06-22 09:05:07,98,71\n"));
-    QCOMPARE(ReadBytes(strFolder + "/TempData.csv"),
-             QByteArray("Time,Temp\n2016-06-22 09:05:07,36.5\n2016-12-31 23:59:00,37.1\n"));
+                        "2016-12-31 23:59:00,118,79,92,70\n"
+                        "Time,SPO2,PR\n2016-06-22 09:05:07,98,71\n"
+                        "Time,Temp\n2016-06-22 09:05:07,36.5\n2016-12-31 23:59:00,37.1\n"));
 
     // A second export in the same second replaces the folder's files.
     QVERIFY(QFile(strFolder + "/notes.txt").open(QIODevice::WriteOnly));
-    m_f->model.OnDatabaseGetNIBPDataListSucc(new QUuid(uuid), NewNibp(kStamp, 99, 60, 70, 55));
+    m_f->model.OnDatabaseGetNIBPDataListSucc(new QUuid(uuid),
+                                             new Nibp{0, kStamp, 99, 60, 70, 55, nullptr});
     QCOMPARE(Export(), strFolder);
     QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"),
              QByteArray("Time,Sys,Dia,Mean,PR\n2016-06-22 09:05:07,99,60,70,55\n"));
     QCOMPARE(QDir(strFolder).entryList(QDir::Files), kFiles);
 
     // The monitor's own pseudo-patient, without any records: headers only.
-    pPatient = new STU_DB_PATIENT_LIST;
-    pPatient->PatientID = QUuid::createUuid();
+    pPatient = NewPatient();
     SetRecordText(pPatient->DeviceSN, QStringLiteral("SN0042"));
     pPatient->IdInDevice = MONITOR_PSEUDO_PATIENT_ID;
     m_f->model.SetCurrentPatient(nullptr);
@@ -197,9 +145,7 @@ void TestExportControl::filesOfFullAndPseudoPatient()
              QByteArray("Device SN,SN0042\nID,monitor\nName,\nGender,\nHeight(cm),0\n"
                         "Weight(kg),0\nMobile,\nDoctor,\nIdentity Type,\nIdentity Code,\n"
                         "Society Code,\nPatient Type,\nAge,0\nAddress,\n"));
-    QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"), QByteArray("Time,Sys,Dia,Mean,PR\n"));
-    QCOMPARE(ReadBytes(strFolder + "/SPO2Data.csv"), QByteArray("Time,SPO2,PR\n"));
-    QCOMPARE(ReadBytes(strFolder + "/TempData.csv"), QByteArray("Time,Temp\n"));
+    QCOMPARE(RecordFiles(strFolder), QByteArray("Time,Sys,Dia,Mean,PR\nTime,SPO2,PR\nTime,Temp\n"));
 }
 
 void TestExportControl::codedWords()
@@ -261,29 +207,23 @@ void TestExportControl::optionalKeysInFolderName()
                                                         "A1_3_Doe_20160622090507"));
 }
 
-void TestExportControl::quotedValuesReadBack()
+// Fields with a comma, a quote or a line break are quoted, quotes doubled.
+void TestExportControl::quotedValues()
 {
     STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-    const QString strName = "Doe, \"Jim\"";
-    const QString strAddress = "1 Main St\nFlat 2,\r\nBack";
-    SetRecordText(pPatient->Name, strName);
-    SetRecordText(pPatient->Address, strAddress);
+    SetRecordText(pPatient->Name, "Doe, \"Jim\"");
+    SetRecordText(pPatient->Mobile, "555,0100");
     SetRecordText(pPatient->Doctor, "\"");
+    SetRecordText(pPatient->Address, "1 Main St\nFlat 2\r\nBack");
     m_f->model.SetCurrentPatient(pPatient);
-
     const QString strFolder = Export();
     QCOMPARE(strFolder, Folder("A1_3_Doe, _Jim__20160622090507"));
-    const QByteArray bytes = ReadBytes(strFolder + "/PatientInfo.csv");
-    QVERIFY(bytes.contains("\nName,\"Doe, \"\"Jim\"\"\"\n"));
-    QVERIFY(bytes.contains("\nDoctor,\"\"\"\"\n"));
-
-    const QList<QStringList> rows = ReadCsv(QString::fromUtf8(bytes));
-    QCOMPARE(rows.size(), 14);
-    for (const QStringList &row : rows)
-        QCOMPARE(row.size(), 2);
-    QCOMPARE(rows.at(2), QStringList({"Name", strName}));
-    QCOMPARE(rows.at(7), QStringList({"Doctor", "\""}));
-    QCOMPARE(rows.at(13), QStringList({"Address", strAddress}));
+    QCOMPARE(ReadBytes(strFolder + "/PatientInfo.csv"),
+             QByteArray("Device SN,A1\nID,3\nName,\"Doe, \"\"Jim\"\"\"\nGender,Female\n"
+                        "Height(cm),170\nWeight(kg),62.25\nMobile,\"555,0100\"\n"
+                        "Doctor,\"\"\"\"\nIdentity Type,ID Card\nIdentity Code,ID-42\n"
+                        "Society Code,SC-7\nPatient Type,Adult\nAge,47\n"
+                        "Address,\"1 Main St\nFlat 2\r\nBack\"\n"));
 }
 
 void TestExportControl::hostileNamesStayInside()
@@ -330,9 +270,9 @@ void TestExportControl::failuresAreReported()
     // The disk fills while the NIBP file is written: nothing of the export
     // remains, not even a temporary folder.
     MSettings::GetInstance()->SetExportFilePath(m_f->env.ExportDirectory());
-    STU_DB_NIBP_DATA_LIST *pNibp = nullptr;
+    Nibp *pNibp = nullptr;
     for (int i = 0; i < 100; ++i)
-        pNibp = NewNibp(kStamp.addSecs(i), 120, 80, 93, 72, pNibp);
+        pNibp = new Nibp{0, kStamp.addSecs(i), 120, 80, 93, 72, pNibp};
     m_f->model.OnDatabaseGetNIBPDataListSucc(new QUuid(m_f->model.GetCurrentPatient()->PatientID),
                                              pNibp);
     const QDir exportDir(m_f->env.ExportDirectory());

@@ -1,17 +1,12 @@
 #pragma once
 
-#include "DatabaseRecords.h"
-#include "PatientData.h"
-
-#include <QDateTime>
-#include <QUuid>
+#include "TestRecords.h"
 
 #include <memory>
 #include <vector>
 
-// Builds a patient's three record chains and hands them to the process-wide
-// PatientData the way the database service does: the detail record first,
-// then the NIBP, SpO2 and temperature answers in that order.
+// A patient's three record chains, handed to the process-wide PatientData the
+// way the database service does: the detail record first, then the lists.
 class TrendPatient
 {
 public:
@@ -39,43 +34,23 @@ public:
     QUuid Deliver() const
     {
         const QUuid uuid = QUuid::createUuid();
-        auto *pPatient = new STU_DB_PATIENT_LIST;
-        pPatient->PatientID = uuid;
         PatientData *pData = PatientData::GetInstance();
-        pData->SetCurrentPatientAndNotify(pPatient);
-        pData->OnDatabaseGetNIBPDataListSucc(new QUuid(uuid), Chain<STU_DB_NIBP_DATA_LIST>(nibp));
-        pData->OnDatabaseGetSPO2DataListSucc(new QUuid(uuid), Chain<STU_DB_SPO2_DATA_LIST>(spo2));
-        pData->OnDatabaseGetTEMPDataListSucc(new QUuid(uuid), Chain<STU_DB_TEMP_DATA_LIST>(temp));
+        pData->SetCurrentPatientAndNotify(NewPatient(QString(), uuid));
+        AnswerLists(*pData, uuid,
+                    ChainOf<STU_DB_NIBP_DATA_LIST>(nibp,
+                                                   [](auto &r, const Nibp &n) {
+                                                       r = {0,      n.time, n.sys,  n.dia,
+                                                            n.mean, n.pr,   nullptr};
+                                                   }),
+                    ChainOf<STU_DB_SPO2_DATA_LIST>(spo2,
+                                                   [](auto &r, const Spo2 &s) {
+                                                       r = {0, s.time, s.spo2, s.pr, nullptr};
+                                                   }),
+                    ChainOf<STU_DB_TEMP_DATA_LIST>(temp, [](auto &r, const Temp &t) {
+                        r = {0, t.time, t.temp, nullptr};
+                    }));
         return uuid;
     }
-
-private:
-    // Built from the back so the chain keeps the items' order.
-    template <typename Record, typename Item> static Record *Chain(const std::vector<Item> &items)
-    {
-        Record *pHead = nullptr;
-        for (auto it = items.rbegin(); it != items.rend(); ++it) {
-            auto *pNode = new Record;
-            pNode->MeasureTime = it->time;
-            Fill(*pNode, *it);
-            pNode->pNext = pHead;
-            pHead = pNode;
-        }
-        return pHead;
-    }
-    static void Fill(STU_DB_NIBP_DATA_LIST &r, const Nibp &n)
-    {
-        r.SysValue = n.sys;
-        r.DiaValue = n.dia;
-        r.MeanValue = n.mean;
-        r.PrValue = n.pr;
-    }
-    static void Fill(STU_DB_SPO2_DATA_LIST &r, const Spo2 &s)
-    {
-        r.SPO2Value = s.spo2;
-        r.PrValue = s.pr;
-    }
-    static void Fill(STU_DB_TEMP_DATA_LIST &r, const Temp &t) { r.TempValue = t.temp; }
 };
 
 inline QDateTime At(int y, int mo, int d, int h, int mi, int s = 0)

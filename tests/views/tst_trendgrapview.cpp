@@ -18,41 +18,63 @@ namespace {
 QList<QPointF> Points(const QCPGraph *pGraph)
 {
     QList<QPointF> points;
-    for (const QCPGraphData &point : *pGraph->data()) {
+    for (const QCPGraphData &point : *pGraph->data())
         points.append(QPointF(point.key, point.value));
-    }
     return points;
 }
 
-// The tick labels the key axis drew at its last replot.
-QStringList TickLabels(const QCustomPlot *pPlot)
-{
-    const QVector<QString> labels = pPlot->xAxis->tickVectorLabels();
-    return QStringList(labels.cbegin(), labels.cend());
-}
-
-QStringList Numbers(int iFirst, int iLast)
+QStringList Numbers(int iFirst, int iLast, int iStep = 1)
 {
     QStringList numbers;
-    for (int i = iFirst; i <= iLast; ++i) {
+    for (int i = iFirst; i <= iLast; i += iStep)
         numbers << QString::number(i);
-    }
     return numbers;
 }
 
-void Click(const QWidget &view, const char *pName)
+void Click(const QWidget &view, const QString &name)
 {
-    QTest::mouseClick(view.findChild<QAbstractButton *>(QLatin1String(pName)), Qt::LeftButton);
+    QTest::mouseClick(view.findChild<QAbstractButton *>(name), Qt::LeftButton);
 }
 
-// Whether the "Previous" and "Next" buttons are enabled.
-std::pair<bool, bool> PrevNext(const QWidget &view)
+// "+" or "-" for whether "Previous" and "Next" are enabled.
+QString PrevNext(const QWidget &view)
 {
-    return {view.findChild<QAbstractButton *>("pushButton_PrevPage")->isEnabled(),
-            view.findChild<QAbstractButton *>("pushButton_NextPage")->isEnabled()};
+    QString state;
+    for (const char *pName : {"pushButton_PrevPage", "pushButton_NextPage"})
+        state += view.findChild<QAbstractButton *>(pName)->isEnabled() ? '+' : '-';
+    return state;
+}
+
+// A row of the paging table: the records (Sys 100, 101, ...; after "|" the
+// temperatures, 36, 37, ...), the buttons clicked, and what the page shows
+// then: the NIBP Sys points followed by the temperature points.
+struct PageCase
+{
+    const char *span, *records, *clicks;
+    int page;
+    const char *start, *end;
+    QStringList labels; // empty: not looked at
+    QList<QPointF> points;
+    const char *prevNext;
+};
+
+QDateTime Time(const QString &text)
+{
+    return QDateTime::fromString(text,
+                                 text.size() > 16 ? "yyyy-MM-dd hh:mm:ss" : "yyyy-MM-dd hh:mm");
+}
+
+void Row(const char *name, const char *span, const char *records, const char *clicks, int page,
+         const char *start, const char *end, const QStringList &labels,
+         const QList<QPointF> &points, const char *prevNext)
+{
+    QTest::newRow(name) << PageCase{span, records, clicks, page,    start,
+                                    end,  labels,  points, prevNext};
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(PageCase)
 
 class TestTrendGrapView : public QObject
 {
@@ -67,131 +89,105 @@ private slots:
         tzset();
     }
     void init() { TestEnvironment::FailOnWarnings(); }
-    void dayAndWeekPages();
-    void monthPages();
-    void recordsAtWindowEnds();
+    void pages_data();
+    void pages();
+    void valuesOnTheirGraphs();
     void pagesWithoutData();
-    void sameSecondGivesOnePoint();
     void denseBandCoversTheLines();
-    void hourSpanAndClear();
+    void clearKeepsThePage();
 
 private:
     TestEnvironment m_env;
 };
 
-// Earliest record 07:30 on Thursday 3 March 2022 (2 March is a Wednesday).
-void TestTrendGrapView::dayAndWeekPages()
+// The earliest record, 07:30 on Thursday 3 March 2022, falls in the day from
+// 08:00 on the 2nd and in the week from Monday the 28th. A record exactly at a
+// window's end belongs to the next page; one on the 1st or on a Monday before
+// 08:00 still to the page before. Across the clock changes keys stay true
+// seconds. The last page is the one of the last record of any kind.
+void TestTrendGrapView::pages_data()
 {
-    const auto v = ConnectedView<TrendGrapView>();
-    TrendPatient patient;
-    patient.nibp = {{At(2022, 3, 3, 7, 30), 120, 80, 93, 72},
-                    {At(2022, 3, 10, 9, 0), 110, 70, 85, 60}};
-    patient.temp = {{At(2022, 3, 3, 12, 0), 36.6f}};
-    patient.Deliver();
-    QCOMPARE(v->StartTime(), At(2022, 3, 2, 8, 0));
-    QCOMPARE(v->EndTime(), At(2022, 3, 3, 8, 0));
-    QCOMPARE(Points(v->NIBPPlot()->graph(0)), QList<QPointF>({{84600, 120}}));
-    QVERIFY(Points(v->TEMPPlot()->graph(0)).isEmpty());
-    QCOMPARE(TickLabels(v->NIBPPlot()), Numbers(8, 24) + Numbers(1, 7));
-    QCOMPARE(v->TEMPPlot()->xAxis->tickVector().last(), 82800.0);
-    QCOMPARE(v->NIBPPlot()->xAxis->range(), QCPRange(0, 86400));
-    QCOMPARE(PrevNext(*v), std::make_pair(false, true));
-
-    Click(*v, "pushButton_NextPage");
-    QCOMPARE(Points(v->TEMPPlot()->graph(0)), QList<QPointF>({{4 * 3600, 36.6f}}));
-    Click(*v, "pushButton_LastPage");
-    QCOMPARE(v->CurrentPage(), 8);
-    QCOMPARE(v->StartTime(), At(2022, 3, 10, 8, 0));
-    QCOMPARE(PrevNext(*v), std::make_pair(true, false));
-    Click(*v, "pushButton_NextPage");
-    QCOMPARE(v->CurrentPage(), 8);
-
-    Click(*v, "radioButton_Week");
-    QCOMPARE(v->StartTime(), At(2022, 2, 28, 8, 0));
-    QCOMPARE(v->EndTime(), At(2022, 3, 7, 8, 0));
-    QCOMPARE(TickLabels(v->SPO2Plot()),
-             QStringList({"Mon", "Tues", "Wen", "Thur", "Fri", "Sat", "Sun"}));
-    QCOMPARE(v->SPO2Plot()->xAxis->range(), QCPRange(0, 604800));
-    QCOMPARE(Points(v->NIBPPlot()->graph(1)), QList<QPointF>({{2 * 86400 + 84600, 80}}));
-    Click(*v, "pushButton_LastPage");
-    QCOMPARE(v->CurrentPage(), 1);
-    Click(*v, "pushButton_PrevPage");
-    Click(*v, "pushButton_PrevPage");
-    QCOMPARE(v->CurrentPage(), 0);
-    QCOMPARE(PrevNext(*v), std::make_pair(false, true));
+    QTest::addColumn<PageCase>("c");
+    const char *march = "2022-03-03 07:30,2022-03-10 09:00|2022-03-03 12:00";
+    Row("day", "Day", march, "", 0, "2022-03-02 08:00", "2022-03-03 08:00",
+        Numbers(8, 24) + Numbers(1, 7), {{84600, 100}}, "-+");
+    Row("day, last", "Day", march, "LastPage NextPage", 8, "2022-03-10 08:00", "2022-03-11 08:00",
+        {}, {{3600, 101}}, "+-");
+    Row("week", "Week", march, "", 0, "2022-02-28 08:00", "2022-03-07 08:00",
+        {"Mon", "Tues", "Wen", "Thur", "Fri", "Sat", "Sun"},
+        {{2 * 86400 + 84600, 100}, {3 * 86400 + 4 * 3600, 36}}, "-+");
+    Row("month", "Month", "2023-02-15 10:00", "", 0, "2023-02-01 08:00", "2023-03-01 08:00",
+        Numbers(1, 28), {{14 * 86400 + 2 * 3600, 100}}, "--");
+    Row("month, into the new year", "Month", "2022-12-10 09:00|2023-02-10 09:00",
+        "LastPage PrevPage", 1, "2023-01-01 08:00", "2023-02-01 08:00", Numbers(1, 31), {}, "++");
+    Row("at the end of a 23-hour day", "Day", "2022-03-26 09:00,2022-03-27 08:00", "", 0,
+        "2022-03-26 08:00", "2022-03-27 08:00", {}, {{3600, 100}}, "-+");
+    Row("at the start of the day after", "Day", "2022-03-26 09:00,2022-03-27 08:00", "NextPage", 1,
+        "2022-03-27 08:00", "2022-03-28 08:00", {}, {{0, 101}}, "+-");
+    Row("month, last before 08:00", "Month", "2022-03-01 09:00,2022-04-01 07:00", "", 0,
+        "2022-03-01 08:00", "2022-04-01 08:00", {}, {{3600, 100}, {31 * 86400 - 7200, 101}}, "--");
+    Row("week, last before 08:00", "Week", "2022-03-01 09:00,2022-03-07 07:59", "", 0,
+        "2022-02-28 08:00", "2022-03-07 08:00", {}, {{86400 + 3600, 100}, {604740, 101}}, "--");
+    Row("day of 23 hours", "Day", "2022-03-26 09:00,2022-03-27 07:00", "", 0, "2022-03-26 08:00",
+        "2022-03-27 08:00", {}, {{3600, 100}, {22 * 3600, 101}}, "--");
+    Row("day of 25 hours", "Day", "2022-10-29 09:00,2022-10-30 07:30", "", 0, "2022-10-29 08:00",
+        "2022-10-30 08:00", {}, {{3600, 100}, {24.5 * 3600, 101}}, "--");
+    Row("hour", "Hour", "2022-03-02 09:47:12,2022-03-02 11:05", "", 0, "2022-03-02 09:00",
+        "2022-03-02 10:00", Numbers(0, 55, 5), {{47 * 60 + 12, 100}}, "-+");
 }
 
-void TestTrendGrapView::monthPages()
+void TestTrendGrapView::pages()
 {
+    QFETCH(PageCase, c);
     const auto v = ConnectedView<TrendGrapView>();
-    Click(*v, "radioButton_Month");
+    Click(*v, QStringLiteral("radioButton_") + c.span);
+    const QStringList records = QString(c.records).split('|');
     TrendPatient patient;
-    patient.spo2 = {{At(2023, 2, 15, 10, 0), 97, 66}};
+    for (const QString &time : records[0].split(',', Qt::SkipEmptyParts))
+        patient.nibp.push_back({Time(time), quint16(100 + patient.nibp.size()), 80, 90, 70});
+    for (const QString &time : records.mid(1).join("").split(',', Qt::SkipEmptyParts))
+        patient.temp.push_back({Time(time), 36.0f + patient.temp.size()});
     patient.Deliver();
-    QCOMPARE(v->StartTime(), At(2023, 2, 1, 8, 0));
-    QCOMPARE(v->EndTime(), At(2023, 3, 1, 8, 0));
-    QCOMPARE(TickLabels(v->SPO2Plot()), Numbers(1, 28));
-    QCOMPARE(Points(v->SPO2Plot()->graph(0)), QList<QPointF>({{14 * 86400 + 2 * 3600, 97}}));
-    patient.spo2 = {{At(2024, 2, 15, 10, 0), 97, 66}};
-    patient.Deliver();
-    QCOMPARE(TickLabels(v->NIBPPlot()), Numbers(1, 29));
-    QCOMPARE(v->TEMPPlot()->xAxis->range(), QCPRange(0, 29 * 86400));
-
-    // December to February: the last page is 2.
-    patient = TrendPatient();
-    patient.nibp = {{At(2022, 12, 10, 9, 0), 120, 80, 93, 72}};
-    patient.temp = {{At(2023, 2, 10, 9, 0), 37.0f}};
-    patient.Deliver();
-    QCOMPARE(v->GetMaxPageIndex(), 2);
-    Click(*v, "pushButton_LastPage");
-    QCOMPARE(v->CurrentPage(), 2);
-    QCOMPARE(v->StartTime(), At(2023, 2, 1, 8, 0));
-    QCOMPARE(Points(v->TEMPPlot()->graph(0)), QList<QPointF>({{9 * 86400 + 3600, 37}}));
-    QCOMPARE(PrevNext(*v), std::make_pair(true, false));
-    Click(*v, "pushButton_PrevPage");
-    QCOMPARE(v->StartTime(), At(2023, 1, 1, 8, 0));
-    QCOMPARE(TickLabels(v->TEMPPlot()), Numbers(1, 31));
-    QCOMPARE(PrevNext(*v), std::make_pair(true, true));
+    for (const QString &button : QString(c.clicks).split(' ', Qt::SkipEmptyParts))
+        Click(*v, "pushButton_" + button);
+    QCOMPARE(v->CurrentPage(), c.page);
+    QCOMPARE(v->StartTime(), Time(c.start));
+    QCOMPARE(v->EndTime(), Time(c.end));
+    const double length =
+        QString(c.span) == "Hour" ? 3600 : Time(c.start).daysTo(Time(c.end)) * 86400.0;
+    QCOMPARE(v->TEMPPlot()->xAxis->range(), QCPRange(0, length));
+    if (!c.labels.isEmpty()) {
+        const QVector<QString> shown = v->NIBPPlot()->xAxis->tickVectorLabels();
+        QCOMPARE(QStringList(shown.cbegin(), shown.cend()), c.labels);
+        QCOMPARE(v->SPO2Plot()->xAxis->tickVector().last(),
+                 length * (c.labels.size() - 1) / c.labels.size());
+    }
+    QCOMPARE(Points(v->NIBPPlot()->graph(0)) + Points(v->TEMPPlot()->graph(0)), c.points);
+    QCOMPARE(PrevNext(*v), QString(c.prevNext));
 }
 
-// A record exactly at a window's end belongs to the next page; one on the 1st
-// or on a Monday before 08:00 still to the page before, so no empty last page.
-void TestTrendGrapView::recordsAtWindowEnds()
+// Records within one second give one point, the last one's.
+void TestTrendGrapView::valuesOnTheirGraphs()
 {
     const auto v = ConnectedView<TrendGrapView>();
     TrendPatient patient;
-    patient.nibp = {{At(2022, 3, 2, 9, 0), 120, 80, 93, 72},
-                    {At(2022, 3, 3, 8, 0), 130, 85, 95, 75}};
+    const QDateTime second = At(2022, 3, 2, 9, 0, 5);
+    patient.nibp = {{At(2022, 3, 2, 8, 30), 100, 60, 75, 61},
+                    {second, 120, 80, 93, 72},
+                    {second.addMSecs(400), 125, 85, 95, 74}};
+    patient.spo2 = {{second, 97, 66}, {second.addMSecs(999), 95, 68}};
+    patient.temp = {{second, 36.5f}};
     patient.Deliver();
-    QCOMPARE(v->EndTime(), At(2022, 3, 3, 8, 0));
-    QCOMPARE(Points(v->NIBPPlot()->graph(0)), QList<QPointF>({{3600, 120}}));
-    Click(*v, "pushButton_NextPage");
-    QCOMPARE(Points(v->NIBPPlot()->graph(0)), QList<QPointF>({{0, 130}}));
-    QCOMPARE(PrevNext(*v), std::make_pair(true, false));
-
-    for (const auto &[pszSpan, last] :
-         {std::make_pair("radioButton_Month", At(2022, 4, 1, 7, 0)),
-          std::make_pair("radioButton_Week", At(2022, 3, 7, 7, 59))}) {
-        patient.nibp = {{At(2022, 3, 1, 9, 0), 120, 80, 93, 72}, {last, 130, 85, 95, 75}};
-        Click(*v, pszSpan);
-        patient.Deliver();
-        QCOMPARE(v->GetMaxPageIndex(), 0);
-        QCOMPARE(Points(v->NIBPPlot()->graph(0)).size(), 2);
-    }
-
-    // Day windows across the clock changes hold 23 and 25 hours; keys stay
-    // true seconds and the last page is the one holding the last record.
-    Click(*v, "radioButton_Day");
-    for (const auto &[last, iHours, dKey] :
-         {std::make_tuple(At(2022, 3, 27, 7, 0), 23, 22 * 3600.0),
-          std::make_tuple(At(2022, 10, 30, 7, 30), 25, 24.5 * 3600)}) {
-        patient.nibp = {{QDateTime(last.date().addDays(-1), QTime(9, 0)), 120, 80, 93, 72},
-                        {last, 130, 85, 95, 75}};
-        patient.Deliver();
-        QCOMPARE(v->StartTime().secsTo(v->EndTime()), iHours * 3600);
-        QCOMPARE(v->GetMaxPageIndex(), 0);
-        QCOMPARE(Points(v->NIBPPlot()->graph(0)), QList<QPointF>({{3600, 120}, {dKey, 130}}));
-    }
+    QCOMPARE(Points(v->NIBPPlot()->graph(0)), QList<QPointF>({{1800, 100}, {3605, 125}}));
+    QCOMPARE(Points(v->NIBPPlot()->graph(1)), QList<QPointF>({{1800, 60}, {3605, 85}}));
+    QCOMPARE(Points(v->NIBPPlot()->graph(2)), QList<QPointF>({{1800, 75}, {3605, 95}}));
+    QCOMPARE(Points(v->NIBPPlot()->graph(3)), QList<QPointF>({{1800, 61}, {3605, 74}}));
+    QCOMPARE(Points(v->SPO2Plot()->graph(0)), QList<QPointF>({{3605, 95}}));
+    QCOMPARE(Points(v->SPO2Plot()->graph(1)), QList<QPointF>({{3605, 68}}));
+    QCOMPARE(Points(v->TEMPPlot()->graph(0)), QList<QPointF>({{3605, 36.5}}));
+    // A sparse page's band follows the two lines exactly.
+    QCOMPARE(Points(v->NIBPPlot()->graph(4)), Points(v->NIBPPlot()->graph(0)));
+    QCOMPARE(Points(v->NIBPPlot()->graph(5)), Points(v->NIBPPlot()->graph(1)));
 }
 
 void TestTrendGrapView::pagesWithoutData()
@@ -203,46 +199,20 @@ void TestTrendGrapView::pagesWithoutData()
                     {At(2022, 3, 4, 9, 0), 200, 150, 170, 90}};
     patient.temp = {{At(2022, 3, 2, 9, 0), 36.5f}, {At(2022, 3, 2, 10, 0), 37.5f}};
     patient.Deliver();
-    QCOMPARE(v->NIBPPlot()->yAxis->range(), QCPRange(80, 140));
-
     // A page without data keeps the value axes it had.
     Click(*v, "pushButton_NextPage");
     QVERIFY(Points(v->NIBPPlot()->graph(0)).isEmpty());
-    QCOMPARE(PrevNext(*v), std::make_pair(true, true));
     QCOMPARE(v->NIBPPlot()->yAxis->range(), QCPRange(80, 140));
     QCOMPARE(v->NIBPPlot()->yAxis2->range(), QCPRange(72, 80));
     QCOMPARE(v->TEMPPlot()->yAxis->range(), QCPRange(36.5, 37.5));
     QCOMPARE(v->SPO2Plot()->yAxis->range(), QCPRange(0, 100));
-    Click(*v, "pushButton_NextPage");
-    QCOMPARE(Points(v->NIBPPlot()->graph(2)), QList<QPointF>({{3600, 170}}));
 
     // A patient without records: back to page 0 and no page to move to.
     TrendPatient().Deliver();
-    QCOMPARE(v->CurrentPage(), 0);
-    QCOMPARE(PrevNext(*v), std::make_pair(false, false));
     QVERIFY(Points(v->NIBPPlot()->graph(0)).isEmpty());
     Click(*v, "pushButton_LastPage");
     QCOMPARE(v->CurrentPage(), 0);
-    QCOMPARE(PrevNext(*v), std::make_pair(false, false));
-}
-
-void TestTrendGrapView::sameSecondGivesOnePoint()
-{
-    const auto v = ConnectedView<TrendGrapView>();
-    TrendPatient patient;
-    const QDateTime second = At(2022, 3, 2, 9, 0, 5);
-    patient.nibp = {{At(2022, 3, 2, 8, 30), 100, 60, 75, 60},
-                    {second, 120, 80, 93, 72},
-                    {second.addMSecs(400), 125, 85, 95, 74},
-                    {At(2022, 3, 2, 9, 30), 110, 70, 83, 66}};
-    patient.spo2 = {{second, 97, 66}, {second.addMSecs(999), 95, 68}};
-    patient.Deliver();
-    QCOMPARE(Points(v->NIBPPlot()->graph(0)),
-             QList<QPointF>({{1800, 100}, {3605, 125}, {5400, 110}}));
-    QCOMPARE(Points(v->SPO2Plot()->graph(1)), QList<QPointF>({{3605, 68}}));
-    // A sparse page's band follows the two lines exactly.
-    QCOMPARE(Points(v->NIBPPlot()->graph(4)), Points(v->NIBPPlot()->graph(0)));
-    QCOMPARE(Points(v->NIBPPlot()->graph(5)), Points(v->NIBPPlot()->graph(1)));
+    QCOMPARE(PrevNext(*v), "--");
 }
 
 void TestTrendGrapView::denseBandCoversTheLines()
@@ -272,36 +242,26 @@ void TestTrendGrapView::denseBandCoversTheLines()
     }
 }
 
-void TestTrendGrapView::hourSpanAndClear()
+// Clearing empties the graphs but keeps the page, the span and the axes.
+void TestTrendGrapView::clearKeepsThePage()
 {
     const auto v = ConnectedView<TrendGrapView>();
     Click(*v, "radioButton_Hour");
     TrendPatient patient;
     patient.spo2 = {{At(2022, 3, 2, 9, 47, 12), 97, 66}, {At(2022, 3, 2, 11, 5), 95, 70}};
     const QUuid uuid = patient.Deliver();
-    QCOMPARE(v->StartTime(), At(2022, 3, 2, 9, 0));
-    QCOMPARE(v->EndTime(), At(2022, 3, 2, 10, 0));
-    QCOMPARE(TickLabels(v->SPO2Plot()),
-             QStringList({"0", "5", "10", "15", "20", "25", "30", "35", "40", "45", "50", "55"}));
-    QCOMPARE(v->SPO2Plot()->xAxis->range(), QCPRange(0, 3600));
-    QCOMPARE(Points(v->SPO2Plot()->graph(0)), QList<QPointF>({{47 * 60 + 12, 97}}));
     Click(*v, "pushButton_LastPage");
-    QCOMPARE(v->CurrentPage(), 2);
-    QCOMPARE(Points(v->SPO2Plot()->graph(1)), QList<QPointF>({{300, 70}}));
-
-    // Clearing empties the graphs but keeps the page, the span and the axes.
     PatientData::GetInstance()->ClearPatientData(&uuid);
     QCOMPARE(v->CurrentPage(), 2);
     for (QCustomPlot *pPlot : {v->NIBPPlot(), v->SPO2Plot(), v->TEMPPlot()}) {
-        for (int i = 0; i < pPlot->graphCount(); ++i) {
+        for (int i = 0; i < pPlot->graphCount(); ++i)
             QVERIFY(pPlot->graph(i)->data()->isEmpty());
-        }
     }
     QCOMPARE(v->SPO2Plot()->xAxis->range(), QCPRange(0, 3600));
-    QCOMPARE(TickLabels(v->SPO2Plot()).size(), 12);
+    QCOMPARE(v->SPO2Plot()->xAxis->tickVectorLabels().size(), 12);
     Click(*v, "pushButton_PrevPage");
     QCOMPARE(v->CurrentPage(), 1);
-    QCOMPARE(PrevNext(*v), std::make_pair(true, false));
+    QCOMPARE(PrevNext(*v), "+-");
 }
 
 QTEST_MAIN(TestTrendGrapView)
