@@ -4,7 +4,7 @@
 #include <QString>
 
 // Another program's connection to a database file, holding the lock its BEGIN
-// takes until it lets go: "BEGIN IMMEDIATE" writes, "BEGIN EXCLUSIVE" keeps
+// takes while it lives: "BEGIN IMMEDIATE" writes, "BEGIN EXCLUSIVE" keeps
 // every other connection out, readers included.
 class OtherProgramLock
 {
@@ -15,7 +15,6 @@ public:
     OtherProgramLock &operator=(const OtherProgramLock &) = delete;
 
     bool Holds() const { return m_bHolds; }
-    void LetGo();
 
 private:
     QSqlDatabase m_db;

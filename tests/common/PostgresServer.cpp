@@ -14,31 +14,27 @@
 namespace {
 
 const char *const kUser = "vantrel";
-const char *const kPort = "5432";
+const int kPort = 5432;
 
 // The newest installed server's programs (Debian keeps them out of PATH).
 QString FindBinDir()
 {
-    const QByteArray given = qgetenv("VANTREL_PG_BIN");
-    if (!given.isEmpty())
-        return QString::fromLocal8Bit(given);
     QDir versions(QStringLiteral("/usr/lib/postgresql"));
-    const QStringList found =
-        versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed);
-    for (const QString &version : found) {
-        const QString bin = versions.filePath(version + QStringLiteral("/bin"));
-        if (QFileInfo::exists(bin + QStringLiteral("/initdb")))
-            return bin;
+    for (const QString &version :
+         versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
+        if (QFileInfo::exists(versions.filePath(version + QStringLiteral("/bin/initdb"))))
+            return versions.filePath(version + QStringLiteral("/bin"));
     }
     const QString initdb = QStandardPaths::findExecutable(QStringLiteral("initdb"));
     return initdb.isEmpty() ? QString() : QFileInfo(initdb).absolutePath();
 }
 
-QString Quoted(const QString &text)
+// The server refuses to run as root: its folder goes to an unprivileged account.
+bool HandToNobody(const QString &dir)
 {
-    QString inner = text;
-    inner.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-    return QLatin1Char('\'') + inner + QLatin1Char('\'');
+    const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
+    return geteuid() != 0 ||
+           (nobody && chown(dir.toLocal8Bit().constData(), nobody->pw_uid, nobody->pw_gid) == 0);
 }
 
 } // namespace
@@ -49,31 +45,20 @@ PostgresServer &PostgresServer::Shared()
     return server;
 }
 
-bool PostgresServer::Required()
+PostgresServer::PostgresServer() : m_strBinDir(FindBinDir())
 {
-    return qgetenv("VANTREL_REQUIRE_POSTGRES") == "1";
-}
-
-PostgresServer::PostgresServer()
-{
-    m_strBinDir = FindBinDir();
-    if (m_strBinDir.isEmpty()) {
-        m_strProblem = QStringLiteral("PostgreSQL server programs not found (Debian package "
-                                      "postgresql); the PostgreSQL cases are skipped.");
-        return;
-    }
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
-        m_strProblem = QStringLiteral("Qt's QPSQL driver is missing (Debian package "
-                                      "libqt6sql6-psql); the PostgreSQL cases are skipped.");
-        return;
-    }
-    // Short and private: the socket path must stay below about 100 bytes.
-    m_pDir = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/vm-pg-XXXXXX"));
-    if (!m_pDir->isValid() || !Initialise()) {
-        if (m_strProblem.isEmpty())
-            m_strProblem = QStringLiteral("The test server could not be started; see %1/log.")
-                               .arg(m_pDir->path());
-        m_pDir->setAutoRemove(false);
+    if (m_strBinDir.isEmpty() || !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        m_strProblem = QStringLiteral("The PostgreSQL server programs or Qt's QPSQL driver are "
+                                      "missing (Debian packages postgresql, libqt6sql6-psql); the "
+                                      "PostgreSQL cases are skipped.");
+    } else if (!m_dir.isValid() || !HandToNobody(m_dir.path()) ||
+               !Run(QStringLiteral("initdb -D %1/data -U %2 --auth=trust -E UTF8 --locale=C "
+                                   "--no-sync")
+                        .arg(m_dir.path(), QLatin1String(kUser))) ||
+               !Start()) {
+        m_strProblem =
+            QStringLiteral("The test server could not be started; see %1/log.").arg(m_dir.path());
+        m_dir.setAutoRemove(false);
     }
 }
 
@@ -83,74 +68,47 @@ PostgresServer::~PostgresServer()
         Stop();
 }
 
-bool PostgresServer::Initialise()
-{
-    // The server refuses to run as root: the folder goes to an unprivileged account.
-    if (geteuid() == 0) {
-        const passwd *nobody = getpwnam("nobody");
-        if (!nobody ||
-            chown(m_pDir->path().toLocal8Bit().constData(), nobody->pw_uid, nobody->pw_gid) != 0) {
-            m_strProblem = QStringLiteral("No unprivileged account to run the test server.");
-            return false;
-        }
-    }
-    const QString data = m_pDir->filePath(QStringLiteral("data"));
-    if (!Run(QStringLiteral("initdb"),
-             {QStringLiteral("-D"), data, QStringLiteral("-U"), QLatin1String(kUser),
-              QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
-              QStringLiteral("--locale=C"), QStringLiteral("--no-sync")}))
-        return false;
-    return Start();
-}
-
 bool PostgresServer::Start()
 {
-    const QString options = QStringLiteral("-c listen_addresses='' -k %1 -p %2 -c fsync=off "
-                                           "-c full_page_writes=off")
-                                .arg(m_pDir->path(), QLatin1String(kPort));
-    m_bRunning =
-        Run(QStringLiteral("pg_ctl"),
-            {QStringLiteral("-D"), m_pDir->filePath(QStringLiteral("data")), QStringLiteral("-o"),
-             options, QStringLiteral("-l"), m_pDir->filePath(QStringLiteral("server.log")),
-             QStringLiteral("-w"), QStringLiteral("start")});
+    m_bRunning = Run(QStringLiteral("pg_ctl -D %1/data -l %1/server.log -o \"-c "
+                                    "listen_addresses='' -k %1 -p %2 -c fsync=off -c "
+                                    "full_page_writes=off\" -w start")
+                         .arg(m_dir.path())
+                         .arg(kPort));
     return m_bRunning;
 }
 
 bool PostgresServer::Stop()
 {
     const bool stopped =
-        Run(QStringLiteral("pg_ctl"),
-            {QStringLiteral("-D"), m_pDir->filePath(QStringLiteral("data")), QStringLiteral("-m"),
-             QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
+        Run(QStringLiteral("pg_ctl -D %1/data -m immediate -w stop").arg(m_dir.path()));
     m_bRunning = m_bRunning && !stopped;
     return stopped;
 }
 
-bool PostgresServer::Run(const QString &program, const QStringList &arguments)
+bool PostgresServer::Run(const QString &command) const
 {
     // Through the shell, so that no Qt event machinery is needed when the
-    // server is stopped at the end of the program.
-    QString command = Quoted(m_strBinDir + QLatin1Char('/') + program);
-    if (geteuid() == 0)
-        command =
-            QStringLiteral("setpriv --reuid=nobody --regid=nogroup --clear-groups ") + command;
-    for (const QString &argument : arguments)
-        command += QLatin1Char(' ') + Quoted(argument);
-    command += QStringLiteral(" >>%1 2>&1").arg(Quoted(m_pDir->filePath(QStringLiteral("log"))));
-    return std::system(command.toLocal8Bit().constData()) == 0;
+    // server is stopped at the end of the program. The temporary folder's
+    // name needs no quoting.
+    const QString line =
+        QStringLiteral("%1'%2'/%3 >>%4/log 2>&1")
+            .arg(geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "",
+                 m_strBinDir, command, m_dir.path());
+    return std::system(line.toLocal8Bit().constData()) == 0;
 }
 
 QString PostgresServer::Uri(const QString &database) const
 {
     return QStringLiteral("postgresql://%1@/%2?host=%3&port=%4")
-        .arg(QLatin1String(kUser), database, m_pDir ? m_pDir->path() : QString(),
-             QLatin1String(kPort));
+        .arg(QLatin1String(kUser), database, m_dir.path())
+        .arg(kPort);
 }
 
 void PostgresServer::Configure(QSqlDatabase &db, const QString &database) const
 {
-    db.setHostName(m_pDir->path());
-    db.setPort(QByteArray(kPort).toInt());
+    db.setHostName(m_dir.path());
+    db.setPort(kPort);
     db.setUserName(QLatin1String(kUser));
     db.setDatabaseName(database);
 }
@@ -167,10 +125,8 @@ bool PostgresServer::FreshDatabase(const QString &database)
         // Asked first: dropping a missing database would print a notice.
         ok = ok &&
              query.exec(
-                 QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1'").arg(database));
-        const bool exists = ok && query.next();
-        ok = ok &&
-             (!exists ||
+                 QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1'").arg(database)) &&
+             (!query.next() ||
               query.exec(QStringLiteral("DROP DATABASE \"%1\" WITH (FORCE)").arg(database))) &&
              query.exec(QStringLiteral("CREATE DATABASE \"%1\" TEMPLATE template0").arg(database));
     }

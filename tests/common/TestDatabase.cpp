@@ -1,7 +1,5 @@
 #include "TestDatabase.h"
 
-#include "PostgresServer.h"
-
 #include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -10,7 +8,7 @@
 
 namespace {
 
-const char *const kDatabase = "vantrel_test";
+const QString kDatabase = QStringLiteral("vantrel_test");
 
 } // namespace
 
@@ -22,12 +20,15 @@ void TestDatabase::AddKinds()
 }
 
 TestDatabase::TestDatabase(Kind kind, bool outLog)
-    : m_kind(kind),
-      m_env(outLog,
-            kind == PostgreSQL ? PostgresServer::Shared().Uri(QLatin1String(kDatabase)) : QString())
+    : m_kind(kind), m_env(outLog, IsServer() ? PostgresServer::Shared().Uri(kDatabase) : QString())
 {
-    if (kind == PostgreSQL && !PostgresServer::Shared().FreshDatabase(QLatin1String(kDatabase)))
+    if (IsServer() && !PostgresServer::Shared().FreshDatabase(kDatabase))
         qWarning("The test database could not be created.");
+}
+
+QString TestDatabase::File() const
+{
+    return QDir(m_env.DatabaseDirectory()).filePath(QStringLiteral("Data.db"));
 }
 
 bool TestDatabase::Run(const QString &sql, const std::function<void(QSqlQuery &)> &read) const
@@ -35,20 +36,16 @@ bool TestDatabase::Run(const QString &sql, const std::function<void(QSqlQuery &)
     const QString name = QStringLiteral("check");
     bool ok = false;
     {
-        QSqlDatabase db;
-        if (IsServer()) {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
-            PostgresServer::Shared().Configure(db, QLatin1String(kDatabase));
-        } else {
-            db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(QDir(m_env.DatabaseDirectory()).filePath(QStringLiteral("Data.db")));
-        }
-        if (db.open()) {
-            QSqlQuery query(db);
-            ok = query.exec(sql);
-            if (ok)
-                read(query);
-        }
+        QSqlDatabase db = QSqlDatabase::addDatabase(IsServer() ? "QPSQL" : "QSQLITE", name);
+        if (IsServer())
+            PostgresServer::Shared().Configure(db, kDatabase);
+        else
+            db.setDatabaseName(File());
+        ok = db.open();
+        QSqlQuery query(db);
+        ok = ok && query.exec(sql);
+        if (ok)
+            read(query);
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
@@ -89,22 +86,15 @@ QString TestDatabase::Snapshot() const
 bool TestDatabase::RefuseInserts(const char *table, bool refuse) const
 {
     const QString name = QStringLiteral("refuse_%1").arg(QLatin1String(table));
-    if (!IsServer()) {
-        return Sql(refuse ? QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 BEGIN SELECT "
-                                           "RAISE(ABORT, 'refused'); END")
-                                .arg(name, QLatin1String(table))
-                          : QStringLiteral("DROP TRIGGER %1").arg(name))
-            .isValid();
-    }
     if (!refuse)
-        return Sql(QStringLiteral("DROP TRIGGER %1 ON %2").arg(name, QLatin1String(table)))
+        return Sql(QStringLiteral("DROP TRIGGER %1").arg(name) +
+                   (IsServer() ? QStringLiteral(" ON ") + QLatin1String(table) : QString()))
             .isValid();
-    return Sql(QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS "
-                              "$$BEGIN RAISE EXCEPTION 'refused'; END$$")
-                   .arg(name))
-               .isValid() &&
-           Sql(QStringLiteral("CREATE TRIGGER %1 BEFORE INSERT ON %2 FOR EACH ROW EXECUTE "
-                              "FUNCTION %1()")
-                   .arg(name, QLatin1String(table)))
-               .isValid();
+    const QString sql =
+        IsServer() ? "CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN RAISE "
+                     "EXCEPTION 'refused'; END$$; CREATE TRIGGER %1 BEFORE INSERT ON %2 FOR EACH "
+                     "ROW EXECUTE FUNCTION %1()"
+                   : "CREATE TRIGGER %1 BEFORE INSERT ON %2 BEGIN SELECT RAISE(ABORT, 'refused'); "
+                     "END";
+    return Sql(sql.arg(name, QLatin1String(table))).isValid();
 }

@@ -27,12 +27,13 @@ public:
     // The "kind" column with one row per kind, for a test's _data function.
     static void AddKinds();
 
-    explicit TestDatabase(Kind kind, bool outLog = true);
+    explicit TestDatabase(Kind kind = SQLite, bool outLog = true);
 
-    Kind GetKind() const { return m_kind; }
     bool IsServer() const { return m_kind == PostgreSQL; }
     TestEnvironment &Env() { return m_env; }
     QString LogText() const { return m_env.LogText(); }
+    // The SQLite file.
+    QString File() const;
 
     // The first column of the first row, true where there is no row, or an
     // invalid value where the statement failed.

@@ -17,9 +17,9 @@ public:
     TestEnvironment &operator=(const TestEnvironment &) = delete;
 
     QString Root() const { return m_dir.path(); }
-    QString ConfigDirectory() const;
-    QString DatabaseDirectory() const;
-    QString ExportDirectory() const;
+    QString ConfigDirectory() const { return m_dir.filePath(QStringLiteral("config")); }
+    QString DatabaseDirectory() const { return m_dir.filePath(QStringLiteral("db")); }
+    QString ExportDirectory() const { return m_dir.filePath(QStringLiteral("export")); }
     QString LogText() const;
     // Changes the loaded database setting (empty: the database directory
     // again) and nothing else; the settings file stays as it is.
@@ -29,5 +29,9 @@ public:
     static void FailOnWarnings();
 
 private:
+    // Writes a settings file of these lines into the folder and loads it over
+    // the values held.
+    static void Load(const QString &directory, const QString &lines);
+
     QTemporaryDir m_dir;
 };

@@ -4,11 +4,8 @@
 #include "OtherProgramLock.h"
 #include "RecordChainPtr.h"
 #include "TestDatabase.h"
-#include "TestEnvironment.h"
 
 #include <QElapsedTimer>
-
-#include <QDir>
 #include <QTest>
 #include <QThread>
 
@@ -81,23 +78,28 @@ public:
     }
 
     // Posts a work item and notes the answers it is to bring, '|' between them.
-    void Post(uint type, quintptr wParam, quintptr lParam, const QString &answers)
+    void Post(uint type, quintptr wParam, quintptr lParam, const QString &answers = QString())
     {
         emit Request(type, wParam, lParam);
-        if (!answers.isEmpty())
-            expected << answers.split(QLatin1Char('|'));
+        Expect(answers);
     }
-
-    // Waits for the answers expected so far and returns them.
-    QStringList Take()
+    void Expect(const QString &answers)
     {
-        if (!QTest::qWaitFor([&] { return m_events.size() >= expected.size(); }, 10000))
-            return m_events;
-        QTest::qWait(20); // nothing beyond what was expected may follow
-        return std::exchange(m_events, {});
+        if (!answers.isEmpty())
+            m_expected << answers.split(QLatin1Char('|'));
     }
 
-    QStringList expected;
+    // Waits for the answers expected so far; empty where they came as
+    // expected, and nothing else followed, or else what came and what was expected.
+    QString Missed()
+    {
+        if (QTest::qWaitFor([&] { return m_events.size() >= m_expected.size(); }, 10000))
+            QTest::qWait(20); // nothing beyond what was expected may follow
+        const QString got = std::exchange(m_events, {}).join('\n');
+        const QString want = std::exchange(m_expected, {}).join('\n');
+        return got == want ? QString() : got + QStringLiteral("\n-- expected:\n") + want;
+    }
+
     QMap<QUuid, QString> names; // short names for the patients' UUIDs
 
 signals:
@@ -136,258 +138,242 @@ private:
     }
 
     QStringList m_events;
+    QStringList m_expected;
 };
+
+// Checks that the client heard what was expected of it.
+#define HEARD(c)                                                                                   \
+    do {                                                                                           \
+        const QString missed = (c).Missed();                                                       \
+        QVERIFY2(missed.isEmpty(), qPrintable(missed));                                            \
+    } while (false)
 
 class DatabaseServiceTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void workItemsRunInPostingOrder();
-    void failuresAnswerTheirCodes();
-    void writesWaitForAnotherWriter();
-    void startUpOpensOffTheWindowThread_data();
-    void startUpOpensOffTheWindowThread();
-    void changesOfOtherWorkstationsAreTold();
+    void init()
+    {
+        TestEnvironment::FailOnWarnings();
+        m_db = std::make_unique<TestDatabase>();
+    }
+    void cleanup()
+    {
+        delete MDatabaseService::GetInstance();
+        QCoreApplication::sendPostedEvents();
+        m_client.reset();
+        m_db.reset();
+    }
+    void workItemsRunInPostingOrder()
+    {
+        ServiceClient &c = StartService();
+        const QUuid ann = QUuid::createUuid();
+        const QUuid bob = QUuid::createUuid();
+        c.names = {{ann, "ann"}, {bob, "bob"}};
+        // An import of two patients, then the views asking for them.
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
+        c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3));
+        c.Post(DB_WORK_INSERT_SPO2_DATA, NewId(ann), NewChain<STU_DB_SPO2_DATA_LIST>(2));
+        c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(ann), NewChain<STU_DB_TEMP_DATA_LIST>(1),
+               "finished ann");
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Ann"), 0, "inserted Ann read=0");
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Bob"), 0, "result 1 19");
+        c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(bob), NewChain<STU_DB_NIBP_DATA_LIST>(5));
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 4");
+        c.Post(DB_WORK_GET_NIBP_DATA, NewId(ann), 0, "nibp ann 3");
+        c.Post(DB_WORK_GET_SPO2_DATA, NewId(ann), 0, "spo2 ann 2");
+        c.Post(DB_WORK_GET_TEMP_DATA, NewId(ann), 0, "temp ann 1");
+        c.Post(DB_WORK_UPDATE_PATIENT, NewPatient(ann, "Ann Edited"), 0,
+               "updated Ann Edited read=0");
+        c.Post(DB_WORK_GET_ONE_PATIENT_DETAIL, NewPatient(ann), 0, "detail Ann Edited read=1");
+        c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(ann), 0, "brief Ann Edited read=1");
+        c.Post(DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 0, "flag ann");
+        c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(ann), 0, "brief Ann Edited read=0");
+        c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, MERGE_KEY_DEVICE_SN, NewPatient(ann),
+               "candidates Ann read=0"); // bob, under the name of his first insert
+        c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(ann), NewId(bob), "merged ann bob");
+        c.Post(DB_WORK_GET_NIBP_DATA, NewId(ann), 0, "nibp ann 5");
+        c.Post(DB_WORK_DELETE_PATIENT, NewId(ann), 0, "deleted ann");
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
+        HEARD(c);
+    }
+    void failuresAnswerTheirCodes()
+    {
+        ServiceClient &c = StartService();
+        const QUuid nobody = QUuid::createUuid();
+        c.names = {{nobody, "nobody"}, {QUuid(), "nil"}};
+        // Unknown types answer 1 (their parameters cannot be freed).
+        for (uint type : {0u, 11u, 17u, 255u})
+            c.Post(type, 0, 0, QStringLiteral("result %1 1").arg(type));
+        // Missing parameters answer 18; what was given is freed (the sanitizers
+        // watch this).
+        for (uint type : {1, 2, 3, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16})
+            c.Post(type, 0, 0, QStringLiteral("result %1 18").arg(type));
+        c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(nobody), 0, "result 5 18");
+        c.Post(DB_WORK_INSERT_TEMP_DATA, 0, NewChain<STU_DB_TEMP_DATA_LIST>(2), "result 7 18");
+        c.Post(DB_WORK_GET_NIBP_DATA, NewId(), 0, "result 6 18");
+        c.Post(DB_WORK_GET_SPO2_DATA, NewId(), 0, "result 10 18");
+        c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, 0, NewPatient(nobody), "result 13 18");
+        c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(nobody), 0, "result 14 18");
+        // Store failures. The import still hears that the patient is finished,
+        // the merge dialog that the search and the merge are over; the run's
+        // tally counts what of it was not stored (a patient stored before is no loss).
+        emit c.RunBegun(7);
+        c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(), NewChain<STU_DB_TEMP_DATA_LIST>(2),
+               "finished nil|result 7 15");
+        c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(), NewChain<STU_DB_NIBP_DATA_LIST>(2),
+               "result 5 11");
+        c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, MERGE_KEY_NAME, NewPatient(QUuid()),
+               "candidates 0|result 13 20");
+        c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(), NewId(nobody),
+               "merged nil nobody|result 14 21");
+        c.Post(DB_WORK_GET_ONE_PATIENT_DETAIL, NewPatient(nobody), 0, "result 12 10");
+        c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(nobody), 0, "result 15 10");
+        c.Post(DB_WORK_UPDATE_PATIENT, NewPatient(QUuid()), 0, "result 3 8");
+        c.Post(DB_WORK_UPDATE_BROWSER_FLAG, NewId(), 1, "result 16 23");
+        c.Post(DB_WORK_DELETE_PATIENT, NewId(), 0, "result 2 7");
+        // A patient that is not stored gets no row in the list.
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(QUuid(), "Null"), 0, "result 1 6");
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "inserted  read=0");
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "result 1 19");
+        emit c.RunEnded(7);
+        emit c.RunEnded(8); // not the counted run
+        c.Expect("run 7 1 4|run 8 0 0");
+        HEARD(c);
+        const QString log = m_db->LogText();
+        QVERIFY(log.contains("Database don't support this function, maybe have memory leak here!"));
+        QVERIFY(log.contains("File: DatabaseAccess\\MDatabaseService.cpp, Line:"));
+        QVERIFY(log.contains("    ProcessSearchPatientToMerge, wParam and lParam is null"));
+        QVERIFY(log.contains("    ProcessInserNewPatient, wParam is null"));
+    }
+    void writesWaitForAnotherWriter()
+    {
+        ServiceClient &c = StartService();
+        HEARD(c); // the demo data is written
+        const QUuid ann = QUuid::createUuid();
+        const QUuid bob = QUuid::createUuid();
+        c.names = {{ann, "ann"}, {bob, "bob"}};
+        // Each write starts while another program writes and goes through once
+        // that program lets go (the NIBP records show in the reading below).
+        const struct
+        {
+            uint type;
+            quintptr wParam, lParam;
+            const char *answers;
+        } writes[] = {
+            {DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0"},
+            {DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3), ""},
+            {DB_WORK_UPDATE_PATIENT, NewPatient(ann, "Ann B"), 0, "updated Ann B read=0"},
+            {DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 1, "flag ann"},
+            {DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Bob"), 0, "inserted Bob read=0"},
+            {DB_WORK_MERGE_PATIENT_DATA, NewId(bob), NewId(ann), "merged bob ann"},
+        };
+        for (const auto &write : writes) {
+            OtherProgramLock other(m_db->File(), "BEGIN IMMEDIATE");
+            QVERIFY(other.Holds());
+            c.Post(write.type, write.wParam, write.lParam, write.answers);
+            QTest::qWait(300);
+        }
+        c.Post(DB_WORK_GET_NIBP_DATA, NewId(bob), 0, "nibp bob 3");
+        HEARD(c);
+    }
+    void startUpOpensOffTheWindowThread_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("answers");
+        // A database another program holds for the first second: it is waited for.
+        QTest::newRow("busy") << QByteArray() << "opened 0 \"\"|all 2";
+        QTest::newRow("no database")
+            << QByteArray("text\n")
+            << "opened 4 \"The file \"%1\" is not a patient database: it is "
+               "no SQLite database file. It has been left as it is.\"|result 4 9";
+    }
+    void startUpOpensOffTheWindowThread()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, answers);
+        std::unique_ptr<OtherProgramLock> other;
+        if (file.isEmpty()) {
+            QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
+            other = std::make_unique<OtherProgramLock>(m_db->File(), "BEGIN EXCLUSIVE");
+            QVERIFY(other->Holds());
+        } else {
+            QFile data(m_db->File());
+            QVERIFY(QDir().mkpath(m_db->Env().DatabaseDirectory()) &&
+                    data.open(QIODevice::WriteOnly));
+            data.write(file);
+        }
+        const QStringList expected =
+            answers.replace(QStringLiteral("%1"), m_db->File()).split(QLatin1Char('|'));
+        StartService(expected.first()).Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, expected.last());
+        if (other) {
+            QTest::qWait(1000); // the window's thread goes on meanwhile
+            other.reset();
+        }
+        HEARD(*m_client);
+    }
+    void changesOfOtherWorkstationsAreTold()
+    {
+        POSTGRES_OR_SKIP();
+        m_db.reset();
+        m_db = std::make_unique<TestDatabase>(TestDatabase::PostgreSQL);
+        ServiceClient &c = StartService(); // the server URI in the settings chooses the server
+        const QUuid ann = QUuid::createUuid();
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
+        // Its own changes are not news to it.
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
+        HEARD(c);
+        QTest::qWait(500);
+        HEARD(c);
+        // Another workstation's change is told at once, as one for several.
+        QElapsedTimer elapsed;
+        elapsed.start();
+        {
+            DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
+            QUuid id = ann;
+            QCOMPARE(other.DeletePatient(&id), uint(DB_OK));
+            QCOMPARE(other.UpdateBrowserFlag(&id, true), uint(DB_OK));
+        }
+        c.Expect("changed elsewhere");
+        HEARD(c);
+        QVERIFY(elapsed.elapsed() < 2000);
+        // What changed while the server could not be reached was never told: the
+        // list is read again once it is reached again.
+        // Qt's driver goes on watching the lost connection's closed socket.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^QSocketNotifier: Invalid socket"));
+        QVERIFY(PostgresServer::Shared().Stop());
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "result 4 9");
+        const bool restarted = PostgresServer::Shared().Start();
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2|changed elsewhere");
+        HEARD(c);
+        QVERIFY(restarted);
+        // And it listens again.
+        {
+            DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
+            RecordChainPtr<STU_DB_PATIENT_LIST> bob(
+                reinterpret_cast<STU_DB_PATIENT_LIST *>(NewPatient(QUuid::createUuid(), "Bob")));
+            QCOMPARE(other.InsertNewPatient(bob.get()), uint(DB_OK));
+        }
+        c.Expect("changed elsewhere");
+        HEARD(c);
+    }
 
 private:
-    void StartService(const QString &opened = QStringLiteral("opened 0 \"\""));
-    QString DataFile() const { return QDir(m_env->DatabaseDirectory()).filePath("Data.db"); }
-    std::unique_ptr<TestEnvironment> m_env;
+    // Starts the service on the test's database; the client, listening
+    // before the start, expects the open result first.
+    ServiceClient &StartService(const QString &opened = QStringLiteral("opened 0 \"\""))
+    {
+        MDatabaseService *service = MDatabaseService::GetInstance();
+        m_client = std::make_unique<ServiceClient>(service);
+        m_client->Expect(opened);
+        service->Start();
+        [&] { QVERIFY(service->thread() != QThread::currentThread()); }();
+        return *m_client;
+    }
+    std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<ServiceClient> m_client;
 };
-
-void DatabaseServiceTest::init()
-{
-    TestEnvironment::FailOnWarnings();
-    m_env = std::make_unique<TestEnvironment>();
-}
-
-void DatabaseServiceTest::StartService(const QString &opened)
-{
-    // The client listens before the start: the store is opened at once.
-    MDatabaseService *service = MDatabaseService::GetInstance();
-    m_client = std::make_unique<ServiceClient>(service);
-    m_client->expected << opened;
-    service->Start();
-    QVERIFY(service->thread() != QThread::currentThread());
-}
-
-void DatabaseServiceTest::cleanup()
-{
-    delete MDatabaseService::GetInstance();
-    QCoreApplication::sendPostedEvents();
-    m_client.reset();
-    m_env.reset();
-}
-
-void DatabaseServiceTest::workItemsRunInPostingOrder()
-{
-    StartService();
-    ServiceClient &c = *m_client;
-    const QUuid ann = QUuid::createUuid();
-    const QUuid bob = QUuid::createUuid();
-    c.names = {{ann, "ann"}, {bob, "bob"}};
-    // An import of two patients, then the views asking for them.
-    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
-    c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3), "");
-    c.Post(DB_WORK_INSERT_SPO2_DATA, NewId(ann), NewChain<STU_DB_SPO2_DATA_LIST>(2), "");
-    c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(ann), NewChain<STU_DB_TEMP_DATA_LIST>(1),
-           "finished ann");
-    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Ann"), 0, "inserted Ann read=0");
-    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Bob"), 0, "result 1 19");
-    c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(bob), NewChain<STU_DB_NIBP_DATA_LIST>(5), "");
-    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 4");
-    c.Post(DB_WORK_GET_NIBP_DATA, NewId(ann), 0, "nibp ann 3");
-    c.Post(DB_WORK_GET_SPO2_DATA, NewId(ann), 0, "spo2 ann 2");
-    c.Post(DB_WORK_GET_TEMP_DATA, NewId(ann), 0, "temp ann 1");
-    c.Post(DB_WORK_UPDATE_PATIENT, NewPatient(ann, "Ann Edited"), 0, "updated Ann Edited read=0");
-    c.Post(DB_WORK_GET_ONE_PATIENT_DETAIL, NewPatient(ann), 0, "detail Ann Edited read=1");
-    c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(ann), 0, "brief Ann Edited read=1");
-    c.Post(DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 0, "flag ann");
-    c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(ann), 0, "brief Ann Edited read=0");
-    c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, MERGE_KEY_DEVICE_SN, NewPatient(ann),
-           "candidates Ann read=0"); // bob, under the name of his first insert
-    c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(ann), NewId(bob), "merged ann bob");
-    c.Post(DB_WORK_GET_NIBP_DATA, NewId(ann), 0, "nibp ann 5");
-    c.Post(DB_WORK_DELETE_PATIENT, NewId(ann), 0, "deleted ann");
-    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
-    QCOMPARE(c.Take(), c.expected);
-}
-
-void DatabaseServiceTest::failuresAnswerTheirCodes()
-{
-    StartService();
-    ServiceClient &c = *m_client;
-    const QUuid nobody = QUuid::createUuid();
-    c.names = {{nobody, "nobody"}, {QUuid(), "nil"}};
-    // Unknown types answer 1 (their parameters cannot be freed).
-    for (uint type : {0u, 11u, 17u, 255u})
-        c.Post(type, 0, 0, QStringLiteral("result %1 1").arg(type));
-    // Missing parameters answer 18; what was given is freed (the sanitizers
-    // watch this).
-    for (uint type : {1, 2, 3, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16})
-        c.Post(type, 0, 0, QStringLiteral("result %1 18").arg(type));
-    c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(nobody), 0, "result 5 18");
-    c.Post(DB_WORK_INSERT_TEMP_DATA, 0, NewChain<STU_DB_TEMP_DATA_LIST>(2), "result 7 18");
-    c.Post(DB_WORK_GET_NIBP_DATA, NewId(), 0, "result 6 18");
-    c.Post(DB_WORK_GET_SPO2_DATA, NewId(), 0, "result 10 18");
-    c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, 0, NewPatient(nobody), "result 13 18");
-    c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(nobody), 0, "result 14 18");
-    // Store failures. The import still hears that the patient is finished,
-    // the merge dialog that the search and the merge are over; the run's
-    // tally counts what of it was not stored (a patient stored before is no loss).
-    emit c.RunBegun(7);
-    c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(), NewChain<STU_DB_TEMP_DATA_LIST>(2),
-           "finished nil|result 7 15");
-    c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(), NewChain<STU_DB_NIBP_DATA_LIST>(2), "result 5 11");
-    c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, MERGE_KEY_NAME, NewPatient(QUuid()),
-           "candidates 0|result 13 20");
-    c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(), NewId(nobody), "merged nil nobody|result 14 21");
-    c.Post(DB_WORK_GET_ONE_PATIENT_DETAIL, NewPatient(nobody), 0, "result 12 10");
-    c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(nobody), 0, "result 15 10");
-    c.Post(DB_WORK_UPDATE_PATIENT, NewPatient(QUuid()), 0, "result 3 8");
-    c.Post(DB_WORK_UPDATE_BROWSER_FLAG, NewId(), 1, "result 16 23");
-    c.Post(DB_WORK_DELETE_PATIENT, NewId(), 0, "result 2 7");
-    // A patient that is not stored gets no row in the list.
-    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(QUuid(), "Null"), 0, "result 1 6");
-    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "inserted  read=0");
-    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "result 1 19");
-    emit c.RunEnded(7);
-    emit c.RunEnded(8); // not the counted run
-    c.expected << "run 7 1 4"
-               << "run 8 0 0";
-    QCOMPARE(c.Take(), c.expected);
-    const QString log = m_env->LogText();
-    QVERIFY(log.contains("Database don't support this function, maybe have memory leak here!"));
-    QVERIFY(log.contains("File: DatabaseAccess\\MDatabaseService.cpp, Line:"));
-    QVERIFY(log.contains("    ProcessSearchPatientToMerge, wParam and lParam is null"));
-    QVERIFY(log.contains("    ProcessInserNewPatient, wParam is null"));
-}
-
-void DatabaseServiceTest::writesWaitForAnotherWriter()
-{
-    StartService();
-    QCOMPARE(m_client->Take(), m_client->expected); // the demo data is written
-    m_client->expected.clear();
-    ServiceClient &c = *m_client;
-    const QUuid ann = QUuid::createUuid();
-    const QUuid bob = QUuid::createUuid();
-    c.names = {{ann, "ann"}, {bob, "bob"}};
-    // Each write starts while another program writes and goes through once
-    // that program lets go (the NIBP records show in the reading below).
-    const struct
-    {
-        uint type;
-        quintptr wParam, lParam;
-        const char *answers;
-    } writes[] = {
-        {DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0"},
-        {DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3), ""},
-        {DB_WORK_UPDATE_PATIENT, NewPatient(ann, "Ann B"), 0, "updated Ann B read=0"},
-        {DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 1, "flag ann"},
-        {DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Bob"), 0, "inserted Bob read=0"},
-        {DB_WORK_MERGE_PATIENT_DATA, NewId(bob), NewId(ann), "merged bob ann"},
-    };
-    for (const auto &write : writes) {
-        OtherProgramLock other(DataFile(), "BEGIN IMMEDIATE");
-        QVERIFY(other.Holds());
-        c.Post(write.type, write.wParam, write.lParam, write.answers);
-        QTest::qWait(300);
-    }
-    c.Post(DB_WORK_GET_NIBP_DATA, NewId(bob), 0, "nibp bob 3");
-    QCOMPARE(c.Take(), c.expected);
-}
-
-void DatabaseServiceTest::startUpOpensOffTheWindowThread_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QString>("answers");
-    // A database another program holds for the first second: it is waited for.
-    QTest::newRow("busy") << QByteArray() << "opened 0 \"\"|all 2";
-    QTest::newRow("no database")
-        << QByteArray("text\n")
-        << "opened 4 \"The file \"%1\" is not a patient database: it is "
-           "no SQLite database file. It has been left as it is.\"|result 4 9";
-}
-
-void DatabaseServiceTest::startUpOpensOffTheWindowThread()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QString, answers);
-    std::unique_ptr<OtherProgramLock> other;
-    if (file.isEmpty()) {
-        QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
-        other = std::make_unique<OtherProgramLock>(DataFile(), "BEGIN EXCLUSIVE");
-        QVERIFY(other->Holds());
-    } else {
-        QFile data(DataFile());
-        QVERIFY(QDir().mkpath(m_env->DatabaseDirectory()) && data.open(QIODevice::WriteOnly));
-        data.write(file);
-    }
-    const QStringList expected =
-        answers.replace(QStringLiteral("%1"), DataFile()).split(QLatin1Char('|'));
-    StartService(expected.first());
-    m_client->Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, expected.last());
-    if (other) {
-        QTest::qWait(1000); // the window's thread goes on meanwhile
-        other.reset();
-    }
-    QCOMPARE(m_client->Take(), m_client->expected);
-}
-
-void DatabaseServiceTest::changesOfOtherWorkstationsAreTold()
-{
-    POSTGRES_OR_SKIP();
-    m_env.reset();
-    TestDatabase db(TestDatabase::PostgreSQL);
-    StartService(); // the server URI in the settings chooses the server
-    ServiceClient &c = *m_client;
-    const QUuid ann = QUuid::createUuid();
-    c.names = {{ann, "ann"}};
-    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
-    // Its own changes are not news to it.
-    c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
-    QCOMPARE(c.Take(), c.expected);
-    c.expected.clear();
-    QTest::qWait(500);
-    QCOMPARE(c.Take(), QStringList());
-    // Another workstation's change is told at once, as one for several.
-    QElapsedTimer elapsed;
-    elapsed.start();
-    {
-        DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
-        QUuid id = ann;
-        QCOMPARE(other.DeletePatient(&id), uint(DB_OK));
-        QCOMPARE(other.UpdateBrowserFlag(&id, true), uint(DB_OK));
-    }
-    c.expected << "changed elsewhere";
-    QCOMPARE(c.Take(), c.expected);
-    QVERIFY(elapsed.elapsed() < 2000);
-    // What changed while the server could not be reached was never told: the
-    // list is read again once it is reached again.
-    c.expected.clear();
-    // Qt's driver goes on watching the lost connection's closed socket.
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^QSocketNotifier: Invalid socket"));
-    QVERIFY(PostgresServer::Shared().Stop());
-    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "result 4 9");
-    const bool restarted = PostgresServer::Shared().Start();
-    c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2|changed elsewhere");
-    QCOMPARE(c.Take(), c.expected);
-    QVERIFY(restarted);
-    // And it listens again.
-    c.expected.clear();
-    {
-        DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
-        RecordChainPtr<STU_DB_PATIENT_LIST> bob(
-            reinterpret_cast<STU_DB_PATIENT_LIST *>(NewPatient(QUuid::createUuid(), "Bob")));
-        QCOMPARE(other.InsertNewPatient(bob.get()), uint(DB_OK));
-    }
-    c.expected << "changed elsewhere";
-    QCOMPARE(c.Take(), c.expected);
-}
 
 QTEST_GUILESS_MAIN(DatabaseServiceTest)
 #include "tst_databaseservice.moc"

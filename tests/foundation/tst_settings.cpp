@@ -8,25 +8,46 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+namespace {
+
+void WriteFile(const QByteArray &text)
+{
+    QFile file(MSettings::GetFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+QByteArray ReadFile()
+{
+    QFile file(MSettings::GetFilePath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The file as the program writes it; keys: the five patient key flags in order.
+QByteArray Written(const QString &database, const QString &exports, const char *keys)
+{
+    const char *names[] = {"DEVICE_SN", "PATIENT_ID", "PATIENT_NAME", "IDENTIFY_CODE",
+                           "SOCIETY_CODE"};
+    QByteArray text = "# begin database settings\nDATABASE_FILE_PATH = " + database.toUtf8() +
+                      "\n# end database settings\n\n# begin Log settings\nOUTLOG = 1\n# end Log "
+                      "settings\n\n# begin export file settings\nEXPORT_FILE_PATH = " +
+                      exports.toUtf8() +
+                      "\n# end export file settings\n\n# begin patient key settings\n";
+    for (int i = 0; i < 5; ++i)
+        text += QByteArray("PATIENT_KEY_") + names[i] + " = " + keys[i] + '\n';
+    return text + "# end patient key settings\n\n";
+}
+
+const QString kHome = QDir::homePath() + QStringLiteral("/VantrelMonitorSoftware/");
+
+} // namespace
+
 class SettingsTest : public QObject
 {
     Q_OBJECT
 
 private:
     QTemporaryDir *m_dir = nullptr;
-
-    static void WriteFile(const QByteArray &text)
-    {
-        QFile file(MSettings::GetFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-
-    static QByteArray ReadFile()
-    {
-        QFile file(MSettings::GetFilePath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
 
 private Q_SLOTS:
     void init()
@@ -46,39 +67,8 @@ private Q_SLOTS:
 
     void firstStartWritesTheDefaults()
     {
-        MSettings *settings = MSettings::GetInstance();
-        QVERIFY(settings->LoadSettings());
-        const QString home = QDir::homePath();
-        const QByteArray expected = "# begin database settings\n"
-                                    "DATABASE_FILE_PATH = " +
-                                    home.toUtf8() +
-                                    "/VantrelMonitorSoftware/Database\n"
-                                    "# end database settings\n"
-                                    "\n"
-                                    "# begin Log settings\n"
-                                    "OUTLOG = 1\n"
-                                    "# end Log settings\n"
-                                    "\n"
-                                    "# begin export file settings\n"
-                                    "EXPORT_FILE_PATH = " +
-                                    home.toUtf8() +
-                                    "/VantrelMonitorSoftware/Export Files\n"
-                                    "# end export file settings\n"
-                                    "\n"
-                                    "# begin patient key settings\n"
-                                    "PATIENT_KEY_DEVICE_SN = 0\n"
-                                    "PATIENT_KEY_PATIENT_ID = 0\n"
-                                    "PATIENT_KEY_PATIENT_NAME = 1\n"
-                                    "PATIENT_KEY_IDENTIFY_CODE = 0\n"
-                                    "PATIENT_KEY_SOCIETY_CODE = 0\n"
-                                    "# end patient key settings\n"
-                                    "\n";
-        QCOMPARE(ReadFile(), expected);
-        QCOMPARE(ReadFile().count('\n'), 20);
-        QVERIFY(settings->IsOutLog());
-        QVERIFY(settings->IsPatientKeyPatientName());
-        QVERIFY(!settings->IsPatientKeyDeviceSN());
-        QCOMPARE(settings->GetMergeKeyBits(), 0x0004u);
+        QVERIFY(MSettings::GetInstance()->LoadSettings());
+        QCOMPARE(ReadFile(), Written(kHome + "Database", kHome + "Export Files", "00100"));
     }
 
     void parsingFollowsTheLineRules()
@@ -120,36 +110,26 @@ private Q_SLOTS:
         QVERIFY(settings->LoadSettings());
         QVERIFY(!settings->IsOutLog());
         QCOMPARE(settings->GetExportFilePath(), QString());
-        QCOMPARE(settings->GetDatabaseFilePath(),
-                 QDir::homePath() + QStringLiteral("/VantrelMonitorSoftware/Database"));
+        QCOMPARE(settings->GetDatabaseFilePath(), kHome + "Database");
         QCOMPARE(ReadFile(), text);
     }
 
-    void emptyExportDirectoryRoundTrips()
+    void savedValuesRoundTrip()
     {
+        const QString uri = QStringLiteral("postgresql://clinic@/vantrel?host=/run/postgresql");
+        WriteFile("DATABASE_FILE_PATH = " + uri.toUtf8() + "\nOUTLOG = 1\n");
         MSettings *settings = MSettings::GetInstance();
         QVERIFY(settings->LoadSettings());
         settings->SetExportFilePath(QString());
         settings->SetPatientKeyIdentifyCode(true);
+        settings->SetPatientKeyPatientName(true);
         QVERIFY(settings->SaveSettings());
-        QVERIFY(ReadFile().contains("\nEXPORT_FILE_PATH = \n"));
+        QCOMPARE(ReadFile(), Written(uri, QString(), "00110"));
         settings->ResetToConstructionValues();
         QVERIFY(settings->LoadSettings());
-        QCOMPARE(settings->GetExportFilePath(), QString());
-        QVERIFY(settings->IsOutLog()); // written back unchanged
-        QCOMPARE(settings->GetMergeKeyBits(), 0x0204u);
-    }
-
-    void serverUriRoundTrips()
-    {
-        const QString uri = QStringLiteral("postgresql://clinic@/vantrel?host=/run/postgresql");
-        WriteFile("DATABASE_FILE_PATH = " + uri.toUtf8() + "\n");
-        MSettings *settings = MSettings::GetInstance();
-        QVERIFY(settings->LoadSettings());
         QCOMPARE(settings->GetDatabaseFilePath(), uri);
-        QVERIFY(settings->SaveSettings());
-        QVERIFY(ReadFile().contains("\nDATABASE_FILE_PATH = " + uri.toUtf8() + "\n"));
-        QCOMPARE(ReadFile().count('\n'), 20);
+        QCOMPARE(settings->GetExportFilePath(), QString());
+        QCOMPARE(settings->GetMergeKeyBits(), 0x0204u);
     }
 
     void failedSaveKeepsTheOldFile()
