@@ -3,10 +3,7 @@
 #include "MDatabaseService.h"
 #include "MSettings.h"
 #include "PatientData.h"
-#include "PatientDetailInfoView.h"
 #include "TestEnvironment.h"
-#include "TrendGrapView.h"
-#include "TrendTableView.h"
 #include "quarvelpcsoftware.h"
 
 #include <QtSql>
@@ -15,17 +12,8 @@
 
 namespace {
 
-// Reads QObject's protected receiver count from outside the class.
-struct ConnectionPeek : QObject
-{
-    static int Receivers(const QObject *object, const char *signal)
-    {
-        return (object->*(&ConnectionPeek::receivers))(signal);
-    }
-};
-
 // Cancels every modal dialog that opens while it lives, noting its title and,
-// for a message box, its text and icon.
+// for a message box, its text.
 struct ModalCloser
 {
     ModalCloser()
@@ -35,10 +23,8 @@ struct ModalCloser
             if (!dialog || !dialog->isVisible())
                 return;
             titles.append(dialog->windowTitle());
-            if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+            if (auto *box = qobject_cast<QMessageBox *>(dialog))
                 texts.append(box->text());
-                icons.append(box->icon());
-            }
             dialog->reject();
         });
         timer.start(10);
@@ -47,7 +33,6 @@ struct ModalCloser
     QTimer timer;
     QStringList titles;
     QStringList texts;
-    QList<int> icons;
 };
 
 QList<uint> WorkTypes(const QSignalSpy &spy)
@@ -89,7 +74,7 @@ private slots:
     void pagesFitAndLookAlike();
     void maximiseAndRestore();
     void changesElsewhereReachTheList();
-    void connectionsAreTheTableOnes();
+    void closingStoresQueuedWork();
 
 private:
     QTableWidget *Table() const { return m_window->Form().PatientListTable; }
@@ -109,15 +94,20 @@ private:
         return Table()->item(row, 0)->font().bold() && Table()->item(row, 1)->font().bold() &&
                Table()->item(row, 2)->font().bold();
     }
-    // Runs a statement on a connection of its own, as another workstation would.
-    bool Elsewhere(const QString &sql) const
+    // Runs a statement on a connection of its own, as another workstation would;
+    // -1 if it fails, else the first value of its answer or 0.
+    int Elsewhere(const QString &sql) const
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "elsewhere");
         db.setDatabaseName(QDir(m_environment->DatabaseDirectory()).filePath("Data.db"));
-        const bool ok = db.open() && QSqlQuery(db).exec(sql);
+        QSqlQuery query(db);
+        const int result = !db.open() || !query.exec(sql) ? -1
+                           : query.next()                 ? query.value(0).toInt()
+                                                          : 0;
+        query = QSqlQuery();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase("elsewhere");
-        return ok;
+        return result;
     }
     QUuid CurrentId() const { return PatientData::GetInstance()->GetCurrentPatient()->PatientID; }
     // Selects the rows in this order and waits until the patient is loaded.
@@ -178,7 +168,6 @@ void TestMainWindow::startUpFillsListAndRefusesWithoutPatient()
     QVERIFY(QDir(m_environment->ExportDirectory()).exists());
     QCOMPARE(m_window->Form().lineEdit_Export_Path->text(), m_environment->ExportDirectory());
     QVERIFY(!m_window->Form().ImportButton->isEnabled());
-    QCOMPARE(Table()->selectionMode(), QAbstractItemView::ExtendedSelection);
 
     // The two demo patients, both unread; the pseudo-patient shows "monitor".
     QStringList ids;
@@ -198,11 +187,9 @@ void TestMainWindow::startUpFillsListAndRefusesWithoutPatient()
         for (auto match = url.globalMatch(widget->styleSheet()); match.hasNext();)
             images.insert(match.next().captured(1));
     }
-    QCOMPARE(images.size(), 41);
+    QVERIFY(!images.isEmpty());
     for (const QString &image : images)
         QVERIFY2(QFile::exists(image), qPrintable(image));
-    QVERIFY(!QFile::exists(QStringLiteral(
-        ":/QuarvelPCSoftware/Resources/AnalysisButton/AnalysisChartGroupBackground.png")));
 
     // The rounded mask cuts the corners and nothing else.
     const QRegion mask = QuarvelPCSoftware::WindowMask(100, 80);
@@ -216,7 +203,6 @@ void TestMainWindow::startUpFillsListAndRefusesWithoutPatient()
     QCOMPARE(closer.titles, QStringList(2, QStringLiteral("Save Patient Information")));
     QCOMPARE(closer.texts, QStringList({"Please select a patient to export data!",
                                         "Please select a patient to print!"}));
-    QCOMPARE(closer.icons, QList<int>(2, QMessageBox::Information));
     QVERIFY(QDir(m_environment->ExportDirectory()).isEmpty());
 
     // A database that cannot be used is told, in the store's words; a usable one is not.
@@ -340,15 +326,6 @@ void TestMainWindow::importAndToolButtons()
     QVERIFY(closer.texts.last().contains("\"dialout\" group"));
     QCOMPARE(closer.titles, QStringList(4, "Import"));
 
-    // Each tool button shows its page and takes the check from the one before.
-    const QList<QToolButton *> buttons = {ui.PatientInfoToolButton, ui.TableToolButton,
-                                          ui.TrendToolButton};
-    for (int page : {1, 2, 0}) {
-        QTest::mouseClick(buttons.at(page), Qt::LeftButton);
-        QCOMPARE(m_window->ViewStack()->currentIndex(), page);
-        QVERIFY(buttons.at(page)->isChecked() && !buttons.at((page + 2) % 3)->isChecked());
-    }
-
     // Escape in a field or in the list leaves the window open.
     QTest::keyClick(m_window->ViewStack()->widget(0)->findChild<QLineEdit *>("lineEdit_Name"),
                     Qt::Key_Escape);
@@ -411,15 +388,16 @@ void TestMainWindow::insertDeleteAndMergeRows()
 
     // That merge never reached the database. A real one it refuses brings
     // the row back and says so.
-    QVERIFY(Elsewhere("CREATE TRIGGER refuse BEFORE DELETE ON Patient BEGIN SELECT "
-                      "RAISE(ABORT, 'refused'); END"));
+    QCOMPARE(Elsewhere("CREATE TRIGGER refuse BEFORE DELETE ON Patient BEGIN SELECT "
+                       "RAISE(ABORT, 'refused'); END"),
+             0);
     m_allPatientAnswers = 0;
     ModalCloser closer;
     emit m_window->GetDataFromDatabaseRequest(DB_WORK_MERGE_PATIENT_DATA,
                                               reinterpret_cast<quintptr>(new QUuid(kept)),
                                               reinterpret_cast<quintptr>(new QUuid(ids.at(0))));
     QTRY_COMPARE(m_allPatientAnswers, 1);
-    QVERIFY(Elsewhere("DROP TRIGGER refuse"));
+    QCOMPARE(Elsewhere("DROP TRIGGER refuse"), 0);
     QTRY_COMPARE(closer.texts,
                  QStringList({"The patients could not be merged. Both patients are unchanged."}));
     QTRY_COMPARE(Table()->rowCount(), rows + 1);
@@ -481,12 +459,6 @@ void TestMainWindow::settingsSaveAndMergeBits()
     // The detail form confirms the save after the search.
     QTRY_COMPARE(closer.texts,
                  QStringList({refused, "Save patient detail information successfully!"}));
-
-    // An update for a patient not in the list is dropped.
-    spy.clear();
-    m_window->OnDatabaseUpdateOnePatientDetailInfoSucc(NewPatient(QStringLiteral("Gone")));
-    QVERIFY(spy.isEmpty());
-    QCOMPARE(PatientData::GetInstance()->GetCurrentPatient(), edited);
 }
 
 void TestMainWindow::savesAndExportsStayWithTheirPatient()
@@ -546,7 +518,8 @@ void TestMainWindow::pagesFitAndLookAlike_data()
         QTest::addRow("%dx%d", size.width(), size.height()) << size;
 }
 
-// Nothing clipped or scrolled at the usual sizes, one colour and font on all pages.
+// Each tool button shows its page, nothing clipped or scrolled at the usual
+// sizes, one font on all pages.
 void TestMainWindow::pagesFitAndLookAlike()
 {
     QFETCH(QSize, size);
@@ -556,9 +529,10 @@ void TestMainWindow::pagesFitAndLookAlike()
     const Ui_PCViewer &ui = m_window->Form();
     const auto *scroll = m_window->findChild<QScrollArea *>(QStringLiteral("ViewScrollArea"));
     int page = 0;
-    for (QToolButton *button : {ui.PatientInfoToolButton, ui.TableToolButton, ui.TrendToolButton}) {
+    for (QToolButton *button : {ui.TableToolButton, ui.TrendToolButton, ui.PatientInfoToolButton}) {
         QTest::mouseClick(button, Qt::LeftButton);
-        QWidget *view = m_window->ViewStack()->widget(page++);
+        QWidget *view = m_window->ViewStack()->widget(++page % 3);
+        QCOMPARE(m_window->ViewStack()->currentWidget(), view);
         QTest::qWait(20);
         QVERIFY(!scroll->verticalScrollBar()->isVisible());
         for (const auto *radio : view->findChildren<QRadioButton *>())
@@ -571,8 +545,6 @@ void TestMainWindow::pagesFitAndLookAlike()
             QVERIFY2(qobject_cast<const QPushButton *>(child) ||
                          child->window() != m_window.get() || child->font().pixelSize() == 13,
                      child->metaObject()->className());
-        const QImage image = view->grab().toImage();
-        QCOMPARE(image.pixelColor(view->width() - 2, view->height() - 2), QColor(225, 230, 242));
     }
     const auto *id = ui.WorkStationTab->findChild<QLineEdit *>(QStringLiteral("lineEdit_ID"));
     const auto *name = ui.WorkStationTab->findChild<QLineEdit *>(QStringLiteral("lineEdit_Name"));
@@ -614,7 +586,7 @@ void TestMainWindow::changesElsewhereReachTheList()
 {
     // Another workstation adds a patient, then deletes him while he is shown.
     const auto elsewhere = [this](const QString &sql) {
-        const bool ok = Elsewhere(sql);
+        const bool ok = Elsewhere(sql) == 0;
         emit MDatabaseService::GetInstance()->OnDatabaseChangedElsewhere();
         return ok;
     };
@@ -635,89 +607,17 @@ void TestMainWindow::changesElsewhereReachTheList()
     QVERIFY(!PatientData::GetInstance()->GetCurrentPatient());
 }
 
-void TestMainWindow::connectionsAreTheTableOnes()
+// Closing stores what is still queued for the database, stops its thread and
+// closes the file, so no journal is left behind. This test runs last for that reason.
+void TestMainWindow::closingStoresQueuedWork()
 {
-    QuarvelPCSoftware *w = m_window.get();
-    const Ui_PCViewer &ui = w->Form();
-    PatientData *model = PatientData::GetInstance();
     MDatabaseService *service = MDatabaseService::GetInstance();
-    CommunicationProcessControl *control = CommunicationProcessControl::GetInstance();
-    auto *detail = qobject_cast<PatientDetailInfoView *>(w->ViewStack()->widget(0));
-    auto *table = qobject_cast<TrendTableView *>(w->ViewStack()->widget(1));
-    auto *graph = qobject_cast<TrendGrapView *>(w->ViewStack()->widget(2));
-    QVERIFY(detail && table && graph);
-    // None made twice: a doubled request would hand the service each object twice.
-    const char *request = SIGNAL(GetDataFromDatabaseRequest(uint, quintptr, quintptr));
-    QCOMPARE(ConnectionPeek::Receivers(w, request), 1);
-    QCOMPARE(ConnectionPeek::Receivers(model, SIGNAL(OnClearPatientData())), 3);
-
-    // Each connection of the table exists between its parties: disconnecting
-    // it succeeds. This test runs last for that reason.
-    int n = 0;
-#define LINK(sender, signal, receiver, slot)                                                       \
-    n += disconnect(sender, &std::remove_pointer_t<decltype(sender)>::signal, receiver,            \
-                    &std::remove_pointer_t<decltype(receiver)>::slot)
-    LINK(model, OnPatientDetailInfoChanged, detail, OnPatientDetailInfoChanged);
-    LINK(detail, AddDatabaseWork, service, ProcessDatabaseTaskProc);
-    LINK(model, OnClearPatientData, detail, Clear);
-    LINK(service, OnSearchPatientToMergeSucc, detail, OnSearchPatientToMergeSucc);
-    LINK(model, OnPatientNIBPDataChanged, table, OnPatientNIBPDataChanged);
-    LINK(model, OnPatientSPO2DataChanged, table, OnPatientSPO2DataChanged);
-    LINK(model, OnPatientTEMPDataChanged, table, OnPatientTEMPDataChanged);
-    LINK(model, OnClearPatientData, table, OnClearPatientData);
-    LINK(model, OnPatientNIBPDataChanged, graph, OnPatientNIBPDataChanged);
-    LINK(model, OnPatientSPO2DataChanged, graph, OnPatientSPO2DataChanged);
-    LINK(model, OnPatientTEMPDataChanged, graph, OnPatientTEMPDataChanged);
-    LINK(model, OnClearPatientData, graph, OnClearPatientData);
-    LINK(control, NewDeviceConnected, w, NewDeviceConnected);
-    LINK(control, DeviceDisconnected, w, DeviceDisconnected);
-    LINK(control, ImportDataFinished, w, ImportDataFinished);
-    LINK(control, OnImportOnePatientDataFinished, w, OnImportPatientDataFinished);
-    LINK(ui.HelpButton, clicked, w, Help);
-    LINK(ui.InfoButton, clicked, w, Info);
-    LINK(ui.MinButton, clicked, w, MinMainDialog);
-    LINK(ui.MaxButton, clicked, w, MaxMainDialog);
-    LINK(ui.CloseButton, clicked, w, CloseMainDialog);
-    LINK(ui.PatientInfoToolButton, clicked, w, OnPatientInfoButtonClicked);
-    LINK(ui.TableToolButton, clicked, w, OnTrendTableButtonClicked);
-    LINK(ui.TrendToolButton, clicked, w, OnTrendGrapButtonClicked);
-    LINK(ui.ImportButton, clicked, w, ImportButtonClicked);
-    LINK(ui.DeleteButton, clicked, w, DeleteButtonClicked);
-    LINK(ui.ExportButton, clicked, w, ExportButtonClicked);
-    LINK(ui.PrintButton, clicked, w, PrintButtonClicked);
-    LINK(ui.pushButton_Export_Browse, clicked, w, SettingBrowseButtonClicked);
-    LINK(ui.pushButton_Save, clicked, w, SettingSaveButtonClicked);
-    LINK(w, GetDataFromDatabaseRequest, service, ProcessDatabaseTaskProc);
-    LINK(service, OnDatabaseGetAllPatientBriefSucc, w, OnDatabaseGetAllPatientBriefSucc);
-    LINK(service, OnDatabaseGetOnePatientDetailSucc, w, OnDatabaseGetOnePatientDetailSucc);
-    LINK(service, OnDatabaseUpdateOnePatientDetailInfoSucc, w,
-         OnDatabaseUpdateOnePatientDetailInfoSucc);
-    LINK(service, OnDatabaseDeletePatientSucc, w, OnDatabaseDeletePatientSucc);
-    LINK(service, OnDatabaseInsertNewPatientSucc, w, OnDatabaseInsertNewPatientSucc);
-    LINK(service, OnDatabaseGetNIBPDataListSucc, model, OnDatabaseGetNIBPDataListSucc);
-    LINK(service, OnDatabaseGetSPO2DataListSucc, model, OnDatabaseGetSPO2DataListSucc);
-    LINK(service, OnImportPatientDataFinished, w, OnImportPatientDataFinished);
-    LINK(service, OnDatabaseGetTEMPDataListSucc, model, OnDatabaseGetTEMPDataListSucc);
-    LINK(service, OnMergePatientDataSucc, w, OnMergePatientDataSucc);
-    LINK(service, OnDatabaseGetOnePatientBriefSucc, w, OnDatabaseGetOnePatientBriefSucc);
-    LINK(ui.PatientListTable, itemSelectionChanged, w, OnPatientListSelectRowChanged);
-    LINK(service, OnDatabaseProcessResult, w, OnDatabaseProcessResult);
-    LINK(service, OnDatabaseOpenResult, w, OnDatabaseOpenResult);
-#undef LINK
-    QCOMPARE(n, 45);
-
-    // The close button's slot, called since its connection is gone now. Closing
-    // stores what is still queued for the database, stops its thread and
-    // closes the file, so no journal is left behind.
     const QUuid id = QUuid::createUuid();
     const auto post = [service](uint type, void *w, void *l) {
         QMetaObject::invokeMethod(
             service, [=] { service->ProcessDatabaseTaskProc(type, quintptr(w), quintptr(l)); },
             Qt::QueuedConnection);
     };
-    // The window's own receiver is disconnected above.
-    connect(service, &MDatabaseService::OnDatabaseInsertNewPatientSucc, this,
-            [](STU_DB_PATIENT_LIST *p) { delete p; });
     auto *patient = NewPatient("Late");
     patient->PatientID = id;
     post(DB_WORK_INSERT_NEW_PATIENT, patient, nullptr);
@@ -730,23 +630,14 @@ void TestMainWindow::connectionsAreTheTableOnes()
         }
         post(DB_WORK_INSERT_NIBP_DATA, new QUuid(id), head);
     }
-    w->CloseMainDialog();
-    QVERIFY(!w->isVisible());
+    QTest::mouseClick(m_window->Form().CloseButton, Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
     QVERIFY(m_environment->LogText().contains("database service stopped."));
-    const QString file = QDir(m_environment->DatabaseDirectory()).filePath("Data.db");
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "check");
-        db.setDatabaseName(file);
-        QVERIFY(db.open());
-        QSqlQuery rows(db);
-        QVERIFY(rows.exec("SELECT PatientID FROM NIBPData"));
-        int stored = 0;
-        while (rows.next())
-            stored += rows.value(0).toString() == id.toString();
-        QCOMPARE(stored, 2000);
-    }
-    QSqlDatabase::removeDatabase("check");
-    QVERIFY(!QFile::exists(file + "-journal"));
+    QCOMPARE(Elsewhere(QStringLiteral("SELECT COUNT(*) FROM NIBPData WHERE PatientID = "
+                                      "CAST('%1' AS BLOB)")
+                           .arg(id.toString())),
+             2000);
+    QVERIFY(!QFile::exists(QDir(m_environment->DatabaseDirectory()).filePath("Data.db-journal")));
 }
 
 int main(int argc, char *argv[])

@@ -50,8 +50,6 @@ class ImportEndToEndTest : public QObject
 private slots:
     void fullImportAndRepeat();
     void emptyListEndsAfterMonitorUuid();
-    void deliveriesComplete_data();
-    void deliveriesComplete();
     void faultsRiddenOut_data();
     void faultsRiddenOut();
     void stallStopsRun_data();
@@ -112,103 +110,87 @@ void ImportEndToEndTest::emptyListEndsAfterMonitorUuid()
     QCOMPARE(Sequence(rig.Engine()), QString("0200:0 0202:0 0210:0 0211:-1"));
 }
 
-void ImportEndToEndTest::deliveriesComplete_data()
-{
-    QTest::addColumn<int>("delivery");
-    QTest::addColumn<bool>("noise");
-    QTest::addColumn<int>("patients");
-    QTest::addColumn<int>("records");
-    QTest::addColumn<int>("shortUuidId");
-    QTest::newRow("noise and false starts")
-        << int(MonitorDelivery::PerPackage) << true << 3 << 40 << -2;
-    QTest::newRow("byte by byte") << int(MonitorDelivery::ByteByByte) << true << 1 << 2 << -2;
-    QTest::newRow("burst") << int(MonitorDelivery::Burst) << false << 2 << 1000 << -2;
-    QTest::newRow("short uuid") << int(MonitorDelivery::PerPackage) << false << 3 << 5 << 1;
-}
-
-// Line conditions the import rides out on its own.
-void ImportEndToEndTest::deliveriesComplete()
-{
-    QFETCH(int, delivery);
-    QFETCH(bool, noise);
-    QFETCH(int, patients);
-    QFETCH(int, records);
-    QFETCH(int, shortUuidId);
-    ImportTestRig rig;
-    MonitorPatientSet set = SmallSet(patients, records, 23);
-    MonitorFaultPlan faults;
-    faults.delivery = static_cast<MonitorDelivery>(delivery);
-    faults.noise = noise;
-    QString error;
-    if (shortUuidId >= 0)
-        QVERIFY(faults.AddRule(MonitorFault::ShortUuid, QStringLiteral("uuid:%1").arg(shortUuidId),
-                               &error));
-    MonitorLink::Pacing pacing;
-    pacing.byteDelayUs = 300;
-    QVERIFY(rig.Plug(set, faults, pacing));
-    QVERIFY(rig.Import());
-    if (shortUuidId >= 0) {
-        // A cut UUID is no UUID: the patient is passed over, nothing mixed up.
-        set.Find(shortUuidId)->uuid = QUuid();
-        QVERIFY(rig.Env().LogText().contains("ParseUuidDataPkg, incomplete uuid answer"));
-    }
-    QVERIFY(Stored(rig, set));
-}
-
 void ImportEndToEndTest::faultsRiddenOut_data()
 {
-    QTest::addColumn<int>("fault");
+    QTest::addColumn<int>("delivery");
+    QTest::addColumn<int>("records");
+    QTest::addColumn<int>("fault"); // or -1
     QTest::addColumn<QString>("selector");
     QTest::addColumn<QString>("logText");
-    QTest::addColumn<int>("lateId"); // stored by the second import only, or -2
+    QTest::addColumn<int>("lateId");   // stored by the second import only, or -2
+    QTest::addColumn<int>("finished"); // patients finished by the first import, or -1
+    const int perPackage = int(MonitorDelivery::PerPackage);
     const QString crc = "iCRCSend != iCRCCalc";
-    QTest::newRow("crc error in records") << int(MonitorFault::CrcError) << "nibp:1" << crc << -2;
-    QTest::newRow("crc error in list") << int(MonitorFault::CrcError) << "list" << crc << -2;
-    QTest::newRow("error 0x0F00") << int(MonitorFault::UnknownError) << "spo2:0"
-                                  << "Received Unknown Error Package In the Device!" << -2;
-    QTest::newRow("error 0x0F01") << int(MonitorFault::CrcErrorReply) << "temp:-1"
-                                  << "Received CRC Error Package In the Device!" << -2;
-    QTest::newRow("silence once") << int(MonitorFault::Silence) << "uuid:1"
-                                  << "No answer to request 0x0211 for patient 1" << -2;
-    QTest::newRow("list in packages") << int(MonitorFault::SplitList) << "list"
-                                      << "" << -2;
-    QTest::newRow("stray byte") << int(MonitorFault::StrayByte) << "temp:2"
-                                << "" << -2;
-    QTest::newRow("impossible stamps") << int(MonitorFault::BadStamps) << "spo2:1"
-                                       << "3 record(s) with an impossible time stamp" << -2;
-    QTest::newRow("short temperature") << int(MonitorFault::ShortAnswer) << "temp:0"
-                                       << "" << 0;
-    QTest::newRow("answer crosses the repeat") << int(MonitorFault::Held) << "uuid:1"
-                                               << "it answers an earlier request" << -2;
+    QTest::newRow("noise and false starts") << perPackage << 40 << -1 << ""
+                                            << "" << -2 << 4;
+    QTest::newRow("byte by byte") << int(MonitorDelivery::ByteByByte) << 2 << -1 << ""
+                                  << "" << -2 << 4;
+    QTest::newRow("burst") << int(MonitorDelivery::Burst) << 1000 << -1 << ""
+                           << "" << -2 << -1;
+    QTest::newRow("short uuid") << perPackage << 5 << int(MonitorFault::ShortUuid) << "uuid:1"
+                                << "ParseUuidDataPkg, incomplete uuid answer" << 1 << 3;
+    QTest::newRow("crc error in records")
+        << perPackage << 20 << int(MonitorFault::CrcError) << "nibp:1" << crc << -2 << 4;
+    QTest::newRow("crc error in list")
+        << perPackage << 20 << int(MonitorFault::CrcError) << "list" << crc << -2 << 4;
+    QTest::newRow("error 0x0F00") << perPackage << 20 << int(MonitorFault::UnknownError) << "spo2:0"
+                                  << "Received Unknown Error Package In the Device!" << -2 << 4;
+    QTest::newRow("error 0x0F01") << perPackage << 20 << int(MonitorFault::CrcErrorReply)
+                                  << "temp:-1"
+                                  << "Received CRC Error Package In the Device!" << -2 << 4;
+    QTest::newRow("silence once") << perPackage << 20 << int(MonitorFault::Silence) << "uuid:1"
+                                  << "No answer to request 0x0211 for patient 1" << -2 << 4;
+    QTest::newRow("list in packages") << perPackage << 20 << int(MonitorFault::SplitList) << "list"
+                                      << "" << -2 << 4;
+    QTest::newRow("stray byte") << perPackage << 20 << int(MonitorFault::StrayByte) << "temp:2"
+                                << "" << -2 << 4;
+    QTest::newRow("impossible stamps")
+        << perPackage << 20 << int(MonitorFault::BadStamps) << "spo2:1"
+        << "3 record(s) with an impossible time stamp" << -2 << 4;
+    QTest::newRow("short temperature")
+        << perPackage << 20 << int(MonitorFault::ShortAnswer) << "temp:0"
+        << "" << 0 << 4;
+    QTest::newRow("answer crosses the repeat")
+        << perPackage << 20 << int(MonitorFault::Held) << "uuid:1"
+        << "it answers an earlier request" << -2 << 3;
 }
 
-// Faults the run rides out on its own: damaged answers are asked for again,
-// the rest is stored once, and one success is reported; a second import adds
-// only what the first could not have (a short answer's records).
+// Line conditions and faults the run rides out on its own: damaged answers are
+// asked for again, the rest is stored once, and one success is reported; a
+// second import adds only what the first could not have.
 void ImportEndToEndTest::faultsRiddenOut()
 {
+    QFETCH(int, delivery);
+    QFETCH(int, records);
     QFETCH(int, fault);
     QFETCH(QString, selector);
     QFETCH(QString, logText);
     QFETCH(int, lateId);
+    QFETCH(int, finished);
     ImportTestRig rig;
     rig.Control().SetAnswerTimeoutMs(300);
-    MonitorPatientSet set = SmallSet(3, 20, 31);
+    MonitorPatientSet set = SmallSet(3, records, 31);
     // A patient the monitor has nothing for is followed by a request with the
     // same command: the late second answer must not be taken for it.
     if (fault == int(MonitorFault::Held))
         set.Find(1)->uuid = QUuid();
     MonitorFaultPlan faults;
+    faults.delivery = static_cast<MonitorDelivery>(delivery);
+    faults.noise = fault < 0 && delivery != int(MonitorDelivery::Burst);
     QString error;
-    QVERIFY(faults.AddRule(static_cast<MonitorFault>(fault), selector, &error));
-    QVERIFY(rig.Plug(set, faults));
+    if (fault >= 0)
+        QVERIFY(faults.AddRule(static_cast<MonitorFault>(fault), selector, &error));
+    MonitorLink::Pacing pacing;
+    pacing.byteDelayUs = 300;
+    QVERIFY(rig.Plug(set, faults, pacing));
     QVERIFY(rig.Import());
     QVERIFY(rig.Env().LogText().contains(logText));
     QVERIFY(Stored(rig, set, lateId == -2 ? QSet<int>() : QSet<int>{lateId}));
     QTest::qWait(50); // a stray byte arrives, no second box follows
     QCOMPARE(rig.importFinishedCount, 1);
     // Each patient with a UUID once, a short answer too.
-    QCOMPARE(rig.patientsFinished, set.Find(1)->uuid.isNull() ? 3 : 4);
+    if (finished >= 0)
+        QCOMPARE(rig.patientsFinished, finished);
     QVERIFY(rig.Import());
     QVERIFY(Stored(rig, set));
 }

@@ -4,6 +4,7 @@
 #include "MonitorEngine.h"
 #include "MonitorFrame.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,14 +48,12 @@ void MonitorSimulatorTest::patientSets()
     QString error;
     QVERIFY(set.SaveToFile(dir.filePath("set.json"), &error));
     MonitorPatientSet loaded;
+    // Saved again, the loaded set gives the same file.
     QVERIFY(loaded.LoadFromFile(dir.filePath("set.json"), &error));
-    QCOMPARE(loaded.serialNumber, set.serialNumber);
-    QCOMPARE(loaded.patients.size(), set.patients.size());
-    const SimPatient &a = set.patients.at(7), &b = loaded.patients.at(7);
-    QCOMPARE(b.uuid, a.uuid);
-    QCOMPARE(b.nibp.at(2).time, a.nibp.at(2).time);
-    QCOMPARE(b.nibp.at(2).mean, a.nibp.at(2).mean);
-    QCOMPARE(b.temp.at(1).tenths, a.temp.at(1).tenths);
+    QVERIFY(loaded.SaveToFile(dir.filePath("again.json"), &error));
+    QFile first(dir.filePath("set.json")), again(dir.filePath("again.json"));
+    QVERIFY(first.open(QIODevice::ReadOnly) && again.open(QIODevice::ReadOnly));
+    QCOMPARE(again.readAll(), first.readAll());
     QVERIFY(!loaded.LoadFromFile(dir.filePath("missing.json"), &error));
 }
 
