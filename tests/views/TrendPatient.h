@@ -3,6 +3,7 @@
 #include "TestRecords.h"
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 // A patient's three record chains, handed to the process-wide PatientData the
@@ -10,22 +11,9 @@
 class TrendPatient
 {
 public:
-    struct Nibp
-    {
-        QDateTime time;
-        quint16 sys, dia, mean, pr;
-    };
-    struct Spo2
-    {
-        QDateTime time;
-        quint16 spo2, pr;
-    };
-    struct Temp
-    {
-        QDateTime time;
-        float temp;
-    };
-
+    using Nibp = std::tuple<QDateTime, quint16, quint16, quint16, quint16>; // sys, dia, mean, pr
+    using Spo2 = std::tuple<QDateTime, quint16, quint16>;                   // spo2, pr
+    using Temp = std::tuple<QDateTime, float>;
     std::vector<Nibp> nibp;
     std::vector<Spo2> spo2;
     std::vector<Temp> temp;
@@ -36,20 +24,18 @@ public:
         const QUuid uuid = QUuid::createUuid();
         PatientData *pData = PatientData::GetInstance();
         pData->SetCurrentPatientAndNotify(NewPatient(QString(), uuid));
-        AnswerLists(*pData, uuid,
-                    ChainOf<STU_DB_NIBP_DATA_LIST>(nibp,
-                                                   [](auto &r, const Nibp &n) {
-                                                       r = {0,      n.time, n.sys,  n.dia,
-                                                            n.mean, n.pr,   nullptr};
-                                                   }),
-                    ChainOf<STU_DB_SPO2_DATA_LIST>(spo2,
-                                                   [](auto &r, const Spo2 &s) {
-                                                       r = {0, s.time, s.spo2, s.pr, nullptr};
-                                                   }),
-                    ChainOf<STU_DB_TEMP_DATA_LIST>(temp, [](auto &r, const Temp &t) {
-                        r = {0, t.time, t.temp, nullptr};
-                    }));
+        AnswerLists(*pData, uuid, Chain<STU_DB_NIBP_DATA_LIST>(nibp),
+                    Chain<STU_DB_SPO2_DATA_LIST>(spo2), Chain<STU_DB_TEMP_DATA_LIST>(temp));
         return uuid;
+    }
+
+private:
+    // Each item's values fill the record's fields between its ID and its link.
+    template <typename Record, typename Item> static Record *Chain(const std::vector<Item> &items)
+    {
+        return ChainOf<Record>(items, [](Record &r, const Item &item) {
+            std::apply([&r](const auto &...values) { r = {0, values..., nullptr}; }, item);
+        });
     }
 };
 
