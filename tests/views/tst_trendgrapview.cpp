@@ -1,4 +1,3 @@
-#include "PatientData.h"
 #include "TestEnvironment.h"
 #include "TrendGrapView.h"
 #include "TrendPatient.h"
@@ -31,45 +30,62 @@ QStringList Numbers(int iFirst, int iLast, int iStep = 1)
     return numbers;
 }
 
-void Click(const QWidget &view, const QString &name)
+// Clicks the buttons named by what follows "radioButton_" or "pushButton_".
+void Click(const QWidget &view, const QString &names)
 {
-    QTest::mouseClick(view.findChild<QAbstractButton *>(name), Qt::LeftButton);
+    for (const QString &name : names.split(' ', Qt::SkipEmptyParts)) {
+        auto *pButton = view.findChild<QAbstractButton *>("pushButton_" + name);
+        QTest::mouseClick(pButton ? pButton
+                                  : view.findChild<QAbstractButton *>("radioButton_" + name),
+                          Qt::LeftButton);
+    }
 }
 
-// "+" or "-" for whether "Previous" and "Next" are enabled.
-QString PrevNext(const QWidget &view)
+// Every graph's points as "key:value key:value ...".
+QStringList Graphs(const QCustomPlot *pPlot)
 {
-    QString state;
+    QStringList graphs;
+    for (int i = 0; i < pPlot->graphCount(); ++i) {
+        QStringList points;
+        for (const QPointF &point : Points(pPlot->graph(i)))
+            points << QString("%1:%2").arg(point.x()).arg(point.y());
+        graphs << points.join(' ');
+    }
+    return graphs;
+}
+
+// The page shown, as "index: start - end" and "+" or "-" for whether
+// "Previous" and "Next" are enabled.
+QString State(const TrendGrapView &v)
+{
+    const char *format = "yyyy-MM-dd hh:mm";
+    QString state = QString("%1: %2 - %3 ")
+                        .arg(v.CurrentPage())
+                        .arg(v.StartTime().toString(format), v.EndTime().toString(format));
     for (const char *pName : {"pushButton_PrevPage", "pushButton_NextPage"})
-        state += view.findChild<QAbstractButton *>(pName)->isEnabled() ? '+' : '-';
+        state += v.findChild<QAbstractButton *>(pName)->isEnabled() ? '+' : '-';
     return state;
 }
 
 // A row of the paging table: the records (Sys 100, 101, ...; after "|" the
 // temperatures, 36, 37, ...), the buttons clicked, and what the page shows
-// then: the NIBP Sys points followed by the temperature points.
+// then: its state, the NIBP Sys points followed by the temperature points.
 struct PageCase
 {
-    const char *span, *records, *clicks;
-    int page;
-    const char *start, *end;
+    const char *span, *records, *clicks, *state;
     QStringList labels; // empty: not looked at
     QList<QPointF> points;
-    const char *prevNext;
 };
 
 QDateTime Time(const QString &text)
 {
-    return QDateTime::fromString(text,
-                                 text.size() > 16 ? "yyyy-MM-dd hh:mm:ss" : "yyyy-MM-dd hh:mm");
+    return QDateTime::fromString(text, Qt::ISODate);
 }
 
-void Row(const char *name, const char *span, const char *records, const char *clicks, int page,
-         const char *start, const char *end, const QStringList &labels,
-         const QList<QPointF> &points, const char *prevNext)
+void Row(const char *name, const char *span, const char *records, const char *clicks,
+         const char *state, const QStringList &labels, const QList<QPointF> &points)
 {
-    QTest::newRow(name) << PageCase{span, records, clicks, page,    start,
-                                    end,  labels,  points, prevNext};
+    QTest::newRow(name) << PageCase{span, records, clicks, state, labels, points};
 }
 
 } // namespace
@@ -92,9 +108,8 @@ private slots:
     void pages_data();
     void pages();
     void valuesOnTheirGraphs();
-    void pagesWithoutData();
+    void pagesWithoutDataAndClear();
     void denseBandCoversTheLines();
-    void clearKeepsThePage();
 
 private:
     TestEnvironment m_env;
@@ -102,45 +117,40 @@ private:
 
 // The earliest record, 07:30 on Thursday 3 March 2022, falls in the day from
 // 08:00 on the 2nd and in the week from Monday the 28th. A record exactly at a
-// window's end belongs to the next page; one on the 1st or on a Monday before
-// 08:00 still to the page before. Across the clock changes keys stay true
-// seconds. The last page is the one of the last record of any kind.
+// window's end belongs to the next page; one on the 1st or before 08:00 still
+// to the page before. Across the clock changes keys stay true seconds. The
+// last page is the one of the last record of any kind.
 void TestTrendGrapView::pages_data()
 {
     QTest::addColumn<PageCase>("c");
     const char *march = "2022-03-03 07:30,2022-03-10 09:00|2022-03-03 12:00";
-    Row("day", "Day", march, "", 0, "2022-03-02 08:00", "2022-03-03 08:00",
-        Numbers(8, 24) + Numbers(1, 7), {{84600, 100}}, "-+");
-    Row("day, last", "Day", march, "LastPage NextPage", 8, "2022-03-10 08:00", "2022-03-11 08:00",
-        {}, {{3600, 101}}, "+-");
-    Row("week", "Week", march, "", 0, "2022-02-28 08:00", "2022-03-07 08:00",
+    const char *spring = "2022-03-26 09:00,2022-03-27 07:00,2022-03-27 08:00";
+    Row("day", "Day", march, "LastPage NextPage", "8: 2022-03-10 08:00 - 2022-03-11 08:00 +-",
+        Numbers(8, 24) + Numbers(1, 7), {{3600, 101}});
+    Row("week", "Week", march, "", "0: 2022-02-28 08:00 - 2022-03-07 08:00 -+",
         {"Mon", "Tues", "Wen", "Thur", "Fri", "Sat", "Sun"},
-        {{2 * 86400 + 84600, 100}, {3 * 86400 + 4 * 3600, 36}}, "-+");
-    Row("month", "Month", "2023-02-15 10:00", "", 0, "2023-02-01 08:00", "2023-03-01 08:00",
-        Numbers(1, 28), {{14 * 86400 + 2 * 3600, 100}}, "--");
+        {{2 * 86400 + 84600, 100}, {3 * 86400 + 4 * 3600, 36}});
+    Row("month", "Month", "2023-02-15 10:00", "", "0: 2023-02-01 08:00 - 2023-03-01 08:00 --",
+        Numbers(1, 28), {{14 * 86400 + 7200, 100}});
     Row("month, into the new year", "Month", "2022-12-10 09:00|2023-02-10 09:00",
-        "LastPage PrevPage", 1, "2023-01-01 08:00", "2023-02-01 08:00", Numbers(1, 31), {}, "++");
-    Row("at the end of a 23-hour day", "Day", "2022-03-26 09:00,2022-03-27 08:00", "", 0,
-        "2022-03-26 08:00", "2022-03-27 08:00", {}, {{3600, 100}}, "-+");
-    Row("at the start of the day after", "Day", "2022-03-26 09:00,2022-03-27 08:00", "NextPage", 1,
-        "2022-03-27 08:00", "2022-03-28 08:00", {}, {{0, 101}}, "+-");
-    Row("month, last before 08:00", "Month", "2022-03-01 09:00,2022-04-01 07:00", "", 0,
-        "2022-03-01 08:00", "2022-04-01 08:00", {}, {{3600, 100}, {31 * 86400 - 7200, 101}}, "--");
-    Row("week, last before 08:00", "Week", "2022-03-01 09:00,2022-03-07 07:59", "", 0,
-        "2022-02-28 08:00", "2022-03-07 08:00", {}, {{86400 + 3600, 100}, {604740, 101}}, "--");
-    Row("day of 23 hours", "Day", "2022-03-26 09:00,2022-03-27 07:00", "", 0, "2022-03-26 08:00",
-        "2022-03-27 08:00", {}, {{3600, 100}, {22 * 3600, 101}}, "--");
-    Row("day of 25 hours", "Day", "2022-10-29 09:00,2022-10-30 07:30", "", 0, "2022-10-29 08:00",
-        "2022-10-30 08:00", {}, {{3600, 100}, {24.5 * 3600, 101}}, "--");
-    Row("hour", "Hour", "2022-03-02 09:47:12,2022-03-02 11:05", "", 0, "2022-03-02 09:00",
-        "2022-03-02 10:00", Numbers(0, 55, 5), {{47 * 60 + 12, 100}}, "-+");
+        "LastPage PrevPage", "1: 2023-01-01 08:00 - 2023-02-01 08:00 ++", Numbers(1, 31), {});
+    Row("month, last before 08:00", "Month", "2022-03-01 09:00,2022-04-01 07:00", "",
+        "0: 2022-03-01 08:00 - 2022-04-01 08:00 --", {}, {{3600, 100}, {31 * 86400 - 7200, 101}});
+    Row("day of 23 hours", "Day", spring, "", "0: 2022-03-26 08:00 - 2022-03-27 08:00 -+", {},
+        {{3600, 100}, {22 * 3600, 101}});
+    Row("at the start of the day after", "Day", spring, "NextPage",
+        "1: 2022-03-27 08:00 - 2022-03-28 08:00 +-", {}, {{0, 102}});
+    Row("day of 25 hours", "Day", "2022-10-29 09:00,2022-10-30 07:30", "",
+        "0: 2022-10-29 08:00 - 2022-10-30 08:00 --", {}, {{3600, 100}, {24.5 * 3600, 101}});
+    Row("hour", "Hour", "2022-03-02 09:47:12,2022-03-02 11:05", "",
+        "0: 2022-03-02 09:00 - 2022-03-02 10:00 -+", Numbers(0, 55, 5), {{47 * 60 + 12, 100}});
 }
 
 void TestTrendGrapView::pages()
 {
     QFETCH(PageCase, c);
     const auto v = ConnectedView<TrendGrapView>();
-    Click(*v, QStringLiteral("radioButton_") + c.span);
+    Click(*v, c.span);
     const QStringList records = QString(c.records).split('|');
     TrendPatient patient;
     for (const QString &time : records[0].split(',', Qt::SkipEmptyParts))
@@ -148,13 +158,10 @@ void TestTrendGrapView::pages()
     for (const QString &time : records.mid(1).join("").split(',', Qt::SkipEmptyParts))
         patient.temp.push_back({Time(time), 36.0f + patient.temp.size()});
     patient.Deliver();
-    for (const QString &button : QString(c.clicks).split(' ', Qt::SkipEmptyParts))
-        Click(*v, "pushButton_" + button);
-    QCOMPARE(v->CurrentPage(), c.page);
-    QCOMPARE(v->StartTime(), Time(c.start));
-    QCOMPARE(v->EndTime(), Time(c.end));
+    Click(*v, c.clicks);
+    QCOMPARE(State(*v), QString(c.state));
     const double length =
-        QString(c.span) == "Hour" ? 3600 : Time(c.start).daysTo(Time(c.end)) * 86400.0;
+        QString(c.span) == "Hour" ? 3600 : v->StartTime().daysTo(v->EndTime()) * 86400.0;
     QCOMPARE(v->TEMPPlot()->xAxis->range(), QCPRange(0, length));
     if (!c.labels.isEmpty()) {
         const QVector<QString> shown = v->NIBPPlot()->xAxis->tickVectorLabels();
@@ -163,10 +170,10 @@ void TestTrendGrapView::pages()
                  length * (c.labels.size() - 1) / c.labels.size());
     }
     QCOMPARE(Points(v->NIBPPlot()->graph(0)) + Points(v->TEMPPlot()->graph(0)), c.points);
-    QCOMPARE(PrevNext(*v), QString(c.prevNext));
 }
 
-// Records within one second give one point, the last one's.
+// Each value on its own graph; records within one second give one point, the
+// last one's. A sparse page's band follows the two lines exactly.
 void TestTrendGrapView::valuesOnTheirGraphs()
 {
     const auto v = ConnectedView<TrendGrapView>();
@@ -178,41 +185,47 @@ void TestTrendGrapView::valuesOnTheirGraphs()
     patient.spo2 = {{second, 97, 66}, {second.addMSecs(999), 95, 68}};
     patient.temp = {{second, 36.5f}};
     patient.Deliver();
-    QCOMPARE(Points(v->NIBPPlot()->graph(0)), QList<QPointF>({{1800, 100}, {3605, 125}}));
-    QCOMPARE(Points(v->NIBPPlot()->graph(1)), QList<QPointF>({{1800, 60}, {3605, 85}}));
-    QCOMPARE(Points(v->NIBPPlot()->graph(2)), QList<QPointF>({{1800, 75}, {3605, 95}}));
-    QCOMPARE(Points(v->NIBPPlot()->graph(3)), QList<QPointF>({{1800, 61}, {3605, 74}}));
-    QCOMPARE(Points(v->SPO2Plot()->graph(0)), QList<QPointF>({{3605, 95}}));
-    QCOMPARE(Points(v->SPO2Plot()->graph(1)), QList<QPointF>({{3605, 68}}));
-    QCOMPARE(Points(v->TEMPPlot()->graph(0)), QList<QPointF>({{3605, 36.5}}));
-    // A sparse page's band follows the two lines exactly.
-    QCOMPARE(Points(v->NIBPPlot()->graph(4)), Points(v->NIBPPlot()->graph(0)));
-    QCOMPARE(Points(v->NIBPPlot()->graph(5)), Points(v->NIBPPlot()->graph(1)));
+    QCOMPARE(Graphs(v->NIBPPlot()) + Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
+             QStringList({"1800:100 3605:125", "1800:60 3605:85", "1800:75 3605:95",
+                          "1800:61 3605:74", "1800:100 3605:125", "1800:60 3605:85", "", "3605:95",
+                          "3605:68", "3605:36.5"}));
 }
 
-void TestTrendGrapView::pagesWithoutData()
+// A page without data keeps the value axes it had; clearing empties the graphs
+// but keeps the page, the span and the axes; a patient without records goes
+// back to page 0 with no page to move to.
+void TestTrendGrapView::pagesWithoutDataAndClear()
 {
     const auto v = ConnectedView<TrendGrapView>();
+    Click(*v, "Hour");
     TrendPatient patient;
     patient.nibp = {{At(2022, 3, 2, 9, 0), 120, 80, 93, 72},
-                    {At(2022, 3, 2, 10, 0), 140, 90, 100, 80},
-                    {At(2022, 3, 4, 9, 0), 200, 150, 170, 90}};
-    patient.temp = {{At(2022, 3, 2, 9, 0), 36.5f}, {At(2022, 3, 2, 10, 0), 37.5f}};
-    patient.Deliver();
-    // A page without data keeps the value axes it had.
-    Click(*v, "pushButton_NextPage");
+                    {At(2022, 3, 2, 9, 30), 140, 90, 100, 80},
+                    {At(2022, 3, 2, 11, 5), 200, 150, 170, 90}};
+    patient.temp = {{At(2022, 3, 2, 9, 0), 36.5f}, {At(2022, 3, 2, 9, 30), 37.5f}};
+    const QUuid uuid = patient.Deliver();
+    Click(*v, "NextPage");
     QVERIFY(Points(v->NIBPPlot()->graph(0)).isEmpty());
     QCOMPARE(v->NIBPPlot()->yAxis->range(), QCPRange(80, 140));
     QCOMPARE(v->NIBPPlot()->yAxis2->range(), QCPRange(72, 80));
     QCOMPARE(v->TEMPPlot()->yAxis->range(), QCPRange(36.5, 37.5));
     QCOMPARE(v->SPO2Plot()->yAxis->range(), QCPRange(0, 100));
 
-    // A patient without records: back to page 0 and no page to move to.
+    Click(*v, "LastPage");
+    PatientData::GetInstance()->ClearPatientData(&uuid);
+    QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 +-");
+    for (QCustomPlot *pPlot : {v->NIBPPlot(), v->SPO2Plot(), v->TEMPPlot()})
+        QCOMPARE(Graphs(pPlot).join(""), QString());
+    QCOMPARE(v->SPO2Plot()->xAxis->range(), QCPRange(0, 3600));
+    QCOMPARE(v->SPO2Plot()->xAxis->tickVectorLabels().size(), 12);
+    Click(*v, "PrevPage");
+    QCOMPARE(v->CurrentPage(), 1);
+    QCOMPARE(State(*v).right(2), "+-");
+
     TrendPatient().Deliver();
-    QVERIFY(Points(v->NIBPPlot()->graph(0)).isEmpty());
-    Click(*v, "pushButton_LastPage");
+    Click(*v, "LastPage");
+    QCOMPARE(State(*v).right(2), "--");
     QCOMPARE(v->CurrentPage(), 0);
-    QCOMPARE(PrevNext(*v), "--");
 }
 
 void TestTrendGrapView::denseBandCoversTheLines()
@@ -225,43 +238,18 @@ void TestTrendGrapView::denseBandCoversTheLines()
                                 static_cast<quint16>(sys - 30 - i % 11), 90, 70});
     }
     patient.Deliver();
-    const QList<QPointF> sys = Points(v->NIBPPlot()->graph(0));
-    const QList<QPointF> dia = Points(v->NIBPPlot()->graph(1));
-    const QList<QPointF> high = Points(v->NIBPPlot()->graph(4));
-    const QList<QPointF> low = Points(v->NIBPPlot()->graph(5));
+    const auto graph = [&v](int i) { return Points(v->NIBPPlot()->graph(i)); };
+    const QList<QPointF> sys = graph(0), dia = graph(1), high = graph(4), low = graph(5);
     QCOMPARE(sys.size(), 8640);
     QVERIFY(high.size() < sys.size() / 2 && high.size() == low.size());
     // Every point of both lines lies inside the band column that holds it.
     const double width = 86400.0 / std::max(1024, v->NIBPPlot()->axisRect()->width());
-    int column = 0;
-    for (int i = 0; i < sys.size(); ++i) {
+    for (int i = 0, column = 0; i < sys.size(); ++i) {
         while (high.at(column).x() + width / 2 <= sys.at(i).x())
             ++column;
         QVERIFY(std::abs(high.at(column).x() - sys.at(i).x()) <= width / 2);
         QVERIFY(high.at(column).y() >= sys.at(i).y() && low.at(column).y() <= dia.at(i).y());
     }
-}
-
-// Clearing empties the graphs but keeps the page, the span and the axes.
-void TestTrendGrapView::clearKeepsThePage()
-{
-    const auto v = ConnectedView<TrendGrapView>();
-    Click(*v, "radioButton_Hour");
-    TrendPatient patient;
-    patient.spo2 = {{At(2022, 3, 2, 9, 47, 12), 97, 66}, {At(2022, 3, 2, 11, 5), 95, 70}};
-    const QUuid uuid = patient.Deliver();
-    Click(*v, "pushButton_LastPage");
-    PatientData::GetInstance()->ClearPatientData(&uuid);
-    QCOMPARE(v->CurrentPage(), 2);
-    for (QCustomPlot *pPlot : {v->NIBPPlot(), v->SPO2Plot(), v->TEMPPlot()}) {
-        for (int i = 0; i < pPlot->graphCount(); ++i)
-            QVERIFY(pPlot->graph(i)->data()->isEmpty());
-    }
-    QCOMPARE(v->SPO2Plot()->xAxis->range(), QCPRange(0, 3600));
-    QCOMPARE(v->SPO2Plot()->xAxis->tickVectorLabels().size(), 12);
-    Click(*v, "pushButton_PrevPage");
-    QCOMPARE(v->CurrentPage(), 1);
-    QCOMPARE(PrevNext(*v), "+-");
 }
 
 QTEST_MAIN(TestTrendGrapView)
