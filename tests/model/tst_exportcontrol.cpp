@@ -11,31 +11,21 @@
 #include <QTest>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
 const QDateTime kStamp(QDate(2016, 6, 22), QTime(9, 5, 7));
 const QDateTime kLater(QDate(2016, 12, 31), QTime(23, 59, 0));
 const QStringList kFiles = {"NIBPData.csv", "PatientInfo.csv", "SPO2Data.csv", "TempData.csv"};
+const QString kDoe = "A1_3_Doe_20160622090507";
 
 STU_DB_PATIENT_LIST *NewFullPatient()
 {
-    STU_DB_PATIENT_LIST *p = NewPatient(QStringLiteral("Doe"));
-    SetRecordText(p->DeviceSN, QStringLiteral("A1"));
-    p->IdInDevice = 3;
-    p->Gender = 2;
-    p->Height = 170.0f;
-    p->Weight = 62.25f;
-    SetRecordText(p->Mobile, QStringLiteral("555-0100"));
-    SetRecordText(p->Doctor, QStringLiteral("Smith"));
-    p->IdentityType = 1;
-    SetRecordText(p->IdentityCode, QStringLiteral("ID-42"));
-    SetRecordText(p->SocietyCode, QStringLiteral("SC-7"));
-    p->PatientType = 1;
-    p->Age = 47;
-    SetRecordText(p->Address, QString::fromUtf8("Hauptstra\xc3\x9f"
-                                                "e 5"));
-    return p;
+    return new STU_DB_PATIENT_LIST{
+        QUuid::createUuid(),   u"A1",    3,     u"Doe",   2,       170.0f, 62.25f,
+        u"555-0100",           u"Smith", 1,     u"ID-42", u"SC-7", 1,      47,
+        u"Hauptstra\u00dfe 5", {},       false, nullptr};
 }
 
 using Nibp = STU_DB_NIBP_DATA_LIST;
@@ -55,6 +45,11 @@ QByteArray RecordFiles(const QString &strFolder)
            ReadBytes(strFolder + "/TempData.csv");
 }
 
+QStringList Entries(const QString &strFolder)
+{
+    return QDir(strFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
 } // namespace
 
 class TestExportControl : public QObject
@@ -72,8 +67,7 @@ private slots:
     void filesOfFullAndPseudoPatient();
     void codedWords();
     void optionalKeysInFolderName();
-    void quotedValues();
-    void hostileNamesStayInside();
+    void oddTexts();
     void failuresAreReported();
     void longNamesAreCutToFit();
 
@@ -82,12 +76,17 @@ private:
     {
         return QDir::toNativeSeparators(QDir(m_f->env.ExportDirectory()).filePath(strName));
     }
-    // Exports and checks that it reported success.
-    QString Export()
+    // Exports and returns the folder named, if it succeeded or failed as expected.
+    QString Export(bool bSucceeds = true)
     {
-        bool bOk = false;
+        bool bOk = !bSucceeds;
         const QString strFolder = m_f->exporter.ExportPatientData(&bOk);
-        return bOk ? strFolder : QStringLiteral("<failed>");
+        return bOk == bSucceeds ? strFolder : QStringLiteral("<unexpected result>");
+    }
+    void SetCodeKeys(bool bIdentify, bool bSociety)
+    {
+        MSettings::GetInstance()->SetPatientKeyIdentifyCode(bIdentify);
+        MSettings::GetInstance()->SetPatientKeySocietyCode(bSociety);
     }
 
     // A fresh export directory, model and exporter for every test.
@@ -111,7 +110,7 @@ void TestExportControl::filesOfFullAndPseudoPatient()
                 new Temp{0, kStamp, 36.5f, new Temp{0, kLater, 37.1f, nullptr}});
 
     QString strFolder = Export();
-    QCOMPARE(strFolder, Folder("A1_3_Doe_20160622090507"));
+    QCOMPARE(strFolder, Folder(kDoe));
     QCOMPARE(ReadBytes(strFolder + "/PatientInfo.csv"),
              QByteArray("Device SN,A1\nID,3\nName,Doe\nGender,Female\nHeight(cm),170\n"
                         "Weight(kg),62.25\nMobile,555-0100\nDoctor,Smith\n"
@@ -131,13 +130,12 @@ void TestExportControl::filesOfFullAndPseudoPatient()
     QCOMPARE(Export(), strFolder);
     QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"),
              QByteArray("Time,Sys,Dia,Mean,PR\n2016-06-22 09:05:07,99,60,70,55\n"));
-    QCOMPARE(QDir(strFolder).entryList(QDir::Files), kFiles);
+    QCOMPARE(Entries(strFolder), kFiles);
 
     // The monitor's own pseudo-patient, without any records: headers only.
     pPatient = NewPatient();
     SetRecordText(pPatient->DeviceSN, QStringLiteral("SN0042"));
     pPatient->IdInDevice = MONITOR_PSEUDO_PATIENT_ID;
-    m_f->model.SetCurrentPatient(nullptr);
     m_f->model.SetCurrentPatient(pPatient);
     strFolder = Export();
     QCOMPARE(strFolder, Folder("SN0042_4294967295__20160622090507"));
@@ -148,28 +146,25 @@ void TestExportControl::filesOfFullAndPseudoPatient()
     QCOMPARE(RecordFiles(strFolder), QByteArray("Time,Sys,Dia,Mean,PR\nTime,SPO2,PR\nTime,Temp\n"));
 }
 
+// Other codes than those of the patients above, out of range ones giving
+// empty words; the number 0 and a negative age as they are.
 void TestExportControl::codedWords()
 {
-    const QStringList genders = {"", "Male", "Female", ""};
-    const QStringList identityTypes = {"", "ID Card", "SIN Card", ""};
-    const QStringList patientTypes = {"", "Adult", "Ped", "Neo", ""};
-    for (int i = 0; i < patientTypes.size(); ++i) {
+    const std::tuple<int, int, int, const char *> cases[] = {
+        {1, 2, 2, "ID,0|Gender,Male|Identity Type,SIN Card|Patient Type,Ped|Age,-1"},
+        {3, 99, 3, "ID,0|Gender,|Identity Type,|Patient Type,Neo|Age,-1"},
+        {-1, 3, 4, "ID,0|Gender,|Identity Type,|Patient Type,|Age,-1"}};
+    for (const auto &[iGender, iIdentityType, iPatientType, pszLines] : cases) {
         STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-        pPatient->Gender = i < genders.size() ? i : -1;
-        pPatient->IdentityType = i < identityTypes.size() ? i : 99;
-        pPatient->PatientType = i;
-        pPatient->Age = -i;
         pPatient->IdInDevice = 0;
+        pPatient->Gender = iGender;
+        pPatient->IdentityType = iIdentityType;
+        pPatient->PatientType = iPatientType;
+        pPatient->Age = -1;
         m_f->model.SetCurrentPatient(pPatient);
-        m_f->exporter.SetClock([i] { return kStamp.addSecs(i); });
-        const QStringList lines =
-            QString::fromUtf8(ReadBytes(Export() + "/PatientInfo.csv")).split('\n');
-        QCOMPARE(lines.size(), 15);
-        QCOMPARE(lines.at(1), QString("ID,0"));
-        QCOMPARE(lines.at(3), "Gender," + genders.value(i));
-        QCOMPARE(lines.at(8), "Identity Type," + identityTypes.value(i));
-        QCOMPARE(lines.at(11), "Patient Type," + patientTypes.at(i));
-        QCOMPARE(lines.at(12), QString("Age,%1").arg(-i));
+        const QList<QByteArray> lines = ReadBytes(Export() + "/PatientInfo.csv").split('\n');
+        QCOMPARE(QList<QByteArray>({lines[1], lines[3], lines[8], lines[11], lines[12]}),
+                 QByteArray(pszLines).split('|'));
     }
 }
 
@@ -178,82 +173,59 @@ void TestExportControl::optionalKeysInFolderName()
 {
     MSettings *pSettings = MSettings::GetInstance();
     m_f->model.SetCurrentPatient(NewFullPatient());
-    const struct
-    {
-        bool bIdentify, bSociety, bOthers;
-        const char *pszName;
-    } cases[] = {
-        {false, false, false, "A1_3_Doe_20160622090507"},
-        {true, false, false, "A1_3_Doe_ID-42_20160622090507"},
-        {false, true, false, "A1_3_Doe_SC-7_20160622090507"},
-        {true, true, false, "A1_3_Doe_ID-42_SC-7_20160622090507"},
-        {false, false, true, "A1_3_Doe_20160622090507"},
-    };
-    for (const auto &c : cases) {
-        pSettings->SetPatientKeyIdentifyCode(c.bIdentify);
-        pSettings->SetPatientKeySocietyCode(c.bSociety);
-        pSettings->SetPatientKeyDeviceSN(c.bOthers);
-        pSettings->SetPatientKeyPatientID(c.bOthers);
-        QCOMPARE(Export(), Folder(c.pszName));
+    const char *const names[] = {"A1_3_Doe_", "A1_3_Doe_ID-42_", "A1_3_Doe_SC-7_",
+                                 "A1_3_Doe_ID-42_SC-7_"};
+    for (int i = 0; i < 4; ++i) {
+        SetCodeKeys(i & 1, i & 2);
+        pSettings->SetPatientKeyDeviceSN(i == 0);
+        pSettings->SetPatientKeyPatientID(i == 0);
+        QCOMPARE(Export(), Folder(names[i] + QString("20160622090507")));
     }
     // With no export path the default folder in the home folder takes its place.
     const QByteArray home = qgetenv("HOME");
     qputenv("HOME", m_f->env.Root().toUtf8());
     pSettings->SetExportFilePath(QString());
+    SetCodeKeys(false, false);
     const QString strDefault = Export();
     qputenv("HOME", home);
-    QCOMPARE(strDefault,
-             QDir::toNativeSeparators(m_f->env.Root() + "/VantrelMonitorSoftware/Export Files/"
-                                                        "A1_3_Doe_20160622090507"));
+    QCOMPARE(strDefault, QDir::toNativeSeparators(m_f->env.Root() +
+                                                  "/VantrelMonitorSoftware/Export Files/" + kDoe));
 }
 
-// Fields with a comma, a quote or a line break are quoted, quotes doubled.
-void TestExportControl::quotedValues()
+// Fields with a comma, a quote or a line break are quoted, quotes doubled. In
+// the folder name such texts, "." and ".." included, cannot reach outside the
+// export directory.
+void TestExportControl::oddTexts()
 {
     STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-    SetRecordText(pPatient->Name, "Doe, \"Jim\"");
+    SetRecordText(pPatient->DeviceSN, "..");
+    SetRecordText(pPatient->Name, "../Doe, \"Jim\"");
     SetRecordText(pPatient->Mobile, "555,0100");
     SetRecordText(pPatient->Doctor, "\"");
+    SetRecordText(pPatient->IdentityCode, ".");
+    SetRecordText(pPatient->SocietyCode, "a\\b:c*d?e<f>g|h\ti\x01j");
     SetRecordText(pPatient->Address, "1 Main St\nFlat 2\r\nBack");
     m_f->model.SetCurrentPatient(pPatient);
-    const QString strFolder = Export();
-    QCOMPARE(strFolder, Folder("A1_3_Doe, _Jim__20160622090507"));
-    QCOMPARE(ReadBytes(strFolder + "/PatientInfo.csv"),
-             QByteArray("Device SN,A1\nID,3\nName,\"Doe, \"\"Jim\"\"\"\nGender,Female\n"
-                        "Height(cm),170\nWeight(kg),62.25\nMobile,\"555,0100\"\n"
-                        "Doctor,\"\"\"\"\nIdentity Type,ID Card\nIdentity Code,ID-42\n"
-                        "Society Code,SC-7\nPatient Type,Adult\nAge,47\n"
-                        "Address,\"1 Main St\nFlat 2\r\nBack\"\n"));
-}
+    SetCodeKeys(true, true);
 
-void TestExportControl::hostileNamesStayInside()
-{
-    STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-    SetRecordText(pPatient->DeviceSN, QStringLiteral(".."));
-    SetRecordText(pPatient->Name, QStringLiteral("../../x"));
-    SetRecordText(pPatient->IdentityCode, QStringLiteral("."));
-    SetRecordText(pPatient->SocietyCode, QString("a\\b:c*d?e<f>g|h\ti\x01j"));
-    m_f->model.SetCurrentPatient(pPatient);
-    MSettings::GetInstance()->SetPatientKeyIdentifyCode(true);
-    MSettings::GetInstance()->SetPatientKeySocietyCode(true);
-
-    const QString strName = "___3_.._.._x___a_b_c_d_e_f_g_h_i_j_20160622090507";
+    const QString strName = "___3_.._Doe, _Jim____a_b_c_d_e_f_g_h_i_j_20160622090507";
     QCOMPARE(Export(), Folder(strName));
-    const QDir exportDir(m_f->env.ExportDirectory());
-    QCOMPARE(exportDir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({strName}));
-    QCOMPARE(QDir(exportDir.filePath(strName)).entryList(QDir::Files), kFiles);
-    QCOMPARE(
-        QDir(m_f->env.Root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-        QStringList({"config", "export"}));
+    QCOMPARE(Entries(m_f->env.ExportDirectory()), QStringList({strName}));
+    QCOMPARE(Entries(Folder(strName)), kFiles);
+    QCOMPARE(Entries(m_f->env.Root()), QStringList({"config", "export"}));
+    QCOMPARE(ReadBytes(Folder(strName) + "/PatientInfo.csv"),
+             QByteArray("Device SN,..\nID,3\nName,\"../Doe, \"\"Jim\"\"\"\nGender,Female\n"
+                        "Height(cm),170\nWeight(kg),62.25\nMobile,\"555,0100\"\n"
+                        "Doctor,\"\"\"\"\nIdentity Type,ID Card\nIdentity Code,.\n"
+                        "Society Code,a\\b:c*d?e<f>g|h\ti\x01j\nPatient Type,Adult\nAge,47\n"
+                        "Address,\"1 Main St\nFlat 2\r\nBack\"\n"));
 }
 
 void TestExportControl::failuresAreReported()
 {
-    bool bOk = true;
     // No current patient: no folder, nothing written anywhere.
-    QCOMPARE(m_f->exporter.ExportPatientData(&bOk), QString());
-    QVERIFY(!bOk);
-    QVERIFY(QDir(m_f->env.ExportDirectory()).isEmpty());
+    QCOMPARE(Export(false), QString());
+    QVERIFY(Entries(m_f->env.ExportDirectory()).isEmpty());
     QCOMPARE(m_f->exporter.ExportPatientData(), QString());
 
     m_f->model.SetCurrentPatient(NewFullPatient());
@@ -261,49 +233,34 @@ void TestExportControl::failuresAreReported()
     const QString strBlocker = QDir(m_f->env.Root()).filePath("blocker");
     QVERIFY(QFile(strBlocker).open(QIODevice::WriteOnly));
     MSettings::GetInstance()->SetExportFilePath(strBlocker);
-    bOk = true;
-    QCOMPARE(m_f->exporter.ExportPatientData(&bOk),
-             QDir::toNativeSeparators(QDir(strBlocker).filePath("A1_3_Doe_20160622090507")));
-    QVERIFY(!bOk);
+    QCOMPARE(Export(false), QDir::toNativeSeparators(QDir(strBlocker).filePath(kDoe)));
     QCOMPARE(ReadBytes(strBlocker), QByteArray());
 
     // The disk fills while the NIBP file is written: nothing of the export
     // remains, not even a temporary folder.
     MSettings::GetInstance()->SetExportFilePath(m_f->env.ExportDirectory());
-    Nibp *pNibp = nullptr;
-    for (int i = 0; i < 100; ++i)
-        pNibp = new Nibp{0, kStamp.addSecs(i), 120, 80, 93, 72, pNibp};
     m_f->model.OnDatabaseGetNIBPDataListSucc(new QUuid(m_f->model.GetCurrentPatient()->PatientID),
-                                             pNibp);
-    const QDir exportDir(m_f->env.ExportDirectory());
+                                             NewChain<Nibp>(100));
     {
         FileSizeLimit limit(1024);
         QVERIFY(limit.IsSet());
-        bOk = true;
-        m_f->exporter.ExportPatientData(&bOk);
+        QCOMPARE(Export(false), Folder(kDoe));
     }
-    QVERIFY(!bOk);
-    QVERIFY(exportDir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+    QVERIFY(Entries(m_f->env.ExportDirectory()).isEmpty());
 
     // A file cannot take its place in the folder of an earlier export within
     // the same second (a folder stands there): none of the four is left.
-    const QString strFolder = Folder("A1_3_Doe_20160622090507");
-    QVERIFY(QDir().mkpath(strFolder + "/SPO2Data.csv"));
-    bOk = true;
-    m_f->exporter.ExportPatientData(&bOk);
-    QVERIFY(!bOk);
-    QCOMPARE(QDir(strFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList({"SPO2Data.csv"}));
-    QCOMPARE(exportDir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList({"A1_3_Doe_20160622090507"}));
+    QVERIFY(QDir().mkpath(Folder(kDoe) + "/SPO2Data.csv"));
+    QCOMPARE(Export(false), Folder(kDoe));
+    QCOMPARE(Entries(Folder(kDoe)), QStringList({"SPO2Data.csv"}));
+    QCOMPARE(Entries(m_f->env.ExportDirectory()), QStringList({kDoe}));
 }
 
 // Long codes of three- and four-byte characters with both code keys on: the
 // name is cut to 255 bytes between characters, and stays one of its own.
 void TestExportControl::longNamesAreCutToFit()
 {
-    MSettings::GetInstance()->SetPatientKeyIdentifyCode(true);
-    MSettings::GetInstance()->SetPatientKeySocietyCode(true);
+    SetCodeKeys(true, true);
     QStringList names;
     for (const char *pszLast : {"a", "b"}) {
         STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
