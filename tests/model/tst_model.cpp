@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -50,9 +51,44 @@ QStringList Entries(const QString &strFolder)
     return QDir(strFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
+const QUuid kA = QUuid::createUuid();
+const QUuid kB = QUuid::createUuid();
+
+// Answers the three list requests for a patient as the database service does.
+void Answer(PatientData &model, const QUuid &uuid, int iLength)
+{
+    AnswerLists(model, uuid, NewChain<STU_DB_NIBP_DATA_LIST>(iLength),
+                NewChain<STU_DB_SPO2_DATA_LIST>(iLength), NewChain<STU_DB_TEMP_DATA_LIST>(iLength));
+}
+
+// The three lists the model holds.
+QList<quintptr> Lists(const PatientData &model)
+{
+    return {quintptr(model.GetNIBPDataList()), quintptr(model.GetSPO2DataList()),
+            quintptr(model.GetTEMPDataList())};
+}
+const QList<quintptr> kNoLists = {0, 0, 0};
+
+// A model and the names of its change signals in the order they come.
+struct LoggedModel : PatientData
+{
+    LoggedModel()
+    {
+        const auto add = [this](const char *pName) { return [this, pName] { log << pName; }; };
+        connect(this, &PatientData::OnPatientDetailInfoChanged, &context, add("detail"));
+        connect(this, &PatientData::OnPatientNIBPDataChanged, &context, add("nibp"));
+        connect(this, &PatientData::OnPatientSPO2DataChanged, &context, add("spo2"));
+        connect(this, &PatientData::OnPatientTEMPDataChanged, &context, add("temp"));
+        connect(this, &PatientData::OnClearPatientData, &context, add("clear"));
+    }
+    QString Take() { return std::exchange(log, {}).join(' '); }
+    QStringList log;
+    QObject context;
+};
+
 } // namespace
 
-class TestExportControl : public QObject
+class TestModel : public QObject
 {
     Q_OBJECT
 
@@ -64,6 +100,8 @@ private slots:
         m_f->exporter.SetClock([] { return kStamp; });
     }
     void cleanup() { m_f.reset(); }
+    void listsOfTheCurrentPatientOnly();
+    void clearCurrentVersusOther();
     void filesOfFullAndPseudoPatient();
     void codedWords();
     void optionalKeysInFolderName();
@@ -99,7 +137,87 @@ private:
     std::unique_ptr<Fixture> m_f;
 };
 
-void TestExportControl::filesOfFullAndPseudoPatient()
+void TestModel::listsOfTheCurrentPatientOnly()
+{
+    LoggedModel model;
+    // Answers before any patient is current: freed without a signal.
+    Answer(model, kA, 2);
+    model.OnDatabaseGetTEMPDataListSucc(new QUuid(), nullptr);
+    QCOMPARE(Lists(model), kNoLists);
+    QCOMPARE(model.Take(), "");
+
+    model.SetCurrentPatientAndNotify(NewPatient({}, kA));
+    Answer(model, kA, 2);
+    const QList<quintptr> lists = Lists(model);
+    QVERIFY(!lists.contains(0) && model.HasAllDataLists());
+    QCOMPARE(model.Take(), "detail nibp spo2 temp");
+
+    // Answers for a patient that is not current, or without a UUID: freed unseen.
+    Answer(model, kB, 5);
+    model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), nullptr);
+    model.OnDatabaseGetSPO2DataListSucc(nullptr, NewChain<STU_DB_SPO2_DATA_LIST>(3));
+    QCOMPARE(Lists(model), lists);
+    QCOMPARE(RecordChainLength(model.GetNIBPDataList()), 2);
+
+    // A newer record of the same patient keeps his lists, silently; another
+    // patient's drops them at once, and his lists are awaited.
+    model.SetCurrentPatient(NewPatient({}, kA));
+    QCOMPARE(Lists(model), lists);
+    QVERIFY(model.HasAllDataLists());
+    STU_DB_PATIENT_LIST *pB = NewPatient({}, kB);
+    model.SetCurrentPatient(pB);
+    QCOMPARE(Lists(model), kNoLists);
+    model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), NewChain<STU_DB_NIBP_DATA_LIST>(1));
+    model.OnDatabaseGetSPO2DataListSucc(new QUuid(kB), nullptr);
+    QVERIFY(!model.HasAllDataLists());
+    QCOMPARE(model.Take(), "clear nibp spo2");
+
+    // Handing back the record already held keeps it alive.
+    model.SetCurrentPatientAndNotify(pB);
+    QCOMPARE(model.GetCurrentPatient()->PatientID, kB);
+    // An empty answer for the current patient leaves him without records.
+    model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), nullptr);
+    QVERIFY(!model.GetNIBPDataList());
+    QCOMPARE(model.Take(), "detail nibp");
+
+    // No record: everything is dropped, announced once.
+    model.SetCurrentPatient(nullptr);
+    QCOMPARE(Lists(model), kNoLists);
+    model.SetCurrentPatient(nullptr);
+    model.SetCurrentPatientAndNotify(nullptr);
+    QCOMPARE(model.Take(), "clear detail");
+
+    // Whatever is held when the model goes is freed with it (checked by the
+    // sanitizer build).
+    model.SetCurrentPatient(NewPatient({}, kA));
+    Answer(model, kA, 4);
+}
+
+void TestModel::clearCurrentVersusOther()
+{
+    LoggedModel model;
+    STU_DB_PATIENT_LIST *pA = NewPatient({}, kA);
+    model.SetCurrentPatient(pA);
+    Answer(model, kA, 2);
+    const QList<quintptr> lists = Lists(model);
+
+    // Another patient, no UUID: nothing changes.
+    model.ClearPatientData(&kB);
+    model.ClearPatientData(nullptr);
+    QCOMPARE(model.GetCurrentPatient(), pA);
+    QCOMPARE(Lists(model), lists);
+    QCOMPARE(model.Take(), "nibp spo2 temp");
+
+    // The current patient, named by the UUID inside the record itself; a
+    // second clear, already empty, is silent.
+    model.ClearPatientData(&pA->PatientID);
+    QVERIFY(!model.GetCurrentPatient());
+    QCOMPARE(Lists(model), kNoLists);
+    model.ClearPatientData(&kA);
+    QCOMPARE(model.Take(), "clear");
+}
+
+void TestModel::filesOfFullAndPseudoPatient()
 {
     STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
     m_f->model.SetCurrentPatient(pPatient);
@@ -148,7 +266,7 @@ void TestExportControl::filesOfFullAndPseudoPatient()
 
 // Other codes than those of the patients above, out of range ones giving
 // empty words; the number 0 and a negative age as they are.
-void TestExportControl::codedWords()
+void TestModel::codedWords()
 {
     const std::tuple<int, int, int, const char *> cases[] = {
         {1, 2, 2, "ID,0|Gender,Male|Identity Type,SIN Card|Patient Type,Ped|Age,-1"},
@@ -169,7 +287,7 @@ void TestExportControl::codedWords()
 }
 
 // Only the identity and society code keys add to the folder name.
-void TestExportControl::optionalKeysInFolderName()
+void TestModel::optionalKeysInFolderName()
 {
     MSettings *pSettings = MSettings::GetInstance();
     m_f->model.SetCurrentPatient(NewFullPatient());
@@ -195,7 +313,7 @@ void TestExportControl::optionalKeysInFolderName()
 // Fields with a comma, a quote or a line break are quoted, quotes doubled. In
 // the folder name such texts, "." and ".." included, cannot reach outside the
 // export directory.
-void TestExportControl::oddTexts()
+void TestModel::oddTexts()
 {
     STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
     SetRecordText(pPatient->DeviceSN, "..");
@@ -221,7 +339,7 @@ void TestExportControl::oddTexts()
                         "Address,\"1 Main St\nFlat 2\r\nBack\"\n"));
 }
 
-void TestExportControl::failuresAreReported()
+void TestModel::failuresAreReported()
 {
     // No current patient: no folder, nothing written anywhere.
     QCOMPARE(Export(false), QString());
@@ -258,7 +376,7 @@ void TestExportControl::failuresAreReported()
 
 // Long codes of three- and four-byte characters with both code keys on: the
 // name is cut to 255 bytes between characters, and stays one of its own.
-void TestExportControl::longNamesAreCutToFit()
+void TestModel::longNamesAreCutToFit()
 {
     SetCodeKeys(true, true);
     QStringList names;
@@ -277,5 +395,5 @@ void TestExportControl::longNamesAreCutToFit()
     QVERIFY(names.first() != names.last());
 }
 
-QTEST_GUILESS_MAIN(TestExportControl)
-#include "tst_exportcontrol.moc"
+QTEST_GUILESS_MAIN(TestModel)
+#include "tst_model.moc"

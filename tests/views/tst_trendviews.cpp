@@ -1,14 +1,16 @@
 #include "TestEnvironment.h"
 #include "TrendGrapView.h"
 #include "TrendPatient.h"
-
-#include <algorithm>
-#include <cmath>
+#include "TrendTableView.h"
 
 #include <QAbstractButton>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QTest>
 #include <qcustomplot.h>
 
+#include <algorithm>
+#include <cmath>
 #include <ctime>
 
 namespace {
@@ -88,11 +90,26 @@ void Row(const char *name, const char *span, const char *records, const char *cl
     QTest::newRow(name) << PageCase{span, records, clicks, state, labels, points};
 }
 
+// The header texts, then every row's cell texts, each "|"-joined.
+QStringList Shown(const QTableWidget *pTable)
+{
+    const QAbstractItemModel *pModel = pTable->model();
+    QStringList rows;
+    for (int r = -1; r < pModel->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < pModel->columnCount(); ++c)
+            cells << (r < 0 ? pModel->headerData(c, Qt::Horizontal) : pModel->index(r, c).data())
+                         .toString();
+        rows << cells.join('|');
+    }
+    return rows;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(PageCase)
 
-class TestTrendGrapView : public QObject
+class TestTrendViews : public QObject
 {
     Q_OBJECT
 
@@ -110,6 +127,7 @@ private slots:
     void valuesOnTheirGraphs();
     void pagesWithoutDataAndClear();
     void denseBandCoversTheLines();
+    void tableRowsOfEachPatient();
 
 private:
     TestEnvironment m_env;
@@ -120,11 +138,10 @@ private:
 // window's end belongs to the next page; one on the 1st or before 08:00 still
 // to the page before. Across the clock changes keys stay true seconds. The
 // last page is the one of the last record of any kind.
-void TestTrendGrapView::pages_data()
+void TestTrendViews::pages_data()
 {
     QTest::addColumn<PageCase>("c");
     const char *march = "2022-03-03 07:30,2022-03-10 09:00|2022-03-03 12:00";
-    const char *spring = "2022-03-26 09:00,2022-03-27 07:00,2022-03-27 08:00";
     Row("day", "Day", march, "LastPage NextPage", "8: 2022-03-10 08:00 - 2022-03-11 08:00 +-",
         Numbers(8, 24) + Numbers(1, 7), {{3600, 101}});
     Row("week", "Week", march, "", "0: 2022-02-28 08:00 - 2022-03-07 08:00 -+",
@@ -136,17 +153,15 @@ void TestTrendGrapView::pages_data()
         "LastPage PrevPage", "1: 2023-01-01 08:00 - 2023-02-01 08:00 ++", Numbers(1, 31), {});
     Row("month, last before 08:00", "Month", "2022-03-01 09:00,2022-04-01 07:00", "",
         "0: 2022-03-01 08:00 - 2022-04-01 08:00 --", {}, {{3600, 100}, {31 * 86400 - 7200, 101}});
-    Row("day of 23 hours", "Day", spring, "", "0: 2022-03-26 08:00 - 2022-03-27 08:00 -+", {},
-        {{3600, 100}, {22 * 3600, 101}});
-    Row("at the start of the day after", "Day", spring, "NextPage",
-        "1: 2022-03-27 08:00 - 2022-03-28 08:00 +-", {}, {{0, 102}});
+    Row("at the start of the day after", "Day", "2022-03-26 09:00,2022-03-27 08:00", "NextPage",
+        "1: 2022-03-27 08:00 - 2022-03-28 08:00 +-", {}, {{0, 101}});
     Row("day of 25 hours", "Day", "2022-10-29 09:00,2022-10-30 07:30", "",
         "0: 2022-10-29 08:00 - 2022-10-30 08:00 --", {}, {{3600, 100}, {24.5 * 3600, 101}});
     Row("hour", "Hour", "2022-03-02 09:47:12,2022-03-02 11:05", "",
         "0: 2022-03-02 09:00 - 2022-03-02 10:00 -+", Numbers(0, 55, 5), {{47 * 60 + 12, 100}});
 }
 
-void TestTrendGrapView::pages()
+void TestTrendViews::pages()
 {
     QFETCH(PageCase, c);
     const auto v = ConnectedView<TrendGrapView>();
@@ -174,7 +189,7 @@ void TestTrendGrapView::pages()
 
 // Each value on its own graph; records within one second give one point, the
 // last one's. A sparse page's band follows the two lines exactly.
-void TestTrendGrapView::valuesOnTheirGraphs()
+void TestTrendViews::valuesOnTheirGraphs()
 {
     const auto v = ConnectedView<TrendGrapView>();
     TrendPatient patient;
@@ -194,7 +209,7 @@ void TestTrendGrapView::valuesOnTheirGraphs()
 // A page without data keeps the value axes it had; clearing empties the graphs
 // but keeps the page, the span and the axes; a patient without records goes
 // back to page 0 with no page to move to.
-void TestTrendGrapView::pagesWithoutDataAndClear()
+void TestTrendViews::pagesWithoutDataAndClear()
 {
     const auto v = ConnectedView<TrendGrapView>();
     Click(*v, "Hour");
@@ -228,15 +243,13 @@ void TestTrendGrapView::pagesWithoutDataAndClear()
     QCOMPARE(v->CurrentPage(), 0);
 }
 
-void TestTrendGrapView::denseBandCoversTheLines()
+void TestTrendViews::denseBandCoversTheLines()
 {
     const auto v = ConnectedView<TrendGrapView>();
     TrendPatient patient;
-    for (int i = 0; i < 8640; ++i) { // one day, a record every 10 s
-        const auto sys = static_cast<quint16>(110 + (i * 7) % 40);
-        patient.nibp.push_back({At(2022, 3, 2, 8, 0).addSecs(10 * i), sys,
-                                static_cast<quint16>(sys - 30 - i % 11), 90, 70});
-    }
+    for (int i = 0; i < 8640; ++i) // one day, a record every 10 s
+        patient.nibp.push_back({At(2022, 3, 2, 8, 0).addSecs(10 * i), 110 + (i * 7) % 40,
+                                80 + (i * 7) % 40 - i % 11, 90, 70});
     patient.Deliver();
     const auto graph = [&v](int i) { return Points(v->NIBPPlot()->graph(i)); };
     const QList<QPointF> sys = graph(0), dia = graph(1), high = graph(4), low = graph(5);
@@ -252,5 +265,59 @@ void TestTrendGrapView::denseBandCoversTheLines()
     }
 }
 
-QTEST_MAIN(TestTrendGrapView)
-#include "tst_trendgrapview.moc"
+void TestTrendViews::tableRowsOfEachPatient()
+{
+    const auto view = ConnectedView<TrendTableView>();
+    QTableWidget *pNibp = view->NIBPTable(), *pSpo2 = view->SPO2Table(), *pTemp = view->TEMPTable();
+    // The form shows "PR" until the first refill writes "Pr".
+    QCOMPARE(Shown(pNibp), QStringList({"Time|Sys|Dia|Mean|PR"}));
+    TrendPatient first;
+    first.nibp = {{At(2016, 6, 1, 8, 5, 9), 120, 80, 93, 72},
+                  {At(2016, 6, 1, 20, 15), 135, 0, 101, 300}};
+    first.spo2 = {{At(2016, 6, 1, 8, 6), 98, 71},
+                  {At(2016, 6, 2, 9, 7, 1), 97, 70},
+                  {At(2016, 6, 3, 23, 59, 59), 100, 65535}};
+    first.Deliver();
+    QCOMPARE(Shown(pNibp), QStringList({"Time|Sys|Dia|Mean|Pr", "2016-06-01 08:05:09|120|80|93|72",
+                                        "2016-06-01 20:15:00|135|0|101|300"}));
+    QCOMPARE(Shown(pSpo2),
+             QStringList({"Time|SPO2|PR", "2016-06-01 08:06:00|98|71", "2016-06-02 09:07:01|97|70",
+                          "2016-06-03 23:59:59|100|65535"}));
+    QCOMPARE(Shown(pTemp), QStringList({"Time|Temp"}));
+
+    // A second patient replaces every row; temperatures show as plain decimals.
+    TrendPatient second;
+    const QDateTime t = At(2020, 1, 2, 3, 4, 5);
+    second.nibp = {{t, 1, 2, 3, 4}};
+    second.temp = {{t, 36.6f}, {t, 37.0f}, {t, 36.55f}, {t, 0.0f}};
+    const QUuid uuid = second.Deliver();
+    QCOMPARE(Shown(pNibp), QStringList({"Time|Sys|Dia|Mean|Pr", "2020-01-02 03:04:05|1|2|3|4"}));
+    QCOMPARE(Shown(pSpo2), QStringList({"Time|SPO2|PR"}));
+    QCOMPARE(Shown(pTemp),
+             QStringList({"Time|Temp", "2020-01-02 03:04:05|36.6", "2020-01-02 03:04:05|37",
+                          "2020-01-02 03:04:05|36.55", "2020-01-02 03:04:05|0"}));
+
+    // Clearing empties the tables under numbered headers, until the next
+    // patient brings the texts back.
+    PatientData::GetInstance()->ClearPatientData(&uuid);
+    QCOMPARE(Shown(pNibp) + Shown(pSpo2) + Shown(pTemp),
+             QStringList({"1|2|3|4|5", "1|2|3", "1|2"}));
+    first.Deliver();
+    QCOMPARE(Shown(pTemp), QStringList({"Time|Temp"}));
+
+    // Neither a double click nor F2 opens an editor, though the same probe
+    // sees one where it is allowed to open.
+    QTest::ignoreMessage(QtWarningMsg, "This plugin does not support propagateSizeHints()");
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    const QPoint cell = pNibp->visualItemRect(pNibp->item(0, 1)).center();
+    QTest::mouseDClick(pNibp->viewport(), Qt::LeftButton, {}, cell);
+    QTest::keyClick(pNibp->viewport(), Qt::Key_F2);
+    QVERIFY(pNibp->findChildren<QLineEdit *>().isEmpty());
+    pNibp->setEditTriggers(QAbstractItemView::DoubleClicked);
+    QTest::mouseDClick(pNibp->viewport(), Qt::LeftButton, {}, cell);
+    QCOMPARE(pNibp->findChildren<QLineEdit *>().size(), 1);
+}
+
+QTEST_MAIN(TestTrendViews)
+#include "tst_trendviews.moc"
