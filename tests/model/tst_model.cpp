@@ -21,12 +21,13 @@ const QDateTime kLater(QDate(2016, 12, 31), QTime(23, 59, 0));
 const QStringList kFiles = {"NIBPData.csv", "PatientInfo.csv", "SPO2Data.csv", "TempData.csv"};
 const QString kDoe = "A1_3_Doe_20160622090507";
 
-STU_DB_PATIENT_LIST *NewFullPatient()
+STU_DB_PATIENT_LIST *NewFullPatient(quint32 uId = 3, qint32 iGender = 2, qint32 iIdentityType = 1,
+                                    qint32 iPatientType = 1, qint32 iAge = 47)
 {
     return new STU_DB_PATIENT_LIST{
-        QUuid::createUuid(),   u"A1",    3,     u"Doe",   2,       170.0f, 62.25f,
-        u"555-0100",           u"Smith", 1,     u"ID-42", u"SC-7", 1,      47,
-        u"Hauptstra\u00dfe 5", {},       false, nullptr};
+        QUuid::createUuid(),   u"A1",    uId,           u"Doe",   iGender, 170.0f,       62.25f,
+        u"555-0100",           u"Smith", iIdentityType, u"ID-42", u"SC-7", iPatientType, iAge,
+        u"Hauptstra\u00dfe 5", {},       false,         nullptr};
 }
 
 using Nibp = STU_DB_NIBP_DATA_LIST;
@@ -101,7 +102,6 @@ private slots:
     }
     void cleanup() { m_f.reset(); }
     void listsOfTheCurrentPatientOnly();
-    void clearCurrentVersusOther();
     void filesOfFullAndPseudoPatient();
     void codedWords();
     void optionalKeysInFolderName();
@@ -146,16 +146,21 @@ void TestModel::listsOfTheCurrentPatientOnly()
     QCOMPARE(Lists(model), kNoLists);
     QCOMPARE(model.Take(), "");
 
-    model.SetCurrentPatientAndNotify(NewPatient({}, kA));
+    STU_DB_PATIENT_LIST *pA = NewPatient({}, kA);
+    model.SetCurrentPatientAndNotify(pA);
     Answer(model, kA, 2);
     const QList<quintptr> lists = Lists(model);
     QVERIFY(!lists.contains(0) && model.HasAllDataLists());
     QCOMPARE(model.Take(), "detail nibp spo2 temp");
 
-    // Answers for a patient that is not current, or without a UUID: freed unseen.
+    // Answers for a patient that is not current, or without a UUID, are freed
+    // unseen; clearing another patient, or none, changes nothing.
     Answer(model, kB, 5);
     model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), nullptr);
     model.OnDatabaseGetSPO2DataListSucc(nullptr, NewChain<STU_DB_SPO2_DATA_LIST>(3));
+    model.ClearPatientData(&kB);
+    model.ClearPatientData(nullptr);
+    QCOMPARE(model.GetCurrentPatient(), pA);
     QCOMPARE(Lists(model), lists);
     QCOMPARE(RecordChainLength(model.GetNIBPDataList()), 2);
 
@@ -172,49 +177,33 @@ void TestModel::listsOfTheCurrentPatientOnly()
     QVERIFY(!model.HasAllDataLists());
     QCOMPARE(model.Take(), "clear nibp spo2");
 
-    // Handing back the record already held keeps it alive.
+    // Handing back the record already held keeps it alive. An empty answer
+    // for the current patient leaves him without records.
     model.SetCurrentPatientAndNotify(pB);
     QCOMPARE(model.GetCurrentPatient()->PatientID, kB);
-    // An empty answer for the current patient leaves him without records.
     model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), nullptr);
-    QVERIFY(!model.GetNIBPDataList());
-    QCOMPARE(model.Take(), "detail nibp");
+    model.OnDatabaseGetTEMPDataListSucc(new QUuid(kB), NewChain<STU_DB_TEMP_DATA_LIST>(1));
+    QVERIFY(!model.GetNIBPDataList() && model.HasAllDataLists());
+    QCOMPARE(model.Take(), "detail nibp temp");
 
-    // No record: everything is dropped, announced once.
+    // Clearing the current patient, named by the UUID inside the record
+    // itself, or making no record current drops everything, announced once.
+    model.ClearPatientData(&pB->PatientID);
+    QVERIFY(!model.GetCurrentPatient());
+    QCOMPARE(Lists(model), kNoLists);
+    model.ClearPatientData(&kB);
+    model.SetCurrentPatient(NewPatient({}, kA));
+    Answer(model, kA, 1);
     model.SetCurrentPatient(nullptr);
     QCOMPARE(Lists(model), kNoLists);
     model.SetCurrentPatient(nullptr);
     model.SetCurrentPatientAndNotify(nullptr);
-    QCOMPARE(model.Take(), "clear detail");
+    QCOMPARE(model.Take(), "clear nibp spo2 temp clear detail");
 
     // Whatever is held when the model goes is freed with it (checked by the
     // sanitizer build).
     model.SetCurrentPatient(NewPatient({}, kA));
     Answer(model, kA, 4);
-}
-
-void TestModel::clearCurrentVersusOther()
-{
-    LoggedModel model;
-    STU_DB_PATIENT_LIST *pA = NewPatient({}, kA);
-    model.SetCurrentPatient(pA);
-    Answer(model, kA, 2);
-    const QList<quintptr> lists = Lists(model);
-
-    // Another patient, no UUID: nothing changes.
-    model.ClearPatientData(&kB);
-    model.ClearPatientData(nullptr);
-    QCOMPARE(model.GetCurrentPatient(), pA);
-    QCOMPARE(Lists(model), lists);
-    QCOMPARE(model.Take(), "nibp spo2 temp");
-
-    // The current patient, named by the UUID inside the record itself; a
-    // second clear, already empty, is silent.
-    model.ClearPatientData(&pA->PatientID);
-    QVERIFY(!model.GetCurrentPatient());
-    QCOMPARE(Lists(model), kNoLists);
-    model.ClearPatientData(&kA);
-    QCOMPARE(model.Take(), "clear");
 }
 
 void TestModel::filesOfFullAndPseudoPatient()
@@ -273,13 +262,7 @@ void TestModel::codedWords()
         {3, 99, 3, "ID,0|Gender,|Identity Type,|Patient Type,Neo|Age,-1"},
         {-1, 3, 4, "ID,0|Gender,|Identity Type,|Patient Type,|Age,-1"}};
     for (const auto &[iGender, iIdentityType, iPatientType, pszLines] : cases) {
-        STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-        pPatient->IdInDevice = 0;
-        pPatient->Gender = iGender;
-        pPatient->IdentityType = iIdentityType;
-        pPatient->PatientType = iPatientType;
-        pPatient->Age = -1;
-        m_f->model.SetCurrentPatient(pPatient);
+        m_f->model.SetCurrentPatient(NewFullPatient(0, iGender, iIdentityType, iPatientType, -1));
         const QList<QByteArray> lines = ReadBytes(Export() + "/PatientInfo.csv").split('\n');
         QCOMPARE(QList<QByteArray>({lines[1], lines[3], lines[8], lines[11], lines[12]}),
                  QByteArray(pszLines).split('|'));
