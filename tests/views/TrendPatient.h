@@ -18,10 +18,10 @@ public:
     std::vector<Spo2> spo2;
     std::vector<Temp> temp;
 
-    // Makes a fresh patient current and delivers its three chains.
-    QUuid Deliver() const
+    // Makes a patient current, a fresh one unless told, and delivers its
+    // three chains.
+    QUuid Deliver(const QUuid &uuid = QUuid::createUuid()) const
     {
-        const QUuid uuid = QUuid::createUuid();
         PatientData *pData = PatientData::GetInstance();
         pData->SetCurrentPatientAndNotify(NewPatient(QString(), uuid));
         AnswerLists(*pData, uuid, Chain<STU_DB_NIBP_DATA_LIST>(nibp),

@@ -297,6 +297,10 @@ void TestTrendViews::tableRowsOfEachPatient()
              QStringList({"Time|Temp", "2020-01-02 03:04:05|36.6", "2020-01-02 03:04:05|37",
                           "2020-01-02 03:04:05|36.55", "2020-01-02 03:04:05|0"}));
 
+    // His lists once more, with no clear before, replace the rows as well.
+    second.Deliver(uuid);
+    QCOMPARE(Shown(pTemp).size(), 5);
+
     // Clearing empties the tables under numbered headers, until the next
     // patient brings the texts back.
     PatientData::GetInstance()->ClearPatientData(&uuid);
