@@ -15,13 +15,14 @@
 
 namespace {
 
-// The points a graph really holds, as (key, value) pairs.
-QList<QPointF> Points(const QCPGraph *pGraph)
+// The points each graph of a plot really holds, as (key, value) pairs.
+QList<QList<QPointF>> Graphs(const QCustomPlot *pPlot)
 {
-    QList<QPointF> points;
-    for (const QCPGraphData &point : *pGraph->data())
-        points.append(QPointF(point.key, point.value));
-    return points;
+    QList<QList<QPointF>> graphs(pPlot->graphCount());
+    for (int i = 0; i < pPlot->graphCount(); ++i)
+        for (const QCPGraphData &point : *pPlot->graph(i)->data())
+            graphs[i].append(QPointF(point.key, point.value));
+    return graphs;
 }
 
 QStringList Numbers(int iFirst, int iLast, int iStep = 1)
@@ -41,19 +42,6 @@ void Click(const QWidget &view, const QString &names)
                                   : view.findChild<QAbstractButton *>("radioButton_" + name),
                           Qt::LeftButton);
     }
-}
-
-// Every graph's points as "key:value key:value ...".
-QStringList Graphs(const QCustomPlot *pPlot)
-{
-    QStringList graphs;
-    for (int i = 0; i < pPlot->graphCount(); ++i) {
-        QStringList points;
-        for (const QPointF &point : Points(pPlot->graph(i)))
-            points << QString("%1:%2").arg(point.x()).arg(point.y());
-        graphs << points.join(' ');
-    }
-    return graphs;
 }
 
 // The page shown, as "index: start - end" and "+" or "-" for whether
@@ -184,7 +172,7 @@ void TestTrendViews::pages()
         QCOMPARE(v->SPO2Plot()->xAxis->tickVector().last(),
                  length * (c.labels.size() - 1) / c.labels.size());
     }
-    QCOMPARE(Points(v->NIBPPlot()->graph(0)) + Points(v->TEMPPlot()->graph(0)), c.points);
+    QCOMPARE(Graphs(v->NIBPPlot())[0] + Graphs(v->TEMPPlot())[0], c.points);
 }
 
 // Each value on its own graph; records within one second give one point, the
@@ -200,10 +188,12 @@ void TestTrendViews::valuesOnTheirGraphs()
     patient.spo2 = {{second, 97, 66}, {second.addMSecs(999), 95, 68}};
     patient.temp = {{second, 36.5f}};
     patient.Deliver();
-    QCOMPARE(Graphs(v->NIBPPlot()) + Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
-             QStringList({"1800:100 3605:125", "1800:60 3605:85", "1800:75 3605:95",
-                          "1800:61 3605:74", "1800:100 3605:125", "1800:60 3605:85", "", "3605:95",
-                          "3605:68", "3605:36.5"}));
+    const QList<QPointF> sys = {{1800, 100}, {3605, 125}}, dia = {{1800, 60}, {3605, 85}};
+    QCOMPARE(Graphs(v->NIBPPlot()),
+             QList<QList<QPointF>>(
+                 {sys, dia, {{1800, 75}, {3605, 95}}, {{1800, 61}, {3605, 74}}, sys, dia, {}}));
+    QCOMPARE(Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
+             QList<QList<QPointF>>({{{3605, 95}}, {{3605, 68}}, {{3605, 36.5}}}));
 }
 
 // A page without data keeps the value axes it had; clearing empties the graphs
@@ -220,7 +210,7 @@ void TestTrendViews::pagesWithoutDataAndClear()
     patient.temp = {{At(2022, 3, 2, 9, 0), 36.5f}, {At(2022, 3, 2, 9, 30), 37.5f}};
     const QUuid uuid = patient.Deliver();
     Click(*v, "NextPage");
-    QVERIFY(Points(v->NIBPPlot()->graph(0)).isEmpty());
+    QVERIFY(Graphs(v->NIBPPlot())[0].isEmpty());
     QCOMPARE(v->NIBPPlot()->yAxis->range(), QCPRange(80, 140));
     QCOMPARE(v->NIBPPlot()->yAxis2->range(), QCPRange(72, 80));
     QCOMPARE(v->TEMPPlot()->yAxis->range(), QCPRange(36.5, 37.5));
@@ -230,7 +220,7 @@ void TestTrendViews::pagesWithoutDataAndClear()
     PatientData::GetInstance()->ClearPatientData(&uuid);
     QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 +-");
     for (QCustomPlot *pPlot : {v->NIBPPlot(), v->SPO2Plot(), v->TEMPPlot()})
-        QCOMPARE(Graphs(pPlot).join(""), QString());
+        QCOMPARE(Graphs(pPlot), QList<QList<QPointF>>(pPlot->graphCount()));
     QCOMPARE(v->SPO2Plot()->xAxis->range(), QCPRange(0, 3600));
     QCOMPARE(v->SPO2Plot()->xAxis->tickVectorLabels().size(), 12);
     Click(*v, "PrevPage");
@@ -249,8 +239,8 @@ void TestTrendViews::denseBandCoversTheLines()
         patient.nibp.push_back({At(2022, 3, 2, 8, 0).addSecs(10 * i), 110 + (i * 7) % 40,
                                 80 + (i * 7) % 40 - i % 11, 90, 70});
     patient.Deliver();
-    const auto graph = [&v](int i) { return Points(v->NIBPPlot()->graph(i)); };
-    const QList<QPointF> sys = graph(0), dia = graph(1), high = graph(4), low = graph(5);
+    const QList<QList<QPointF>> graphs = Graphs(v->NIBPPlot());
+    const QList<QPointF> &sys = graphs[0], &dia = graphs[1], &high = graphs[4], &low = graphs[5];
     QCOMPARE(sys.size(), 8640);
     QVERIFY(high.size() < sys.size() / 2 && high.size() == low.size());
     // Every point of both lines lies inside the band column that holds it.
