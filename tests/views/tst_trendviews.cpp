@@ -112,8 +112,7 @@ private slots:
     void init() { TestEnvironment::FailOnWarnings(); }
     void pages_data();
     void pages();
-    void valuesOnTheirGraphs();
-    void pagesWithoutDataAndClear();
+    void hourPagesOfOnePatient();
     void denseBandCoversTheLines();
     void tableRowsOfEachPatient();
 
@@ -176,45 +175,36 @@ void TestTrendViews::pages()
 }
 
 // Each value on its own graph; records within one second give one point, the
-// last one's. A sparse page's band follows the two lines exactly.
-void TestTrendViews::valuesOnTheirGraphs()
-{
-    const auto v = ConnectedView<TrendGrapView>();
-    TrendPatient patient;
-    const QDateTime second = At(2022, 3, 2, 9, 0, 5);
-    patient.nibp = {{At(2022, 3, 2, 8, 30), 100, 60, 75, 61},
-                    {second, 120, 80, 93, 72},
-                    {second.addMSecs(400), 125, 85, 95, 74}};
-    patient.spo2 = {{second, 97, 66}, {second.addMSecs(999), 95, 68}};
-    patient.temp = {{second, 36.5f}};
-    patient.Deliver();
-    const QList<QPointF> sys = {{1800, 100}, {3605, 125}}, dia = {{1800, 60}, {3605, 85}};
-    QCOMPARE(Graphs(v->NIBPPlot()),
-             QList<QList<QPointF>>(
-                 {sys, dia, {{1800, 75}, {3605, 95}}, {{1800, 61}, {3605, 74}}, sys, dia, {}}));
-    QCOMPARE(Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
-             QList<QList<QPointF>>({{{3605, 95}}, {{3605, 68}}, {{3605, 36.5}}}));
-}
-
-// A page without data keeps the value axes it had; clearing empties the graphs
-// but keeps the page, the span and the axes; a patient without records goes
-// back to page 0 with no page to move to.
-void TestTrendViews::pagesWithoutDataAndClear()
+// last one's; a sparse page's band follows the two lines exactly. A page
+// without data keeps the value axes it had; clearing empties the graphs but
+// keeps the page, the span and the axes; a patient without records goes back
+// to page 0 with no page to move to.
+void TestTrendViews::hourPagesOfOnePatient()
 {
     const auto v = ConnectedView<TrendGrapView>();
     Click(*v, "Hour");
     TrendPatient patient;
-    patient.nibp = {{At(2022, 3, 2, 9, 0), 120, 80, 93, 72},
+    const QDateTime second = At(2022, 3, 2, 9, 0, 5);
+    patient.nibp = {{second, 120, 86, 93, 75},
+                    {second.addMSecs(400), 125, 85, 95, 74},
                     {At(2022, 3, 2, 9, 30), 140, 90, 100, 80},
                     {At(2022, 3, 2, 11, 5), 200, 150, 170, 90}};
-    patient.temp = {{At(2022, 3, 2, 9, 0), 36.5f}, {At(2022, 3, 2, 9, 30), 37.5f}};
+    patient.spo2 = {{second, 97, 66}, {second.addMSecs(999), 95, 68}};
+    patient.temp = {{second, 36.5f}, {At(2022, 3, 2, 9, 30), 37.5f}};
     const QUuid uuid = patient.Deliver();
+    const QList<QPointF> sys = {{5, 125}, {1800, 140}}, dia = {{5, 85}, {1800, 90}};
+    QCOMPARE(Graphs(v->NIBPPlot()),
+             QList<QList<QPointF>>(
+                 {sys, dia, {{5, 95}, {1800, 100}}, {{5, 74}, {1800, 80}}, sys, dia, {}}));
+    QCOMPARE(Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
+             QList<QList<QPointF>>({{{5, 95}}, {{5, 68}}, {{5, 36.5}, {1800, 37.5}}}));
+    const QCPRange spo2Axis = v->SPO2Plot()->yAxis->range();
     Click(*v, "NextPage");
     QVERIFY(Graphs(v->NIBPPlot())[0].isEmpty());
-    QCOMPARE(v->NIBPPlot()->yAxis->range(), QCPRange(80, 140));
-    QCOMPARE(v->NIBPPlot()->yAxis2->range(), QCPRange(72, 80));
+    QCOMPARE(v->NIBPPlot()->yAxis->range(), QCPRange(85, 140));
+    QCOMPARE(v->NIBPPlot()->yAxis2->range(), QCPRange(74, 80));
     QCOMPARE(v->TEMPPlot()->yAxis->range(), QCPRange(36.5, 37.5));
-    QCOMPARE(v->SPO2Plot()->yAxis->range(), QCPRange(0, 100));
+    QCOMPARE(v->SPO2Plot()->yAxis->range(), spo2Axis);
 
     Click(*v, "LastPage");
     PatientData::GetInstance()->ClearPatientData(&uuid);
