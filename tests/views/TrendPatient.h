@@ -8,9 +8,8 @@
 
 // A patient's three record chains, handed to the process-wide PatientData the
 // way the database service does: the detail record first, then the lists.
-class TrendPatient
+struct TrendPatient
 {
-public:
     using Nibp = std::tuple<QDateTime, quint16, quint16, quint16, quint16>; // sys, dia, mean, pr
     using Spo2 = std::tuple<QDateTime, quint16, quint16>;                   // spo2, pr
     using Temp = std::tuple<QDateTime, float>;
@@ -29,7 +28,6 @@ public:
         return uuid;
     }
 
-private:
     // Each item's values fill the record's fields between its ID and its link.
     template <typename Record, typename Item> static Record *Chain(const std::vector<Item> &items)
     {

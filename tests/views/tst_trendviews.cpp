@@ -36,12 +36,10 @@ QStringList Numbers(int iFirst, int iLast, int iStep = 1)
 // Clicks the buttons named by what follows "radioButton_" or "pushButton_".
 void Click(const QWidget &view, const QString &names)
 {
-    for (const QString &name : names.split(' ', Qt::SkipEmptyParts)) {
-        auto *pButton = view.findChild<QAbstractButton *>("pushButton_" + name);
-        QTest::mouseClick(pButton ? pButton
-                                  : view.findChild<QAbstractButton *>("radioButton_" + name),
-                          Qt::LeftButton);
-    }
+    for (const QString &name : names.split(' ', Qt::SkipEmptyParts))
+        for (QAbstractButton *pButton : view.findChildren<QAbstractButton *>())
+            if (pButton->objectName().endsWith('_' + name))
+                QTest::mouseClick(pButton, Qt::LeftButton);
 }
 
 // The page shown, as "index: start - end" and "+" or "-" for whether
@@ -66,11 +64,6 @@ struct PageCase
     QStringList labels; // empty: not looked at
     QList<QPointF> points;
 };
-
-QDateTime Time(const QString &text)
-{
-    return QDateTime::fromString(text, Qt::ISODate);
-}
 
 void Row(const char *name, const char *span, const char *records, const char *clicks,
          const char *state, const QStringList &labels, const QList<QPointF> &points)
@@ -151,6 +144,7 @@ void TestTrendViews::pages_data()
 void TestTrendViews::pages()
 {
     QFETCH(PageCase, c);
+    const auto Time = [](const QString &text) { return QDateTime::fromString(text, Qt::ISODate); };
     const auto v = ConnectedView<TrendGrapView>();
     Click(*v, c.span);
     const QStringList records = QString(c.records).split('|');
