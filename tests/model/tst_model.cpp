@@ -1,7 +1,6 @@
 #include "ExportControl.h"
 #include "FileSizeLimit.h"
 #include "MSettings.h"
-#include "PatientData.h"
 #include "TestEnvironment.h"
 #include "TestRecords.h"
 
