@@ -12,13 +12,16 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QThread>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <numeric>
+#include <thread>
 #include <type_traits>
 
 namespace {
@@ -650,6 +653,34 @@ private slots:
         QCOMPARE(db.Count(kCount.arg("Patient")), 2 + 4);
         for (const char *table : kRecordTables)
             QCOMPARE(db.Count(kCount.arg(table)), 400 + 4 * 100);
+
+        // One that another workstation stores between the check and the insert
+        // is told to exist too: the insert waits for the other's commit.
+        DatabaseAccessPostgreSQL store;
+        auto patient = Patient(QStringLiteral("Meanwhile"));
+        const QString insert =
+            "INSERT INTO Patient(PatientID) VALUES(" + db.Key(patient->PatientID) + ")";
+        std::atomic<bool> begun{false};
+        std::thread other([&] {
+            {
+                QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "meanwhile");
+                PostgresServer::Shared().Configure(c, QStringLiteral("vantrel_test"));
+                begun = c.open() && c.transaction() && QSqlQuery(c).exec(insert);
+                QSqlQuery waiting(c);
+                for (int i = 0; begun && i < 500 &&
+                                waiting.exec("SELECT count(*) FROM pg_locks WHERE NOT granted") &&
+                                waiting.next() && waiting.value(0).toInt() == 0;
+                     ++i)
+                    QThread::msleep(10);
+                c.commit();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("meanwhile"));
+        });
+        const bool waited = QTest::qWaitFor([&] { return begun.load(); }, 5000);
+        const uint code = waited ? store.InsertNewPatient(patient.get()) : uint(DB_OK);
+        other.join();
+        QVERIFY(waited);
+        QCOMPARE(code, uint(DB_ERR_PATIENT_EXISTS));
     }
     void serverUnreachableOrLostFailsAndNextWorkCompletes()
     {
