@@ -8,13 +8,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 namespace {
 
 void WriteFile(const QByteArray &text)
 {
     QFile file(MSettings::GetFilePath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
 }
 
 QByteArray ReadFile()
@@ -38,6 +39,16 @@ QByteArray Written(const QString &database, const QString &exports, const char *
     return text + "# end patient key settings\n\n";
 }
 
+// What was loaded: log flag|export path|database path|merge key bits.
+QString Loaded()
+{
+    const MSettings *s = MSettings::GetInstance();
+    return QStringLiteral("%1|%2|%3|%4")
+        .arg(s->IsOutLog())
+        .arg(s->GetExportFilePath(), s->GetDatabaseFilePath())
+        .arg(s->GetMergeKeyBits(), 0, 16);
+}
+
 const QString kHome = QDir::homePath() + QStringLiteral("/VantrelMonitorSoftware/");
 
 } // namespace
@@ -47,30 +58,35 @@ class SettingsTest : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir *m_dir = nullptr;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    MSettings *settings = MSettings::GetInstance();
 
 private Q_SLOTS:
     void init()
     {
         TestEnvironment::FailOnWarnings();
-        m_dir = new QTemporaryDir;
+        m_dir = std::make_unique<QTemporaryDir>();
         MSettings::SetConfigDirectory(m_dir->path());
-        MSettings::GetInstance()->ResetToConstructionValues();
+        settings->ResetToConstructionValues();
     }
 
     void cleanup()
     {
         MSettings::SetConfigDirectory(QString());
-        MSettings::GetInstance()->ResetToConstructionValues();
-        delete m_dir;
+        settings->ResetToConstructionValues();
+        m_dir.reset();
     }
 
     void firstStartWritesTheDefaults()
     {
-        QVERIFY(MSettings::GetInstance()->LoadSettings());
+        QVERIFY(settings->LoadSettings());
         QCOMPARE(ReadFile(), Written(kHome + "Database", kHome + "Export Files", "00100"));
     }
 
+    // OUTLOG 7 is not 0; blanks after a value stay, a blank before a key or
+    // none around "=" spoil the line; a comment, a lower-case key, a duplicate
+    // whose last value is 0 and a value that is no number set no key; the
+    // last database path wins.
     void parsingFollowsTheLineRules()
     {
         WriteFile("OUTLOG = 7\n"
@@ -86,17 +102,9 @@ private Q_SLOTS:
                   "PATIENT_KEY_PATIENT_NAME = yes\n"
                   "DATABASE_FILE_PATH = /db\n"
                   "DATABASE_FILE_PATH = /db/second\n");
-        MSettings *settings = MSettings::GetInstance();
         settings->SetPatientKeyPatientName(true);
         QVERIFY(settings->LoadSettings());
-        QVERIFY(settings->IsOutLog());                                       // 7 is not 0
-        QCOMPARE(settings->GetExportFilePath(), QString("/data/exports  ")); // blanks stay
-        QCOMPARE(settings->GetDatabaseFilePath(), QString("/db/second"));    // last one wins
-        QVERIFY(!settings->IsPatientKeyDeviceSN());                          // comment
-        QVERIFY(!settings->IsPatientKeyPatientID());                         // lower case key
-        QVERIFY(!settings->IsPatientKeySocietyCode());                       // no blanks: key cut
-        QVERIFY(!settings->IsPatientKeyIdentifyCode());                      // duplicate, last is 0
-        QVERIFY(!settings->IsPatientKeyPatientName());                       // no number reads as 0
+        QCOMPARE(Loaded(), "1|/data/exports  |/db/second|0");
     }
 
     void valueEdgeCases()
@@ -105,12 +113,9 @@ private Q_SLOTS:
         // path reads as the default folder, and the file stays as written.
         const QByteArray text = "OUTLOG =\nEXPORT_FILE_PATH =\nDATABASE_FILE_PATH =\n";
         WriteFile(text);
-        MSettings *settings = MSettings::GetInstance();
         settings->SetExportFilePath(QStringLiteral("/before"));
         QVERIFY(settings->LoadSettings());
-        QVERIFY(!settings->IsOutLog());
-        QCOMPARE(settings->GetExportFilePath(), QString());
-        QCOMPARE(settings->GetDatabaseFilePath(), kHome + "Database");
+        QCOMPARE(Loaded(), "0||" + kHome + "Database|0");
         QCOMPARE(ReadFile(), text);
     }
 
@@ -118,7 +123,6 @@ private Q_SLOTS:
     {
         const QString uri = QStringLiteral("postgresql://clinic@/vantrel?host=/run/postgresql");
         WriteFile("DATABASE_FILE_PATH = " + uri.toUtf8() + "\nOUTLOG = 1\n");
-        MSettings *settings = MSettings::GetInstance();
         QVERIFY(settings->LoadSettings());
         settings->SetExportFilePath(QString());
         settings->SetPatientKeyIdentifyCode(true);
@@ -127,34 +131,25 @@ private Q_SLOTS:
         QCOMPARE(ReadFile(), Written(uri, QString(), "00110"));
         settings->ResetToConstructionValues();
         QVERIFY(settings->LoadSettings());
-        QCOMPARE(settings->GetDatabaseFilePath(), uri);
-        QCOMPARE(settings->GetExportFilePath(), QString());
-        QCOMPARE(settings->GetMergeKeyBits(), 0x0204u);
+        QCOMPARE(Loaded(), "1||" + uri + "|204");
     }
 
-    void failedSaveKeepsTheOldFile()
+    void failedSaveOrLoadKeepsWhatWasThere()
     {
-        MSettings *settings = MSettings::GetInstance();
         QVERIFY(settings->LoadSettings());
         const QByteArray before = ReadFile();
         settings->SetExportFilePath(QStringLiteral("/somewhere/else"));
-        bool saved = true;
         {
             FileSizeLimit limit(64); // the write fails part-way
-            QVERIFY(limit.IsSet());
-            saved = settings->SaveSettings();
+            QVERIFY(limit.IsSet() && !settings->SaveSettings());
         }
-        QVERIFY(!saved);
         QCOMPARE(ReadFile(), before);
-    }
-
-    void unreadableFileKeepsConstructionValues()
-    {
-        QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Setttings.conf")));
-        MSettings *settings = MSettings::GetInstance();
+        // An unreadable file leaves the construction values.
+        QVERIFY(QFile::remove(MSettings::GetFilePath()) &&
+                QDir(m_dir->path()).mkdir(QStringLiteral("Setttings.conf")));
+        settings->ResetToConstructionValues();
         QVERIFY(!settings->LoadSettings());
-        QVERIFY(!settings->IsOutLog());
-        QCOMPARE(settings->GetExportFilePath(), QString());
+        QCOMPARE(Loaded().section('|', 0, 1), "0|");
     }
 
     void systemFoldersHoldNoSettings()

@@ -1,0 +1,1042 @@
+#include "DatabaseAccessPostgreSQL.h"
+#include "DatabaseAccessSQLite.h"
+#include "FileSizeLimit.h"
+#include "MDatabaseService.h"
+#include "OtherProgramLock.h"
+#include "PatientRowCodec.h"
+#include "ProcessesAtOnce.h"
+#include "RecordChainPtr.h"
+#include "TestDatabase.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <numeric>
+#include <thread>
+#include <type_traits>
+
+namespace {
+
+QByteArray Bytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QString kOld = QStringLiteral("2020-01-01T00:00:00");
+const QString kCount = QStringLiteral("SELECT count(*) FROM %1");
+const char *const kRecordTables[] = {"NIBPData", "SPO2Data", "TEMPData"};
+
+std::unique_ptr<DatabaseAccessSQLite> NewStore(TestDatabase::Kind kind)
+{
+    if (kind == TestDatabase::PostgreSQL)
+        return std::make_unique<DatabaseAccessPostgreSQL>();
+    return std::make_unique<DatabaseAccessSQLite>();
+}
+
+// A store on a new database of the given kind, with its demo data.
+struct Fixture
+{
+    explicit Fixture(TestDatabase::Kind kind) : db(kind), store(NewStore(kind)), s(*store) {}
+    // Marks patients read and last updated long ago, to see a change make them
+    // unread and newer again.
+    void MarkOld(const QString &where = QString()) const
+    {
+        db.Sql("UPDATE Patient SET ReadFlag = '1', LastUpdateTime = '" + kOld + "'" + where);
+    }
+    TestDatabase db;
+    std::unique_ptr<DatabaseAccessSQLite> store;
+    DatabaseAccessSQLite &s;
+};
+
+std::unique_ptr<STU_DB_PATIENT_LIST> Patient(const QString &name)
+{
+    auto patient = std::make_unique<STU_DB_PATIENT_LIST>();
+    patient->PatientID = QUuid::createUuid();
+    SetRecordText(patient->Name, name);
+    return patient;
+}
+
+QDateTime At(int minutes)
+{
+    return QDateTime(QDate(2026, 3, 1), QTime(8, 0)).addSecs(minutes * 60);
+}
+
+// Records at the given minutes; NIBP ones with the given systolic value.
+template <typename Record> Record *Chain(const QList<int> &minutes, quint16 sys = 120)
+{
+    RecordChainBuilder<Record> chain;
+    for (int m : minutes) {
+        auto *record = new Record();
+        record->MeasureTime = At(m);
+        if constexpr (std::is_same_v<Record, STU_DB_NIBP_DATA_LIST>)
+            record->SysValue = sys;
+        chain.Append(record);
+    }
+    return chain.Release();
+}
+
+template <typename Record> Record *Records(int count)
+{
+    QList<int> minutes(count);
+    std::iota(minutes.begin(), minutes.end(), 0);
+    return Chain<Record>(minutes);
+}
+
+// The patient's records as a list reading gives them (null where it failed).
+template <typename Record>
+RecordChainPtr<Record> Read(DatabaseAccessSQLite &store,
+                            uint (DatabaseAccessSQLite::*get)(QUuid *, Record **), QUuid id)
+{
+    Record *chain = nullptr;
+    (store.*get)(&id, &chain);
+    return RecordChainPtr<Record>(chain);
+}
+
+// A pointer that must not be used, to see that a result pointer is set.
+template <typename Record> Record *Junk()
+{
+    return reinterpret_cast<Record *>(alignof(Record));
+}
+
+// One patient's import in the order the monitor's answers bring it: the
+// patient, then count records of each kind; afterNibp runs in between.
+QList<uint> Import(DatabaseAccessSQLite &store, STU_DB_PATIENT_LIST patient, int count,
+                   const std::function<void()> &afterNibp = {})
+{
+    RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(Records<STU_DB_NIBP_DATA_LIST>(count));
+    RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2(Records<STU_DB_SPO2_DATA_LIST>(count));
+    RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(Records<STU_DB_TEMP_DATA_LIST>(count));
+    QList<uint> codes = {store.InsertNewPatient(&patient),
+                         store.InsertNibpData(&patient.PatientID, nibp.get())};
+    if (afterNibp)
+        afterNibp();
+    return codes << store.InsertSPO2Data(&patient.PatientID, spo2.get())
+                 << store.InsertTempData(&patient.PatientID, temp.get());
+}
+
+const QString kWorkstation = QStringLiteral("workstation");
+
+// Another workstation's import into the server database the URI names: the
+// patients of the given keys with a hundred records of each kind, the
+// result codes written out in the order of the work.
+int StoreMonitorSet(const QStringList &uriAndKeys)
+{
+    TestEnvironment env(false, uriAndKeys.value(0));
+    DatabaseAccessPostgreSQL store;
+    QList<uint> codes = {store.GetOpenResult()};
+    ProcessesAtOnce::ReadyAndWait();
+    for (const QString &key : uriAndKeys.mid(1)) {
+        STU_DB_PATIENT_LIST patient;
+        patient.PatientID = QUuid(key);
+        codes += Import(store, patient, 100);
+    }
+    for (uint code : codes)
+        std::printf("%u ", code);
+    return 0;
+}
+
+} // namespace
+
+class DatabaseAccessTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { TestEnvironment::FailOnWarnings(); }
+    void newFileGetsSchemaAndDemoData_data() { TestDatabase::AddKinds(); }
+    void newFileGetsSchemaAndDemoData()
+    {
+        FETCH_DATABASE_KIND(kind);
+        TestDatabase db(kind);
+        QVERIFY(!QDir(db.Env().DatabaseDirectory()).exists());
+        QCOMPARE(NewStore(kind)->SelfCheck(), uint(DB_OK));
+        // A second start adds no demo data.
+        QCOMPARE(NewStore(kind)->GetOpenResult(), uint(DB_OK));
+        QCOMPARE(QFile::exists(db.File()), !db.IsServer());
+        // In SQLite only rows in the stored forms are counted: braced lower-case
+        // UUID bytes, date-times as text to the second.
+        const QString form = db.IsServer()
+                                 ? QStringLiteral(" WHERE %1 = %1")
+                                 : QStringLiteral(" WHERE typeof(PatientID) = 'blob' AND "
+                                                  "%1 = strftime('%Y-%m-%dT%H:%M:%S', %1)");
+        QCOMPARE(db.Count(kCount.arg("Patient") + form.arg("LastUpdateTime") +
+                          (db.IsServer() ? ""
+                                         : " AND length(PatientID) = 38 AND CAST(PatientID AS "
+                                           "TEXT) GLOB '{*}' AND NOT CAST(PatientID AS TEXT) "
+                                           "GLOB '*[A-F]*'")),
+                 2);
+        for (const char *table : kRecordTables)
+            QCOMPARE(db.Count(kCount.arg(table) + form.arg("MeasureTime")), 400);
+        if (db.IsServer()) {
+            // The server's own types.
+            QCOMPARE(
+                db.Sql("SELECT string_agg(DISTINCT data_type, ',') FROM information_schema.columns "
+                       "WHERE column_name IN ('patientid', 'measuretime', 'lastupdatetime')")
+                    .toString(),
+                "timestamp without time zone,uuid");
+            return;
+        }
+        QCOMPARE(
+            db.Count("SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                     "('PatientID_Patient', 'NIBP_NIBPData', 'SPO2_SPO2Data', 'TEMP_TEMPData', "
+                     "'NIBPTime_NIBPData', 'SPO2Time_SPO2Data', 'TEMPTime_TEMPData')"),
+            7);
+        // Patient B is the monitor's pseudo-patient; values follow record i,
+        // half an hour apart.
+        const QString b = QStringLiteral(" WHERE PatientID = (SELECT PatientID FROM Patient WHERE "
+                                         "IdInDevice = %1) ORDER BY MeasureTime LIMIT 1 OFFSET ")
+                              .arg(MONITOR_PSEUDO_PATIENT_ID);
+        QCOMPARE(db.Sql(QStringLiteral(
+                            "SELECT Name || '|' || Height || typeof(Height) || '|' || "
+                            "IdentityCode || '|' || ReadFlag || '|' || (SELECT SysValue || "
+                            "'/' || DiaValue || '/' || MeanValue || '/' || PrValue || "
+                            "typeof(SysValue) FROM NIBPData%2) || '|' || (SELECT round(TempValue, "
+                            "5) || typeof(TempValue) FROM TEMPData%3) || '|' || ((SELECT "
+                            "strftime('%s', MeasureTime) FROM SPO2Data%4) - (SELECT "
+                            "strftime('%s', MeasureTime) FROM SPO2Data%5)) FROM Patient "
+                            "WHERE IdInDevice = %1")
+                            .arg(QString::number(MONITOR_PSEUDO_PATIENT_ID), b + "45", b + "1",
+                                 b + "1", b + "0"))
+                     .toString(),
+                 QString::fromUtf16(u"\u674E\u56DB|163.0real|079788686868686780|0|125/85/108/80"
+                                    u"integer|37.1real|1800"));
+    }
+    void existingFileGetsWhatItLacks()
+    {
+        TestDatabase db;
+        // An empty file, as a first start on a full disk leaves it, is a new database.
+        QVERIFY(QDir().mkpath(db.Env().DatabaseDirectory()) &&
+                QFile(db.File()).open(QIODevice::WriteOnly));
+        const auto open = [] { return DatabaseAccessSQLite().GetOpenResult(); };
+        const auto lose = [&] {
+            return db.Sql("DROP TABLE TEMPData").isValid() &&
+                   db.Sql("DROP INDEX NIBPTime_NIBPData").isValid();
+        };
+        QCOMPARE(open(), uint(DB_OK));
+        QCOMPARE(db.Count(kCount.arg("Patient")), 2);
+        // A lost table comes back empty, a lost time index too; the rows stay.
+        QVERIFY(lose());
+        QCOMPARE(open(), uint(DB_OK));
+        QCOMPARE(db.Count("SELECT count(*) FROM sqlite_master WHERE name IN ('TEMPData', "
+                          "'TEMP_TEMPData', 'TEMPTime_TEMPData', 'NIBPTime_NIBPData')"),
+                 4);
+        QCOMPARE(db.Count(kCount.arg("Patient")) + db.Count(kCount.arg("TEMPData")), 2);
+        // Where the indexes cannot be added the file is opened all the same.
+        QVERIFY(lose() && db.Sql("CREATE VIEW TEMPData AS SELECT 1").isValid());
+        QCOMPARE(open(), uint(DB_OK));
+        QCOMPARE(db.Count("SELECT count(*) FROM sqlite_master WHERE name IN "
+                          "('NIBPTime_NIBPData', 'SPO2Time_SPO2Data', 'TEMPTime_TEMPData')"),
+                 1);
+    }
+    void patientFieldsRoundTrip_data() { TestDatabase::AddKinds(); }
+    void patientFieldsRoundTrip()
+    {
+        FETCH_DATABASE_KIND(kind);
+        Fixture f(kind);
+        auto patient = Patient(QStringLiteral("Ann"));
+        // Texts are cut to fit with their zero, a character outside the basic
+        // plane (two UTF-16 units) never in half.
+        const QString clef = QString::fromUtf8("Zo\xC3\xAB \xF0\x9D\x84\x9E");
+        SetRecordText(patient->DeviceSN, QString(40, QLatin1Char('S')));
+        SetRecordText(patient->Doctor, QString(26, QLatin1Char('n')) + clef);
+        SetRecordText(patient->IdentityCode, clef);
+        SetRecordText(patient->Address, QString(255, QLatin1Char('a')));
+        QCOMPARE(GetRecordText(patient->DeviceSN) + GetRecordText(patient->Doctor) + '|' +
+                     GetRecordText(patient->IdentityCode),
+                 QString(31, 'S') + QString(26, 'n') + "Zo\u00EB |" + clef);
+        patient->Weight = 61.25f;
+        patient->PatientType = 3;
+        QCOMPARE(f.s.InsertNewPatient(patient.get()), uint(DB_OK));
+        QVERIFY(patient->LastUpdateTime.isValid() && !patient->ReadFlag);
+        STU_DB_PATIENT_LIST read;
+        read.PatientID = patient->PatientID;
+        QCOMPARE(f.s.GetPatientDetail(&read), uint(DB_OK));
+        for (int column = 0; column < PatientRowCodec::ColumnCount; ++column)
+            QCOMPARE(PatientRowCodec::ToDb(read, column), PatientRowCodec::ToDb(*patient, column));
+        const QString where = f.db.Where(read.PatientID);
+        // Empty texts are stored as empty text, not NULL.
+        QVERIFY(f.db.Sql("SELECT Mobile = '' FROM Patient" + where).toBool());
+
+        // A stored UUID is refused and nothing changes; a null one too.
+        auto again = Patient(QStringLiteral("Other"));
+        again->PatientID = patient->PatientID;
+        QCOMPARE(f.s.InsertNewPatient(again.get()), uint(DB_ERR_PATIENT_EXISTS));
+        QCOMPARE(f.db.Sql("SELECT Name FROM Patient" + where).toString(), "Ann");
+
+        // The update leaves the device fields, the flag and the time alone.
+        f.db.Sql("UPDATE Patient SET ReadFlag = 'true'" + where);
+        SetRecordText(patient->Name, QStringLiteral("Ann B"));
+        SetRecordText(patient->DeviceSN, QStringLiteral("changed"));
+        QCOMPARE(f.s.UpdatePatient(patient.get()), uint(DB_OK));
+        QCOMPARE(GetRecordText(patient->DeviceSN), "changed"); // no tail of the longer text
+        STU_DB_PATIENT_LIST brief;
+        brief.PatientID = patient->PatientID;
+        QCOMPARE(f.s.GetOnePatientBriefInfo(&brief), uint(DB_OK));
+        QCOMPARE(GetRecordText(brief.Name) + '|' + GetRecordText(brief.DeviceSN),
+                 "Ann B|" + QString(31, QLatin1Char('S')));
+        QVERIFY(brief.ReadFlag);
+        QCOMPARE(brief.LastUpdateTime, patient->LastUpdateTime);
+    }
+    void duplicateMeasurementsAreStoredOnce_data() { TestDatabase::AddKinds(); }
+    void duplicateMeasurementsAreStoredOnce()
+    {
+        FETCH_DATABASE_KIND(kind);
+        Fixture f(kind);
+        // Importing the stored demo records again (all three kinds) writes
+        // nothing: no rows, and ReadFlag and LastUpdateTime stay as they were.
+        f.MarkOld();
+        QUuid demo = QUuid::fromString(
+            f.db.Sql("SELECT CAST(PatientID AS TEXT) FROM Patient WHERE IdInDevice = 1")
+                .toString());
+        auto nibp = Read(f.s, &DatabaseAccessSQLite::GetNibpDataList, demo);
+        auto spo2 = Read(f.s, &DatabaseAccessSQLite::GetSPO2DataList, demo);
+        auto temp = Read(f.s, &DatabaseAccessSQLite::GetTempDataList, demo);
+        QVERIFY(nibp && spo2 && temp);
+        const QString before = f.db.Snapshot();
+        QCOMPARE(f.s.InsertNibpData(&demo, nibp.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertSPO2Data(&demo, spo2.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertTempData(&demo, temp.get()), uint(DB_OK));
+        QCOMPARE(f.db.Snapshot(), before);
+
+        auto patient = Patient(QStringLiteral("Dup"));
+        QUuid &id = patient->PatientID;
+        QCOMPARE(f.s.InsertNewPatient(patient.get()), uint(DB_OK));
+        f.MarkOld(f.db.Where(id));
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> fresh(Chain<STU_DB_NIBP_DATA_LIST>({0, 30, 30, 60}));
+        // New records, one time twice in the chain: stored once each, and the
+        // patient is unread with a newer LastUpdateTime.
+        QCOMPARE(f.s.InsertNibpData(&id, fresh.get()), uint(DB_OK));
+        QCOMPARE(f.db.Count(kCount.arg("NIBPData") + f.db.Where(id)), 3);
+        QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(id)), 0);
+        QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(id)).toString() > kOld);
+        // A time stored with milliseconds is the same second.
+        const QString key = f.db.Key(id);
+        QVERIFY(f.db.Sql("INSERT INTO NIBPData(PatientID, MeasureTime) VALUES(" + key +
+                         ", '2026-03-01T09:30:00.000'), (" + key + ", '2026-03-01T09:40:00.250')")
+                    .isValid());
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> again(Chain<STU_DB_NIBP_DATA_LIST>({90, 100}));
+        QCOMPARE(f.s.InsertNibpData(&id, again.get()), uint(DB_OK));
+        QCOMPARE(f.db.Count(kCount.arg("NIBPData") + f.db.Where(id)), 5);
+
+        QCOMPARE(f.s.InsertTempData(&id, nullptr), uint(DB_OK));
+        QVERIFY(f.db.LogText().contains("No TEMP data has been saved to database."));
+    }
+    void listsReadBothTimeFormsInOrder_data() { TestDatabase::AddKinds(); }
+    void listsReadBothTimeFormsInOrder()
+    {
+        FETCH_DATABASE_KIND(kind);
+        Fixture f(kind);
+        auto patient = Patient(QStringLiteral("Forms"));
+        QCOMPARE(f.s.InsertNewPatient(patient.get()), uint(DB_OK));
+        const QString key = f.db.Key(patient->PatientID);
+        // The form with milliseconds is what other writers may have left (a
+        // server's timestamp column keeps whole seconds).
+        QVERIFY(f.db.Sql("INSERT INTO TEMPData(PatientID, MeasureTime, TempValue) VALUES(" + key +
+                         ", '2026-03-01T09:00:00.250', 36.5), (" + key +
+                         ", '2026-03-01T08:30:00', 38.25)")
+                    .isValid());
+        auto temps = Read(f.s, &DatabaseAccessSQLite::GetTempDataList, patient->PatientID);
+        QCOMPARE(RecordChainLength(temps.get()), 2);
+        QCOMPARE(temps->MeasureTime, At(30));
+        QCOMPARE(temps->TempValue, 38.25f);
+        QCOMPARE(temps->pNext->MeasureTime, At(60).addMSecs(f.db.IsServer() ? 0 : 250));
+
+        // The patient list comes oldest first.
+        f.db.Sql("UPDATE Patient SET LastUpdateTime = '2030-01-01T00:00:00' WHERE IdInDevice = 1");
+        f.MarkOld(" WHERE Name <> 'Forms' AND IdInDevice <> 1");
+        STU_DB_PATIENT_LIST *brief = nullptr;
+        QCOMPARE(f.s.GetAllPatientBrief(&brief), uint(DB_OK));
+        RecordChainPtr<STU_DB_PATIENT_LIST> patients(brief);
+        QCOMPARE(RecordChainLength(brief), 3);
+        QCOMPARE(brief->IdInDevice, MONITOR_PSEUDO_PATIENT_ID);
+        QCOMPARE(GetRecordText(brief->pNext->Name), QStringLiteral("Forms"));
+        QCOMPARE(brief->pNext->pNext->LastUpdateTime, QDateTime(QDate(2030, 1, 1), QTime(0, 0)));
+
+        // No records, or a failed reading: an empty result, even where the
+        // caller's pointer held junk.
+        QUuid other = QUuid::createUuid();
+        STU_DB_SPO2_DATA_LIST *none = Junk<STU_DB_SPO2_DATA_LIST>();
+        QCOMPARE(f.s.GetSPO2DataList(&other, &none), uint(DB_OK));
+        QVERIFY(!none);
+        other = QUuid();
+        STU_DB_NIBP_DATA_LIST *nibp = Junk<STU_DB_NIBP_DATA_LIST>();
+        QCOMPARE(f.s.GetNibpDataList(&other, &nibp), uint(DB_ERR_GET_NIBP));
+        QVERIFY(!nibp);
+    }
+    void searchPatientToMergeByKeyBits_data() { TestDatabase::AddKinds(); }
+    void searchPatientToMergeByKeyBits()
+    {
+        FETCH_DATABASE_KIND(kind);
+        Fixture f(kind);
+        f.db.Sql("DELETE FROM Patient"); // only the patients made here take part
+        auto base = Patient(QStringLiteral("Base"));
+        // A value in every column: an empty one matches nobody.
+        base->Height = 170.5f;
+        base->Weight = 61.25f;
+        base->Gender = base->IdentityType = base->PatientType = 1;
+        base->Age = 40;
+        for (char16_t *text : {base->DeviceSN, base->Mobile, base->Doctor, base->IdentityCode,
+                               base->SocietyCode, base->Address})
+            text[0] = u'v';
+        QCOMPARE(f.s.InsertNewPatient(base.get()), uint(DB_OK));
+        STU_DB_PATIENT_LIST twin = *base;
+        twin.PatientID = QUuid::createUuid();
+        QCOMPARE(f.s.InsertNewPatient(&twin), uint(DB_OK));
+        // differing[k] differs from base only in the column of bit k.
+        QList<QUuid> differing;
+        for (int column = PatientRowCodec::ColDeviceSN; column <= PatientRowCodec::ColAddress;
+             ++column) {
+            STU_DB_PATIENT_LIST p = *base;
+            p.PatientID = QUuid::createUuid();
+            const QVariant value = PatientRowCodec::ToDb(p, column);
+            PatientRowCodec::FromDb(p, column,
+                                    value.typeId() == QMetaType::QString
+                                        ? QVariant(value.toString() + QLatin1Char('x'))
+                                        : QVariant(value.toDouble() + 1));
+            QCOMPARE(f.s.InsertNewPatient(&p), uint(DB_OK));
+            differing.append(p.PatientID);
+        }
+        auto search = [&](uint bits) {
+            STU_DB_PATIENT_LIST *result = Junk<STU_DB_PATIENT_LIST>();
+            QSet<QUuid> found;
+            if (f.s.SearchPatientToMerge(bits, base.get(), &result) != DB_OK)
+                return QSet<QUuid>({result ? QUuid::createUuid() : QUuid()});
+            RecordChainPtr<STU_DB_PATIENT_LIST> chain(result);
+            for (auto *p = result; p; p = p->pNext)
+                found.insert(p->PatientID);
+            return found;
+        };
+        QSet<QUuid> everyOther(differing.begin(), differing.end());
+        everyOther << twin.PatientID;
+        QCOMPARE(search(0), everyOther);
+        QCOMPARE(search(0xFFFFC000u), everyOther); // bits past Address are ignored
+        for (int bit = 0; bit < 14; ++bit) {
+            QSet<QUuid> expected = everyOther;
+            expected.remove(differing.at(bit));
+            QCOMPARE(search(1u << bit), expected);
+        }
+        QCOMPARE(search(0x3FFF), QSet<QUuid>({twin.PatientID}));
+        // Empty names are nobody's match; beside another key, only that one counts.
+        f.db.Sql("UPDATE Patient SET Name = ''");
+        SetRecordText(base->Name, QString());
+        QCOMPARE(search(MERGE_KEY_NAME), QSet<QUuid>());
+        everyOther.remove(differing.at(0));
+        QCOMPARE(search(MERGE_KEY_NAME | MERGE_KEY_DEVICE_SN), everyOther);
+        // A failed search leaves the result null.
+        base->PatientID = QUuid();
+        QCOMPARE(search(0), QSet<QUuid>({QUuid()}));
+    }
+    void mergeAndDeletePatients_data() { TestDatabase::AddKinds(); }
+    void mergeAndDeletePatients()
+    {
+        FETCH_DATABASE_KIND(kind);
+        Fixture f(kind);
+        auto kept = Patient(QStringLiteral("Kept"));
+        auto gone = Patient(QStringLiteral("Gone"));
+        QUuid &a = kept->PatientID;
+        QUuid &b = gone->PatientID;
+        QCOMPARE(f.s.InsertNewPatient(kept.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertNewPatient(gone.get()), uint(DB_OK));
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> keptNibp(Chain<STU_DB_NIBP_DATA_LIST>({0, 10}, 111));
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> goneNibp(Chain<STU_DB_NIBP_DATA_LIST>({10, 20}, 222));
+        RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(Chain<STU_DB_TEMP_DATA_LIST>({15}));
+        QCOMPARE(f.s.InsertNibpData(&a, keptNibp.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertNibpData(&b, goneNibp.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertTempData(&b, temp.get()), uint(DB_OK));
+        f.MarkOld(f.db.Where(a));
+
+        // Moving the temperature records fails after the NIBP records were
+        // moved: the file stays as it was, with both patients whole.
+        QVERIFY(f.db.RefuseInserts("TEMPData", true));
+        const QString before = f.db.Snapshot();
+        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_ERR_MERGE));
+        // Into himself or into a patient not stored would lose the records.
+        QCOMPARE(f.s.MergePatientData(&b, &b), uint(DB_ERR_MERGE));
+        QUuid stranger = QUuid::createUuid();
+        QCOMPARE(f.s.MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
+        QCOMPARE(f.db.Snapshot(), before);
+
+        // At the same time the remaining patient's record wins.
+        QVERIFY(f.db.RefuseInserts("TEMPData", false));
+        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_OK));
+        QStringList times;
+        auto merged = Read(f.s, &DatabaseAccessSQLite::GetNibpDataList, a);
+        for (auto *r = merged.get(); r; r = r->pNext)
+            times << r->MeasureTime.toString("MM-dd hh:mm=") + QString::number(r->SysValue);
+        QCOMPARE(times.join(' '), "03-01 08:00=111 03-01 08:10=111 03-01 08:20=222");
+        QCOMPARE(f.db.Count(kCount.arg("TEMPData") + f.db.Where(a)), 1);
+        QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(a)), 0);
+        QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(a)).toString() > kOld);
+
+        // Deleting the remaining patient leaves nothing of either, and leaves
+        // the demo patients whole.
+        QCOMPARE(f.s.DeletePatient(&a), uint(DB_OK));
+        for (const char *table : {"Patient", "NIBPData", "SPO2Data", "TEMPData"}) {
+            QCOMPARE(
+                f.db.Count(kCount.arg(table) + f.db.Where(a) + " OR PatientID = " + f.db.Key(b)),
+                0);
+            QCOMPARE(f.db.Count(kCount.arg(table)), table[0] == 'P' ? 2 : 400);
+        }
+        QCOMPARE(f.s.DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
+    }
+    void readOnlyOrClosedDatabaseFailsAndKeepsFile_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("read-only") << true;
+        QTest::newRow("closed") << false;
+    }
+    void readOnlyOrClosedDatabaseFailsAndKeepsFile()
+    {
+        QFETCH(bool, readOnly);
+        TestDatabase env;
+        DatabaseAccessSQLite s;
+        STU_DB_PATIENT_LIST *brief = nullptr;
+        QCOMPARE(s.GetAllPatientBrief(&brief), uint(DB_OK));
+        RecordChainPtr<STU_DB_PATIENT_LIST> demo(brief);
+        QUuid &a = brief->PatientID;
+        QUuid &b = brief->pNext->PatientID;
+        QSqlDatabase db = QSqlDatabase::database(DatabaseAccessSQLite::ConnectionName(), false);
+        db.close();
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QVERIFY(!readOnly || db.open());
+        const QByteArray before = Bytes(env.File());
+
+        auto fresh = Patient(QStringLiteral("New"));
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(Chain<STU_DB_NIBP_DATA_LIST>({1}));
+        STU_DB_SPO2_DATA_LIST spo2;
+        STU_DB_TEMP_DATA_LIST temp;
+        // The writes come first: the reads after them succeeding on the read-only
+        // file shows that every transaction was ended.
+        QList<uint> writes, reads;
+        writes << s.InsertNewPatient(fresh.get()) << s.UpdatePatient(brief)
+               << s.InsertNibpData(&a, nibp.get()) << s.InsertSPO2Data(&a, &spo2)
+               << s.InsertTempData(&a, &temp) << s.MergePatientData(&a, &b)
+               << s.UpdateLastImportTime(&a) << s.UpdateBrowserFlag(&a, true) << s.DeletePatient(&a)
+               << s.CreateTables() << s.InitializeTables() << s.InsertDemoData();
+        QCOMPARE(writes, QList<uint>({DB_ERR_INSERT_PATIENT, DB_ERR_UPDATE_PATIENT,
+                                      DB_ERR_INSERT_NIBP, DB_ERR_INSERT_SPO2, DB_ERR_INSERT_TEMP,
+                                      DB_ERR_MERGE, DB_ERR_UPDATE_LAST_IMPORT_TIME,
+                                      DB_ERR_UPDATE_BROWSER_FLAG, DB_ERR_DELETE_PATIENT,
+                                      DB_ERR_CREATE_TABLES, DB_ERR_CREATE_TABLES, DB_OK}));
+        // Junk in the result pointer: a failed reading leaves it null.
+        STU_DB_PATIENT_LIST *all = Junk<STU_DB_PATIENT_LIST>(), *found = nullptr;
+        STU_DB_NIBP_DATA_LIST *nibps = nullptr;
+        STU_DB_SPO2_DATA_LIST *spo2s = nullptr;
+        STU_DB_TEMP_DATA_LIST *temps = nullptr;
+        reads << s.SelfCheck() << s.GetAllPatientBrief(&all) << s.GetPatientDetail(brief)
+              << s.GetOnePatientBriefInfo(brief) << s.GetNibpDataList(&a, &nibps)
+              << s.GetSPO2DataList(&a, &spo2s) << s.GetTempDataList(&a, &temps)
+              << s.SearchPatientToMerge(4, brief, &found);
+        QCOMPARE(reads, readOnly ? QList<uint>(8, DB_OK)
+                                 : QList<uint>({DB_ERR_SELF_CHECK, DB_ERR_GET_ALL_PATIENT_BRIEF,
+                                                DB_ERR_GET_PATIENT, DB_ERR_GET_PATIENT,
+                                                DB_ERR_GET_NIBP, DB_ERR_GET_SPO2, DB_ERR_GET_TEMP,
+                                                DB_ERR_SEARCH_TO_MERGE}));
+        QCOMPARE(Bytes(env.File()), before);
+        QVERIFY(readOnly || !all);
+        RecordChainPtr<STU_DB_PATIENT_LIST> allChain(all), foundChain(found);
+        RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibpChain(nibps);
+        RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2Chain(spo2s);
+        RecordChainPtr<STU_DB_TEMP_DATA_LIST> tempChain(temps);
+        QVERIFY(env.LogText().contains(readOnly ? "Insert NIBP data to database failed!"
+                                                : "Database self-check failed!"));
+    }
+    void unusableFileIsToldAndLeftAlone_data()
+    {
+        QTest::addColumn<uint>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("not SQLite") << uint(DB_ERR_OPEN)
+                                    << "The file \"%1\" is not a patient database: it is no SQLite "
+                                       "database file. It has been left as it is.";
+        QTest::newRow("locked") << uint(DB_ERR_OPEN)
+                                << "The patient database \"%1\" is locked by another program. It "
+                                   "has been left as it is; close the other program, then start "
+                                   "this one again.";
+        QTest::newRow("folder") << uint(DB_ERR_DRIVER_OR_PATH)
+                                << "The patient database \"%1\" cannot be opened: its folder "
+                                   "cannot be created.";
+        QTest::newRow("new file, disk full")
+            << uint(DB_ERR_CREATE_TABLES)
+            << "The patient database \"%1\" cannot be created: its tables could not be written (is "
+               "the disk full?). The unfinished file has been removed again.";
+    }
+    void unusableFileIsToldAndLeftAlone()
+    {
+        QFETCH(uint, code);
+        QFETCH(QString, text);
+        const QByteArray situation = QTest::currentDataTag();
+        TestDatabase env;
+        if (situation == "not SQLite" || situation == "folder") {
+            // A text file in the database's place, or in its folder's.
+            const bool folder = situation == "folder";
+            QVERIFY(folder || QDir().mkpath(env.Env().DatabaseDirectory()));
+            QFile file(folder ? env.Env().DatabaseDirectory() : env.File());
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("no database here\n") > 0);
+        }
+        std::unique_ptr<OtherProgramLock> other;
+        if (situation == "locked") {
+            QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
+            other = std::make_unique<OtherProgramLock>(env.File(), "BEGIN EXCLUSIVE");
+            QVERIFY(other->Holds());
+        }
+        const QByteArray before = Bytes(env.File());
+        std::unique_ptr<FileSizeLimit> limit;
+        if (situation.endsWith("disk full"))
+            limit = std::make_unique<FileSizeLimit>(1024);
+        DatabaseAccessSQLite store;
+        limit.reset();
+        QCOMPARE(store.GetOpenResult(), code);
+        QCOMPARE(store.GetOpenProblem(), text.arg(env.File()));
+        QCOMPARE(QFile::exists(env.File()), situation == "not SQLite" || situation == "locked");
+        QCOMPARE(Bytes(env.File()), before);
+        QVERIFY(!QFile::exists(env.File() + "-journal"));
+        // Every later operation fails, at once.
+        STU_DB_PATIENT_LIST *patients = nullptr;
+        QCOMPARE(store.GetAllPatientBrief(&patients), uint(DB_ERR_GET_ALL_PATIENT_BRIEF));
+    }
+    void serverAddressIsRead()
+    {
+        const QString password = "it holds a password, which the settings file must not keep";
+        // What is read: host|port|user|database|options, or the problem.
+        const QString cases[][2] = {
+            {"postgresql://clinic@/vantrel?host=/run/postgresql",
+             "/run/postgresql|-1|clinic|vantrel|"},
+            {"postgres://ward%20pc@db.clinic:6543/pat%2Fdb", "db.clinic|6543|ward pc|pat/db|"},
+            {"postgresql://[::1]:5433/v?sslmode=require&dbname=w", "::1|5433||w|sslmode=require"},
+            {"postgresql://u:secret@h/v", password},
+            {"postgresql://h/v?password=secret", password},
+            {"postgresql://h", "it names no database"},
+            {"postgresql://h:x/v", "the port \"x\" is no port number"}};
+        for (const auto &c : cases) {
+            QVERIFY(DatabaseServerAddress::IsServerUri(c[0]));
+            const DatabaseServerAddress a = DatabaseServerAddress::Parse(c[0]);
+            QCOMPARE(a.Problem().isEmpty()
+                         ? QStringList({a.Host(), QString::number(a.Port()), a.User(), a.Database(),
+                                        a.ConnectOptions()})
+                               .join('|')
+                         : a.Problem(),
+                     c[1]);
+        }
+        QVERIFY(!DatabaseServerAddress::IsServerUri("/home/clinic/postgresql://"));
+        // A password in the setting is neither used nor repeated.
+        TestEnvironment env(true, "postgresql://vantrel:secret@/vantrel_test?host=/tmp");
+        DatabaseAccessPostgreSQL refused;
+        QCOMPARE(refused.GetOpenResult(), uint(DB_ERR_DRIVER_OR_PATH));
+        QVERIFY(
+            refused.GetOpenProblem().startsWith("The patient database setting holds a password."));
+        QVERIFY(!env.LogText().contains("secret"));
+    }
+    void twoWorkstationsStoreTheSameImportOnce()
+    {
+        POSTGRES_OR_SKIP();
+        TestDatabase db(TestDatabase::PostgreSQL, false);
+        // Both start on the empty database and import the same monitor at once.
+        QStringList monitor = {PostgresServer::Shared().Uri(QStringLiteral("vantrel_test"))};
+        for (int i = 0; i < 4; ++i)
+            monitor << QUuid::createUuid().toString();
+        const QStringList codes = ProcessesAtOnce::Run(kWorkstation, {monitor, monitor})
+                                      .join(' ')
+                                      .split(' ', Qt::SkipEmptyParts);
+        // Each new patient is stored by one of them; the other is told he exists.
+        QCOMPARE(codes.count("0"), 2 * (1 + 4 * 3) + 4);
+        QCOMPARE(codes.count(QString::number(DB_ERR_PATIENT_EXISTS)), 4);
+        QCOMPARE(db.Count(kCount.arg("Patient")), 2 + 4);
+        for (const char *table : kRecordTables)
+            QCOMPARE(db.Count(kCount.arg(table)), 400 + 4 * 100);
+
+        // One that another workstation stores between the check and the insert
+        // is told to exist too: the insert waits for the other's commit.
+        DatabaseAccessPostgreSQL store;
+        auto patient = Patient(QStringLiteral("Meanwhile"));
+        const QString insert =
+            "INSERT INTO Patient(PatientID) VALUES(" + db.Key(patient->PatientID) + ")";
+        std::atomic<bool> begun{false};
+        std::thread other([&] {
+            {
+                QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "meanwhile");
+                PostgresServer::Shared().Configure(c, QStringLiteral("vantrel_test"));
+                begun = c.open() && c.transaction() && QSqlQuery(c).exec(insert);
+                QSqlQuery waiting(c);
+                for (int i = 0; begun && i < 500 &&
+                                waiting.exec("SELECT count(*) FROM pg_locks WHERE NOT granted") &&
+                                waiting.next() && waiting.value(0).toInt() == 0;
+                     ++i)
+                    QThread::msleep(10);
+                c.commit();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("meanwhile"));
+        });
+        const bool waited = QTest::qWaitFor([&] { return begun.load(); }, 5000);
+        const uint code = waited ? store.InsertNewPatient(patient.get()) : uint(DB_OK);
+        other.join();
+        QVERIFY(waited);
+        QCOMPARE(code, uint(DB_ERR_PATIENT_EXISTS));
+    }
+    void serverUnreachableOrLostFailsAndNextWorkCompletes()
+    {
+        POSTGRES_OR_SKIP();
+        TestDatabase db(TestDatabase::PostgreSQL);
+        QVERIFY(PostgresServer::Shared().Stop());
+        DatabaseAccessPostgreSQL store;
+        const bool started = PostgresServer::Shared().Start();
+        QCOMPARE(store.GetOpenResult(), uint(DB_ERR_OPEN));
+        // The server and the cause are named.
+        const QRegularExpression told(
+            "^The patient database \"vantrel_test\" on the server /tmp/vm-pg-\\w+:5432 cannot be "
+            "reached \\(connection to server on socket .+\\)\\.$");
+        QVERIFY2(told.match(store.GetOpenProblem()).hasMatch(), qPrintable(store.GetOpenProblem()));
+        QVERIFY(db.LogText().contains(":5432, database vantrel_test: cannot connect ("));
+        QVERIFY(started);
+        // The import connects, and builds the schema the first start could not
+        // (the demo patients are counted below).
+        QList<STU_DB_PATIENT_LIST> monitor(3);
+        for (STU_DB_PATIENT_LIST &patient : monitor)
+            patient.PatientID = QUuid::createUuid();
+        // Then the server goes away after the first patient's NIBP records.
+        auto import = [&](bool lose) {
+            QList<uint> codes;
+            for (const STU_DB_PATIENT_LIST &patient : monitor)
+                codes += Import(store, patient, 50, [&] {
+                    if (lose && codes.isEmpty())
+                        PostgresServer::Shared().Stop();
+                });
+            return codes;
+        };
+        const QList<uint> lost = import(true);
+        const bool restarted = PostgresServer::Shared().Start();
+        const QList<uint> failed = {DB_ERR_INSERT_PATIENT, DB_ERR_INSERT_NIBP, DB_ERR_INSERT_SPO2,
+                                    DB_ERR_INSERT_TEMP};
+        QCOMPARE(lost, QList<uint>({DB_OK, DB_OK}) + failed.mid(2) + failed + failed);
+        QVERIFY(restarted);
+        QCOMPARE(db.Count(kCount.arg("Patient")) + db.Count(kCount.arg("NIBPData")) +
+                     db.Count(kCount.arg("SPO2Data")),
+                 3 + 450 + 400);
+        // The next import connects again, skips what is there and stores the rest.
+        QCOMPARE(import(false), QList<uint>({DB_ERR_PATIENT_EXISTS}) + QList<uint>(11, DB_OK));
+        for (const char *table : kRecordTables)
+            QCOMPARE(db.Count(kCount.arg(table)), 400 + 3 * 50);
+    }
+};
+
+// Stands in for the GUI side: posts work items to the service's thread and
+// writes down every answer, owning (and freeing) what it is handed.
+class ServiceClient : public QObject
+{
+public:
+    explicit ServiceClient(MDatabaseService *s) : m_service(s)
+    {
+        using S = MDatabaseService;
+        On(&S::OnImportRunStored, "run", &S::OnDatabaseProcessResult, "result",
+           &S::OnDatabaseGetAllPatientBriefSucc, "all", &S::OnDatabaseGetOnePatientDetailSucc,
+           "detail", &S::OnDatabaseUpdateOnePatientDetailInfoSucc, "updated",
+           &S::OnDatabaseGetNIBPDataListSucc, "nibp", &S::OnDatabaseGetSPO2DataListSucc, "spo2",
+           &S::OnDatabaseGetTEMPDataListSucc, "temp", &S::OnDatabaseDeletePatientSucc, "deleted",
+           &S::OnDatabaseInsertNewPatientSucc, "inserted", &S::OnSearchPatientToMergeSucc,
+           "candidates", &S::OnMergePatientDataSucc, "merged", &S::OnDatabaseUpdateBrowserFlagSucc,
+           "flag", &S::OnDatabaseGetOnePatientBriefSucc, "brief", &S::OnImportPatientDataFinished,
+           "finished", &S::OnDatabaseOpenResult, "opened", &S::OnDatabaseChangedElsewhere,
+           "changed elsewhere");
+    }
+
+    // Calls the service in its thread, after everything posted before.
+    template <typename... Args> void Call(void (MDatabaseService::*slot)(Args...), Args... args)
+    {
+        MDatabaseService *s = m_service;
+        QMetaObject::invokeMethod(
+            s, [=] { (s->*slot)(args...); }, Qt::QueuedConnection);
+    }
+    // Posts a work item and notes the answers it is to bring, '|' between them.
+    void Post(uint type, quintptr wParam, quintptr lParam, const QString &answers = QString())
+    {
+        Call(&MDatabaseService::ProcessDatabaseTaskProc, type, wParam, lParam);
+        Expect(answers);
+    }
+    void Expect(const QString &answers)
+    {
+        if (!answers.isEmpty())
+            m_expected << answers.split(QLatin1Char('|'));
+    }
+
+    // Waits for the answers expected so far; empty where they came as
+    // expected, and nothing else followed, or else what came and what was expected.
+    QString Missed()
+    {
+        if (QTest::qWaitFor([&] { return m_events.size() >= m_expected.size(); }, 10000))
+            QTest::qWait(20); // nothing beyond what was expected may follow
+        const QString got = std::exchange(m_events, {}).join('\n');
+        const QString want = std::exchange(m_expected, {}).join('\n');
+        return got == want ? QString() : got + QStringLiteral("\n-- expected:\n") + want;
+    }
+
+    QMap<QUuid, QString> names; // short names for the patients' UUIDs
+
+private:
+    template <typename... Args, typename... More>
+    void On(void (MDatabaseService::*signal)(Args...), const char *what, More... more)
+    {
+        const auto note = [this, what](Args... args) {
+            m_events.append(QStringList({what, Describe(args)...}).join(QLatin1Char(' ')));
+        };
+        connect(m_service, signal, this, note, Qt::QueuedConnection);
+        if constexpr (sizeof...(More) > 0)
+            On(more...);
+    }
+    static QString Describe(uint number) { return QString::number(number); }
+    static QString Describe(const QString &text) { return '"' + text + '"'; }
+    QString Describe(QUuid *id) const
+    {
+        const std::unique_ptr<QUuid> owned(id);
+        return id ? names.value(*id, QStringLiteral("?")) : QStringLiteral("null");
+    }
+    // A single patient by name and read flag, any other chain by its length.
+    template <typename Record> static QString Describe(Record *chain)
+    {
+        QString text = QString::number(RecordChainLength(chain));
+        if constexpr (std::is_same_v<Record, STU_DB_PATIENT_LIST>) {
+            if (chain && !chain->pNext)
+                text = GetRecordText(chain->Name) + " read=" + QString::number(chain->ReadFlag);
+        }
+        FreeRecordChain(chain);
+        return text;
+    }
+
+    MDatabaseService *m_service;
+    QStringList m_events;
+    QStringList m_expected;
+};
+
+// Checks that the client heard what was expected of it, and nothing more.
+#define HEARD(c) QCOMPARE((c).Missed(), QString())
+
+class DatabaseServiceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        TestEnvironment::FailOnWarnings();
+        m_db = std::make_unique<TestDatabase>();
+    }
+    void cleanup()
+    {
+        delete MDatabaseService::GetInstance();
+        QCoreApplication::sendPostedEvents();
+        m_client.reset();
+        m_db.reset();
+    }
+    void workItemsRunInPostingOrder()
+    {
+        ServiceClient &c = StartService();
+        HEARD(c); // the demo data is written
+        const QUuid ann = QUuid::createUuid();
+        const QUuid bob = QUuid::createUuid();
+        c.names = {{ann, "ann"}, {bob, "bob"}};
+        // A write posted so starts while another program writes, and goes
+        // through once that program lets go.
+        const auto locked = [&](uint type, quintptr wParam, quintptr lParam, const char *answers) {
+            OtherProgramLock other(m_db->File(), "BEGIN IMMEDIATE");
+            QVERIFY(other.Holds());
+            c.Post(type, wParam, lParam, answers);
+            QTest::qWait(300);
+        };
+        // An import of two patients, then the views asking for them.
+        locked(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
+        locked(DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3), "");
+        c.Post(DB_WORK_INSERT_SPO2_DATA, NewId(ann), NewChain<STU_DB_SPO2_DATA_LIST>(2));
+        c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(ann), NewChain<STU_DB_TEMP_DATA_LIST>(1),
+               "finished ann");
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Ann"), 0, "inserted Ann read=0");
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(bob, "Bob"), 0, "result 1 19");
+        c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(bob), NewChain<STU_DB_NIBP_DATA_LIST>(5));
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 4");
+        c.Post(DB_WORK_GET_NIBP_DATA, NewId(ann), 0, "nibp ann 3");
+        c.Post(DB_WORK_GET_SPO2_DATA, NewId(ann), 0, "spo2 ann 2");
+        c.Post(DB_WORK_GET_TEMP_DATA, NewId(ann), 0, "temp ann 1");
+        locked(DB_WORK_UPDATE_PATIENT, NewPatient(ann, "Ann Edited"), 0,
+               "updated Ann Edited read=0");
+        c.Post(DB_WORK_GET_ONE_PATIENT_DETAIL, NewPatient(ann), 0, "detail Ann Edited read=1");
+        c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(ann), 0, "brief Ann Edited read=1");
+        locked(DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 0, "flag ann");
+        c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(ann), 0, "brief Ann Edited read=0");
+        c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, MERGE_KEY_DEVICE_SN, NewPatient(ann),
+               "candidates Ann read=0"); // bob, under the name of his first insert
+        locked(DB_WORK_MERGE_PATIENT_DATA, NewId(ann), NewId(bob), "merged ann bob");
+        c.Post(DB_WORK_GET_NIBP_DATA, NewId(ann), 0, "nibp ann 5");
+        locked(DB_WORK_DELETE_PATIENT, NewId(ann), 0, "deleted ann");
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
+        HEARD(c);
+    }
+    void failuresAnswerTheirCodes()
+    {
+        ServiceClient &c = StartService();
+        const QUuid nobody = QUuid::createUuid();
+        c.names = {{nobody, "nobody"}, {QUuid(), "nil"}};
+        // Unknown types answer 1 (their parameters cannot be freed).
+        for (uint type : {0u, 11u, 17u, 255u})
+            c.Post(type, 0, 0, QStringLiteral("result %1 1").arg(type));
+        // Missing parameters answer 18; what was given is freed (the sanitizers
+        // watch this).
+        for (uint type : {1, 2, 3, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16})
+            c.Post(type, 0, 0, QStringLiteral("result %1 18").arg(type));
+        c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(nobody), 0, "result 5 18");
+        c.Post(DB_WORK_INSERT_TEMP_DATA, 0, NewChain<STU_DB_TEMP_DATA_LIST>(2), "result 7 18");
+        c.Post(DB_WORK_GET_NIBP_DATA, NewId(), 0, "result 6 18");
+        c.Post(DB_WORK_GET_SPO2_DATA, NewId(), 0, "result 10 18");
+        c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, 0, NewPatient(nobody), "result 13 18");
+        c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(nobody), 0, "result 14 18");
+        // Store failures. The import still hears that the patient is finished,
+        // the merge dialog that the search and the merge are over; the run's
+        // tally counts what of it was not stored (a patient stored before is no loss).
+        c.Call(&MDatabaseService::BeginImportRun, 7u);
+        c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(), NewChain<STU_DB_TEMP_DATA_LIST>(2),
+               "finished nil|result 7 15");
+        c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(), NewChain<STU_DB_NIBP_DATA_LIST>(2),
+               "result 5 11");
+        c.Post(DB_WORK_SEARCH_PATIENT_TO_MERGE, MERGE_KEY_NAME, NewPatient(QUuid()),
+               "candidates 0|result 13 20");
+        c.Post(DB_WORK_MERGE_PATIENT_DATA, NewId(), NewId(nobody),
+               "merged nil nobody|result 14 21");
+        c.Post(DB_WORK_GET_ONE_PATIENT_DETAIL, NewPatient(nobody), 0, "result 12 10");
+        c.Post(DB_WORK_GET_ONE_PATIENT_BRIEF, NewPatient(nobody), 0, "result 15 10");
+        c.Post(DB_WORK_UPDATE_PATIENT, NewPatient(QUuid()), 0, "result 3 8");
+        c.Post(DB_WORK_UPDATE_BROWSER_FLAG, NewId(), 1, "result 16 23");
+        c.Post(DB_WORK_DELETE_PATIENT, NewId(), 0, "result 2 7");
+        // A patient that is not stored gets no row in the list.
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(QUuid(), "Null"), 0, "result 1 6");
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "inserted  read=0");
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "result 1 19");
+        c.Call(&MDatabaseService::EndImportRun, 7u);
+        c.Call(&MDatabaseService::EndImportRun, 8u); // not the counted run
+        c.Expect("run 7 1 4|run 8 0 0");
+        HEARD(c);
+    }
+    void startUpOpensOffTheWindowThread_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("answers");
+        // A database another program holds for the first second: it is waited for.
+        QTest::newRow("busy") << QByteArray() << "opened 0 \"\"|all 2";
+        QTest::newRow("no database")
+            << QByteArray("text\n")
+            << "opened 4 \"The file \"%1\" is not a patient database: it is "
+               "no SQLite database file. It has been left as it is.\"|result 4 9";
+    }
+    void startUpOpensOffTheWindowThread()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, answers);
+        std::unique_ptr<OtherProgramLock> other;
+        if (file.isEmpty()) {
+            QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
+            other = std::make_unique<OtherProgramLock>(m_db->File(), "BEGIN EXCLUSIVE");
+            QVERIFY(other->Holds());
+        } else {
+            QFile data(m_db->File());
+            QVERIFY(QDir().mkpath(m_db->Env().DatabaseDirectory()) &&
+                    data.open(QIODevice::WriteOnly));
+            data.write(file);
+        }
+        const QStringList expected =
+            answers.replace(QStringLiteral("%1"), m_db->File()).split(QLatin1Char('|'));
+        StartService(expected.first()).Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, expected.last());
+        if (other) {
+            QTest::qWait(1000); // the window's thread goes on meanwhile
+            other.reset();
+        }
+        HEARD(*m_client);
+    }
+    void changesOfOtherWorkstationsAreTold()
+    {
+        POSTGRES_OR_SKIP();
+        m_db.reset();
+        m_db = std::make_unique<TestDatabase>(TestDatabase::PostgreSQL);
+        ServiceClient &c = StartService(); // the server URI in the settings chooses the server
+        const QUuid ann = QUuid::createUuid();
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
+        // Its own changes are not news to it.
+        c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
+        HEARD(c);
+        QTest::qWait(500);
+        HEARD(c);
+        // Another workstation's change is told at once, as one for several.
+        QElapsedTimer elapsed;
+        elapsed.start();
+        {
+            DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
+            QUuid id = ann;
+            QCOMPARE(other.DeletePatient(&id), uint(DB_OK));
+            QCOMPARE(other.UpdateBrowserFlag(&id, true), uint(DB_OK));
+        }
+        c.Expect("changed elsewhere");
+        HEARD(c);
+        QVERIFY(elapsed.elapsed() < 2000);
+        // What changed while the server could not be reached was never told: the
+        // list is read again once it is reached again.
+        // Qt's driver goes on watching the lost connection's closed socket.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^QSocketNotifier: Invalid socket"));
+        QVERIFY(PostgresServer::Shared().Stop());
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "result 4 9");
+        const bool restarted = PostgresServer::Shared().Start();
+        c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2|changed elsewhere");
+        HEARD(c);
+        QVERIFY(restarted);
+        // And it listens again.
+        {
+            DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
+            QCOMPARE(other.InsertNewPatient(Patient(QStringLiteral("Bob")).get()), uint(DB_OK));
+        }
+        c.Expect("changed elsewhere");
+        HEARD(c);
+    }
+
+private:
+    // Work item parameters, made as the GUI side makes them.
+    static quintptr NewId(const QUuid &id = QUuid()) { return quintptr(new QUuid(id)); }
+    static quintptr NewPatient(const QUuid &id, const QString &name = QString())
+    {
+        auto patient = Patient(name);
+        patient->PatientID = id;
+        SetRecordText(patient->DeviceSN, QStringLiteral("SN"));
+        return quintptr(patient.release());
+    }
+    template <typename Record> static quintptr NewChain(int count)
+    {
+        return quintptr(Records<Record>(count));
+    }
+    // Starts the service on the test's database; the client, listening
+    // before the start, expects the open result first.
+    ServiceClient &StartService(const QString &opened = QStringLiteral("opened 0 \"\""))
+    {
+        MDatabaseService *service = MDatabaseService::GetInstance();
+        m_client = std::make_unique<ServiceClient>(service);
+        m_client->Expect(opened);
+        service->Start();
+        [&] { QVERIFY(service->thread() != QThread::currentThread()); }();
+        return *m_client;
+    }
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<ServiceClient> m_client;
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (ProcessesAtOnce::Part() == kWorkstation)
+        return StoreMonitorSet(app.arguments().mid(1));
+    QTEST_SET_MAIN_SOURCE_PATH
+    DatabaseAccessTest access;
+    DatabaseServiceTest service;
+    return QTest::qExec(&access, argc, argv) | QTest::qExec(&service, argc, argv);
+}
+#include "tst_database.moc"
