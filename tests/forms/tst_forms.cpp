@@ -1,0 +1,347 @@
+#include "MergePatientDataDialog.h"
+#include "ModalWatcher.h"
+#include "PatientData.h"
+#include "PatientDetailInfoView.h"
+#include "RecordChainPtr.h"
+#include "TestRecords.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+
+using Chain = RecordChainPtr<STU_DB_PATIENT_LIST>;
+
+STU_DB_PATIENT_LIST *NewAnna(const QString &name = QStringLiteral("Anna"))
+{
+    STU_DB_PATIENT_LIST *patient = NewPatient(name);
+    SetRecordText(patient->DeviceSN, QStringLiteral("SN-42"));
+    patient->Gender = 1;
+    patient->Height = 172.25f;
+    patient->PatientType = 1;
+    return patient;
+}
+
+Chain NewCandidates(int count)
+{
+    RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
+    while (count-- > 0)
+        chain.Append(NewAnna());
+    return Chain(chain.Release());
+}
+
+// Takes and frees what the dialog hands over: a null within the returned count
+// shows as a null UUID, anything handed over beyond it as an extra entry.
+QList<QUuid> TakeChosen(MergePatientDataDialog &dialog, int maxCount = 7)
+{
+    std::array<QUuid *, 7> ids{};
+    const int count = dialog.GetSelectedPatientIDs(ids.data(), maxCount);
+    QList<QUuid> taken;
+    for (int i = 0; i < 7; ++i) {
+        const std::unique_ptr<QUuid> id(ids[i]);
+        if (i < count || id)
+            taken << (id ? *id : QUuid());
+    }
+    return taken;
+}
+
+const QString SaveBox = QStringLiteral("Save Patient Information|");
+
+// One work item the form emitted, owning what it handed over.
+struct Work
+{
+    uint type = 0;
+    std::unique_ptr<STU_DB_PATIENT_LIST> record; // an update
+    std::unique_ptr<QUuid> remaining, removed;   // a merge
+};
+
+} // namespace
+
+// The merge dialog on its own, and the detail form with the model but no
+// window or service: the test plays the service.
+class TestForms : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        FailOnWarnings();
+        m_form = std::make_unique<PatientDetailInfoView>();
+        PatientData *model = PatientData::GetInstance();
+        connect(model, &PatientData::OnPatientDetailInfoChanged, m_form.get(),
+                &PatientDetailInfoView::OnPatientDetailInfoChanged);
+        connect(model, &PatientData::OnClearPatientData, m_form.get(),
+                &PatientDetailInfoView::Clear);
+        connect(m_form.get(), &PatientDetailInfoView::AddDatabaseWork, this,
+                [this](uint type, quintptr wParam, quintptr lParam) {
+                    Work work{type, nullptr, nullptr, nullptr};
+                    if (type == DB_WORK_UPDATE_PATIENT)
+                        work.record.reset(reinterpret_cast<STU_DB_PATIENT_LIST *>(wParam));
+                    else
+                        work.remaining.reset(reinterpret_cast<QUuid *>(wParam));
+                    work.removed.reset(reinterpret_cast<QUuid *>(lParam));
+                    m_works.push_back(std::move(work));
+                });
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_works.clear();
+        PatientData::GetInstance()->SetCurrentPatient(nullptr);
+    }
+    void DialogColumns_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("headers");
+        QTest::addColumn<QStringList>("boxes");    // visible ones, "+" when checked
+        QTest::addColumn<QList<int>>("unchecked"); // then unchecked by the user
+        // One candidate hides both boxes but keeps them checked: merge the pair or nothing.
+        QTest::newRow("one") << 1 << QStringList{"Item", "New", "Old"} << QStringList{}
+                             << QList<int>();
+        QTest::newRow("three, New and Old2 unchecked")
+            << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3"}
+            << QStringList{"New+", "Old+", "Old2+", "Old3+"} << QList<int>{0, 2};
+        QTest::newRow("eight, six shown")
+            << 8 << QStringList{"Item", "New", "Old", "Old2", "Old3", "Old4", "Old5", "Old6"}
+            << QStringList{"New+", "Old+", "Old2+", "Old3+", "Old4+", "Old5+", "Old6+"}
+            << QList<int>();
+    }
+    void DialogColumns()
+    {
+        QFETCH(int, count);
+        QFETCH(QStringList, headers);
+        QFETCH(QStringList, boxes);
+        QFETCH(QList<int>, unchecked);
+        const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewAnna());
+        const Chain candidates = NewCandidates(count);
+        MergePatientDataDialog dialog;
+        dialog.SetPatientList(current.get(), candidates.get());
+        auto *table = dialog.findChild<QTableWidget *>("tableWidget_Patient");
+        QStringList shownHeaders;
+        for (int c = 0; c < table->columnCount(); ++c)
+            shownHeaders << table->horizontalHeaderItem(c)->text();
+        QCOMPARE(shownHeaders, headers);
+        QStringList shownBoxes;
+        for (QCheckBox *box : dialog.findChildren<QCheckBox *>())
+            if (box->isVisibleTo(&dialog))
+                shownBoxes << box->text() + (box->isChecked() ? "+" : "-");
+        QCOMPARE(shownBoxes, boxes);
+
+        QList<QUuid> chosen{current->PatientID};
+        for (auto *shown = candidates.get(); shown && chosen.size() < 7; shown = shown->pNext)
+            chosen << shown->PatientID;
+        for (int i : unchecked) {
+            dialog.findChildren<QCheckBox *>().at(i)->setChecked(false);
+            chosen[i] = QUuid();
+        }
+        chosen.removeAll(QUuid());
+        // A second click chooses afresh rather than adding to the choice.
+        auto *merge = dialog.findChild<QPushButton *>("pushButton_Merge");
+        merge->click();
+        merge->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(TakeChosen(dialog), chosen);
+        QVERIFY(TakeChosen(dialog).isEmpty()); // handed over once only
+        // A smaller array gets the first ones; the rest die with the dialog.
+        merge->click();
+        QCOMPARE(TakeChosen(dialog, 2), chosen.mid(0, 2));
+        QCOMPARE(dialog.GetSelectedPatientIDs(nullptr, 7), 0);
+    }
+    void DialogColoursAndTexts()
+    {
+        const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewAnna());
+        current->IdInDevice = MONITOR_PSEUDO_PATIENT_ID;
+        current->IdentityType = 2;
+        SetRecordText(current->Address, QStringLiteral("Harbour Road 5"));
+        Chain candidates(CopyRecord(*current));
+        candidates->PatientID = QUuid::createUuid();
+        // Differs by a name's letter case, a height 0.01 apart and unknown codes.
+        candidates->pNext = NewAnna(QStringLiteral("ANNA"));
+        candidates->pNext->Height = 172.26f;
+        candidates->pNext->Gender = 7;
+        candidates->pNext->PatientType = 3;
+
+        MergePatientDataDialog dialog;
+        dialog.SetPatientList(current.get(), candidates.get());
+        auto *table = dialog.findChild<QTableWidget *>("tableWidget_Patient");
+        auto column = [table](int c) { // texts, "*" marking red, "?" neither red nor black
+            QStringList cells;
+            for (int row = 0; row < table->rowCount(); ++row) {
+                const QColor colour = table->item(row, c)->foreground().color();
+                cells << table->item(row, c)->text() + (colour == QColor(255, 0, 0) ? "*"
+                                                        : colour == QColor(0, 0, 0) ? ""
+                                                                                    : "?");
+            }
+            return cells;
+        };
+        QCOMPARE(column(1), QStringList({"SN-42", "monitor", "Anna", "Male", "172.25", "0", "", "",
+                                         "SIN Card", "", "", "Adult", "0", "Harbour Road 5"}));
+        QCOMPARE(column(2), column(1));
+        QCOMPARE(column(3), QStringList({"SN-42", "0*", "ANNA*", "*", "172.26*", "0", "", "", "*",
+                                         "", "", "Neo*", "0", "*"}));
+
+        // Null arguments fill nothing, and merging then chooses nothing.
+        MergePatientDataDialog empty;
+        empty.SetPatientList(current.get(), nullptr);
+        empty.SetPatientList(nullptr, current.get());
+        QCOMPARE(empty.findChild<QTableWidget *>()->columnCount(), 0);
+        empty.findChild<QPushButton *>("pushButton_Merge")->click();
+        QVERIFY(TakeChosen(empty).isEmpty());
+    }
+    void FormShowSaveAndClear()
+    {
+        STU_DB_PATIENT_LIST *current = NewAnna(QStringLiteral("Rosa Lind"));
+        current->IdInDevice = MONITOR_PSEUDO_PATIENT_ID;
+        current->Gender = 2;
+        current->IdentityType = 1;
+        current->PatientType = 3;
+        current->Weight = 65.5f;
+        current->Age = 51;
+        const QUuid id = current->PatientID;
+        PatientData::GetInstance()->SetCurrentPatientAndNotify(current);
+        QCOMPARE(Shown(), QStringList({"SN-42", "monitor", "Rosa Lind", "Female", "172.25", "65.5",
+                                       "", "", "ID Card", "", "", "Neo", "51", ""}));
+
+        // The identity comes from the model, never from the read-only widgets.
+        Edit("lineEdit_SN")->setText(QStringLiteral("SN-other"));
+        Edit("lineEdit_ID")->setText(QStringLiteral("77"));
+        Edit("lineEdit_Name")->clear();
+        QTest::keyClicks(Edit("lineEdit_Name"), QStringLiteral("Bertram Quill"));
+        Edit("lineEdit_Age")->setText(QStringLiteral(" 70 "));
+        Edit("lineEdit_Height")->setText(QStringLiteral("181.5"));
+        Edit("lineEdit_Weight")->setText(QStringLiteral("65,25"));
+        m_form->findChild<QComboBox *>("comboBox_Gender")->setCurrentIndex(1);
+        // Longer input than the record holds is stopped at the field's size.
+        Edit("lineEdit_Address")->setText(QString(300, QLatin1Char('x')));
+        Edit("lineEdit_IdentityCode")->setText(QString(70, QLatin1Char('7')));
+        QTest::keyClicks(Edit("lineEdit_Mobile"), QString(40, QLatin1Char('5')));
+        ModalWatcher watcher;
+        ClickSave();
+
+        QCOMPARE(m_works.size(), size_t(1));
+        QVERIFY(m_works[0].record && !m_works[0].removed);
+        QVERIFY(m_works[0].record.get() != PatientData::GetInstance()->GetCurrentPatient());
+        QCOMPARE(m_works[0].record->PatientID, id);
+        // What was saved, shown again; the confirmation waits for the service's search answer.
+        PatientData::GetInstance()->SetCurrentPatientAndNotify(m_works[0].record.release());
+        QCOMPARE(Shown(), QStringList({"SN-42", "monitor", "Bertram Quill", "Male", "181.5",
+                                       "65.25", QString(31, QLatin1Char('5')), "", "ID Card",
+                                       QString(63, QLatin1Char('7')), "", "Neo", "70",
+                                       QString(255, QLatin1Char('x'))}));
+        QVERIFY(watcher.MessageBoxes().isEmpty());
+
+        // Cleared, the form is empty, and Save only asks for a patient.
+        PatientData::GetInstance()->ClearPatientData(&id);
+        QCOMPARE(Shown(), QStringList(14, QString()));
+        ClickSave();
+        QCOMPARE(watcher.MessageBoxes(),
+                 QStringList({SaveBox + "Please select a patient to modify detail information!"}));
+        QCOMPARE(m_works.size(), size_t(1));
+    }
+    // A number that cannot be stored is refused by its field's name, not
+    // stored as 0; the field keeps its text.
+    void FormRefusesBadNumbers()
+    {
+        const QString age = SaveBox + "Please enter a whole number for Age!";
+        const QString weight = SaveBox + "Please enter a number for Weight(kg)!";
+        const QString height = SaveBox + "Please enter a number for Height(cm)!";
+        const std::tuple<const char *, QString, QString> cases[] = {
+            {"lineEdit_Age", "70 years", age},  {"lineEdit_Age", "70.5", age},
+            {"lineEdit_Age", "-1", age},        {"lineEdit_Weight", "65,5,1", weight},
+            {"lineEdit_Weight", "inf", weight}, {"lineEdit_Height", "tall", height},
+            {"lineEdit_Height", "", QString()}};
+        for (const auto &[field, text, refusal] : cases) {
+            PatientData::GetInstance()->SetCurrentPatientAndNotify(NewAnna());
+            Edit(field)->setText(text);
+            m_works.clear();
+            ModalWatcher watcher;
+            ClickSave();
+            QCOMPARE(m_works.size(), size_t(refusal.isEmpty() ? 1 : 0));
+            QCOMPARE(watcher.MessageBoxes(),
+                     refusal.isEmpty() ? QStringList() : QStringList(refusal));
+            QCOMPARE(Edit(field)->text(), text);
+        }
+    }
+    void FormMergeWorkItems()
+    {
+        STU_DB_PATIENT_LIST *current = NewAnna();
+        const QUuid currentId = current->PatientID;
+        PatientData::GetInstance()->SetCurrentPatient(current);
+        const std::unique_ptr<STU_DB_PATIENT_LIST> saved(CopyRecord(*current));
+        // Offers the list; the dialog, if one is expected, is closed with that
+        // button or key.
+        auto offer = [&](Chain list, const QString &how) {
+            m_works.clear();
+            ModalWatcher watcher;
+            m_form->ExpectMergeCandidates(*saved);
+            if (!how.isEmpty())
+                watcher.AddDialogAction([how](QDialog *dialog) {
+                    if (how == "Escape" || how == "Return")
+                        QTest::keyClick(dialog, how == "Escape" ? Qt::Key_Escape : Qt::Key_Return);
+                    for (QPushButton *button : dialog->findChildren<QPushButton *>())
+                        if (button->text() == how)
+                            button->click();
+                });
+            m_form->OnSearchPatientToMergeSucc(list.release());
+            QCOMPARE(watcher.DialogsSeen(), how.isEmpty() ? 0 : 1);
+            QCOMPARE(watcher.MessageBoxes(),
+                     QStringList({SaveBox + "Save patient detail information successfully!"}));
+        };
+
+        // Three chosen: two work items, both keeping the saved patient, each with
+        // its own copy of its UUID.
+        Chain list = NewCandidates(2);
+        const QList<QUuid> removed{list->PatientID, list->pNext->PatientID};
+        offer(std::move(list), "Merge them");
+        QCOMPARE(m_works.size(), size_t(2));
+        for (const Work &work : m_works) {
+            QCOMPARE(work.type, uint(DB_WORK_MERGE_PATIENT_DATA));
+            QCOMPARE(*work.remaining, currentId);
+        }
+        QVERIFY(m_works[0].remaining != m_works[1].remaining);
+        QCOMPARE(QList<QUuid>({*m_works[0].removed, *m_works[1].removed}), removed);
+
+        // "Don't Merge", the default, Escape and Return send nothing; with no
+        // candidates, or another patient or none current by the time they come
+        // (the list is freed all the same), the confirmation comes alone.
+        for (const char *how : {"Don't Merge", "Escape", "Return"}) {
+            offer(NewCandidates(2), how);
+            QVERIFY(m_works.empty());
+        }
+        offer(nullptr, {});
+        PatientData::GetInstance()->SetCurrentPatient(NewAnna());
+        offer(NewCandidates(2), {});
+        PatientData::GetInstance()->SetCurrentPatient(nullptr);
+        offer(NewCandidates(2), {});
+        QVERIFY(m_works.empty());
+    }
+
+private:
+    QLineEdit *Edit(const char *name) const { return m_form->findChild<QLineEdit *>(name); }
+    void ClickSave() { m_form->findChild<QPushButton *>("pushButton_Save")->click(); }
+    QStringList Shown() const;
+
+    std::unique_ptr<PatientDetailInfoView> m_form;
+    std::vector<Work> m_works;
+};
+
+// Every field's text in the form's order; combo boxes give their current text.
+QStringList TestForms::Shown() const
+{
+    QStringList texts;
+    for (QWidget *field : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (auto *edit = qobject_cast<QLineEdit *>(field))
+            texts << edit->text();
+        else if (auto *combo = qobject_cast<QComboBox *>(field))
+            texts << combo->currentText();
+    }
+    return texts;
+}
+
+QTEST_MAIN(TestForms)
+#include "tst_forms.moc"
