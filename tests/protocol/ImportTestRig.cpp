@@ -71,8 +71,6 @@ ImportTestRig::ImportTestRig(bool withScan, bool outLog)
     m_control = std::make_unique<CommunicationProcessControl>();
     connect(m_control.get(), &CommunicationProcessControl::ImportDataFinished, this,
             [this] { ++importFinishedCount; });
-    connect(m_control.get(), &CommunicationProcessControl::ImportDataFailed, this,
-            [this] { ++importFailedCount; });
     connect(m_control.get(), &CommunicationProcessControl::ImportDataStalled, this,
             [this] { ++stalledCount; });
     connect(m_control.get(), &CommunicationProcessControl::OnImportOnePatientDataFinished, this,

@@ -43,7 +43,6 @@ public:
     // Runs with the new port's path before the monitor is reported plugged in.
     std::function<void(const QString &)> beforePlugIn;
     int importFinishedCount = 0;
-    int importFailedCount = 0;
     int stalledCount = 0;
     int patientsFinished = 0; // from the service and from the controller
 
