@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QString>
 #include <QThread>
 
 #include <climits>
@@ -34,27 +32,21 @@ public:
         Unplug();
         ::close(m_slave); // -1 (nothing) when openpty failed
     }
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+    Q_DISABLE_COPY(PseudoTerminal)
 
     // Empty when no pseudo-terminal could be opened.
     QString SlavePath() const { return m_slavePath; }
     int Slave() const { return m_slave; }
 
     // Writes all bytes to the master side, waiting while the line is full.
-    bool Write(const QByteArray &bytes)
+    bool Write(QByteArray bytes)
     {
         const QDeadlineTimer deadline(kPatienceMs);
-        qsizetype done = 0;
-        while (done < bytes.size() && !deadline.hasExpired()) {
-            const ssize_t n =
-                ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-            if (n > 0)
-                done += n;
-            else
-                QThread::msleep(1);
+        while (!bytes.isEmpty() && !deadline.hasExpired()) {
+            const ssize_t n = ::write(m_master, bytes.constData(), size_t(bytes.size()));
+            n > 0 ? void(bytes.remove(0, n)) : QThread::msleep(1);
         }
-        return done == bytes.size();
+        return bytes.isEmpty();
     }
 
     // Reads from the master side until count bytes have come, keeping the
@@ -66,8 +58,7 @@ public:
         do {
             char buffer[4096];
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            if (n > 0)
-                received.append(buffer, n);
+            received.append(buffer, std::max<ssize_t>(n, 0));
             QCoreApplication::processEvents();
             if (n <= 0 && received.size() < count)
                 QThread::msleep(1);

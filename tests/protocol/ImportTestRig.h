@@ -43,15 +43,18 @@ public:
     // Runs with the new port's path before the monitor is reported plugged in.
     std::function<void(const QString &)> beforePlugIn;
     int importFinishedCount = 0;
-    int importFailedCount = 0;
     int stalledCount = 0;
     int patientsFinished = 0; // from the service and from the controller
 
     // Every patient of the set with a UUID, and no other of its monitor, is
     // stored once with exactly its records, and no record lacks a patient.
-    // Patients in partial may lack some or all of theirs.
+    // Patients in partial may lack some or all of theirs. Without why, a
+    // mismatch is told as a warning.
     bool StoredExactly(const MonitorPatientSet &patients, const QSet<int> &partial = {},
                        QString *why = nullptr) const;
+    // Runs a statement on a connection of its own to the SQLite file: the rows
+    // as "field|field|...", or one line telling why it failed.
+    QStringList Rows(const QString &sql, const QString &serialNumber = QString()) const;
 
 private:
     std::unique_ptr<TestEnvironment> m_env;

@@ -4,11 +4,8 @@
 #include "ComOpenError.h"
 #include "ImportTestRig.h"
 
-#include <QDir>
 #include <QSerialPort>
 #include <QSignalSpy>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -17,8 +14,7 @@ MonitorPatientSet SmallSet(int patients, int records, std::uint32_t seed)
 {
     GenerationOptions options;
     options.patientCount = patients;
-    options.recordsPerKind = records;
-    options.monitorRecords = records;
+    options.recordsPerKind = options.monitorRecords = records;
     options.seed = seed;
     return MonitorPatientSet::Generate(options);
 }
@@ -32,14 +28,43 @@ QString Sequence(MonitorEngine &engine)
     return parts.join(QLatin1Char(' '));
 }
 
-bool Stored(const ImportTestRig &rig, const MonitorPatientSet &set, const QSet<int> &partial = {})
+constexpr auto PerPackage = MonitorDelivery::PerPackage;
+const char *const CRC_LOG = "iCRCSend != iCRCCalc";
+
+// A line condition or fault (none where the selector is empty) and what follows it.
+struct FaultRow
 {
-    QString why;
-    const bool ok = rig.StoredExactly(set, partial, &why);
-    if (!ok)
-        qWarning("%s", qPrintable(why));
-    return ok;
-}
+    const char *name;
+    MonitorDelivery delivery;
+    int records;
+    MonitorFault fault;
+    const char *selector;
+    const char *logText;
+    int lateId;   // stored by the second import only, or -2
+    int finished; // patients finished by the first import, or -1
+};
+const FaultRow FAULT_ROWS[] = {
+    {"noise and false starts", PerPackage, 40, {}, "", "", -2, 4},
+    {"byte by byte", MonitorDelivery::ByteByByte, 2, {}, "", "", -2, 4},
+    {"burst", MonitorDelivery::Burst, 1000, {}, "", "", -2, -1},
+    {"short uuid", PerPackage, 5, MonitorFault::ShortUuid, "uuid:1",
+     "ParseUuidDataPkg, incomplete uuid answer", 1, 3},
+    {"crc error in records", PerPackage, 20, MonitorFault::CrcError, "nibp:1", CRC_LOG, -2, 4},
+    {"crc error in list", PerPackage, 20, MonitorFault::CrcError, "list", CRC_LOG, -2, 4},
+    {"error 0x0F00", PerPackage, 20, MonitorFault::UnknownError, "spo2:0",
+     "Received Unknown Error Package In the Device!", -2, 4},
+    {"error 0x0F01", PerPackage, 20, MonitorFault::CrcErrorReply, "temp:-1",
+     "Received CRC Error Package In the Device!", -2, 4},
+    {"silence once", PerPackage, 20, MonitorFault::Silence, "uuid:1",
+     "No answer to request 0x0211 for patient 1", -2, 4},
+    {"list in packages", PerPackage, 20, MonitorFault::SplitList, "list", "", -2, 4},
+    {"stray byte", PerPackage, 20, MonitorFault::StrayByte, "temp:2", "", -2, 4},
+    {"impossible stamps", PerPackage, 20, MonitorFault::BadStamps, "spo2:1",
+     "3 record(s) with an impossible time stamp", -2, 4},
+    {"short temperature", PerPackage, 20, MonitorFault::ShortAnswer, "temp:0", "", 0, 4},
+    {"answer crosses the repeat", PerPackage, 20, MonitorFault::Held, "uuid:1",
+     "it answers an earlier request", -2, 3},
+};
 
 } // namespace
 
@@ -74,7 +99,7 @@ void ImportEndToEndTest::fullImportAndRepeat()
     QSignalSpy progress(&rig.Control(), &CommunicationProcessControl::ImportProgressChanged);
     QVERIFY(rig.Import());
     QCOMPARE(rig.importFinishedCount, 1);
-    QVERIFY(Stored(rig, set));
+    QVERIFY(rig.StoredExactly(set));
     // The status text follows the run, a few times a second, and is empty after it.
     QVERIFY(progress.size() >= 2 && progress.size() < 20);
     QVERIFY(progress.first().at(0).toString().startsWith("Importing"));
@@ -83,7 +108,7 @@ void ImportEndToEndTest::fullImportAndRepeat()
     // service; patient 3, without temperature records, by the controller.
     QCOMPARE(rig.patientsFinished, 10);
     QVERIFY(rig.Import()); // the same monitor again: nothing new
-    QVERIFY(Stored(rig, set));
+    QVERIFY(rig.StoredExactly(set));
 
     rig.Link().Stop();
     QString once = "0200:0 0202:0 0210:0";
@@ -105,54 +130,16 @@ void ImportEndToEndTest::emptyListEndsAfterMonitorUuid()
     set.Find(-1)->uuid = QUuid();
     QVERIFY(rig.Plug(set));
     QVERIFY(rig.Import());
-    QVERIFY(Stored(rig, set)); // nothing
+    QVERIFY(rig.StoredExactly(set)); // nothing
     rig.Link().Stop();
     QCOMPARE(Sequence(rig.Engine()), QString("0200:0 0202:0 0210:0 0211:-1"));
 }
 
 void ImportEndToEndTest::faultsRiddenOut_data()
 {
-    QTest::addColumn<int>("delivery");
-    QTest::addColumn<int>("records");
-    QTest::addColumn<int>("fault"); // or -1
-    QTest::addColumn<QString>("selector");
-    QTest::addColumn<QString>("logText");
-    QTest::addColumn<int>("lateId");   // stored by the second import only, or -2
-    QTest::addColumn<int>("finished"); // patients finished by the first import, or -1
-    const int perPackage = int(MonitorDelivery::PerPackage);
-    const QString crc = "iCRCSend != iCRCCalc";
-    QTest::newRow("noise and false starts") << perPackage << 40 << -1 << ""
-                                            << "" << -2 << 4;
-    QTest::newRow("byte by byte") << int(MonitorDelivery::ByteByByte) << 2 << -1 << ""
-                                  << "" << -2 << 4;
-    QTest::newRow("burst") << int(MonitorDelivery::Burst) << 1000 << -1 << ""
-                           << "" << -2 << -1;
-    QTest::newRow("short uuid") << perPackage << 5 << int(MonitorFault::ShortUuid) << "uuid:1"
-                                << "ParseUuidDataPkg, incomplete uuid answer" << 1 << 3;
-    QTest::newRow("crc error in records")
-        << perPackage << 20 << int(MonitorFault::CrcError) << "nibp:1" << crc << -2 << 4;
-    QTest::newRow("crc error in list")
-        << perPackage << 20 << int(MonitorFault::CrcError) << "list" << crc << -2 << 4;
-    QTest::newRow("error 0x0F00") << perPackage << 20 << int(MonitorFault::UnknownError) << "spo2:0"
-                                  << "Received Unknown Error Package In the Device!" << -2 << 4;
-    QTest::newRow("error 0x0F01") << perPackage << 20 << int(MonitorFault::CrcErrorReply)
-                                  << "temp:-1"
-                                  << "Received CRC Error Package In the Device!" << -2 << 4;
-    QTest::newRow("silence once") << perPackage << 20 << int(MonitorFault::Silence) << "uuid:1"
-                                  << "No answer to request 0x0211 for patient 1" << -2 << 4;
-    QTest::newRow("list in packages") << perPackage << 20 << int(MonitorFault::SplitList) << "list"
-                                      << "" << -2 << 4;
-    QTest::newRow("stray byte") << perPackage << 20 << int(MonitorFault::StrayByte) << "temp:2"
-                                << "" << -2 << 4;
-    QTest::newRow("impossible stamps")
-        << perPackage << 20 << int(MonitorFault::BadStamps) << "spo2:1"
-        << "3 record(s) with an impossible time stamp" << -2 << 4;
-    QTest::newRow("short temperature")
-        << perPackage << 20 << int(MonitorFault::ShortAnswer) << "temp:0"
-        << "" << 0 << 4;
-    QTest::newRow("answer crosses the repeat")
-        << perPackage << 20 << int(MonitorFault::Held) << "uuid:1"
-        << "it answers an earlier request" << -2 << 3;
+    QTest::addColumn<int>("row");
+    for (const FaultRow &row : FAULT_ROWS)
+        QTest::newRow(row.name) << int(&row - FAULT_ROWS);
 }
 
 // Line conditions and faults the run rides out on its own: damaged answers are
@@ -160,39 +147,33 @@ void ImportEndToEndTest::faultsRiddenOut_data()
 // second import adds only what the first could not have.
 void ImportEndToEndTest::faultsRiddenOut()
 {
-    QFETCH(int, delivery);
-    QFETCH(int, records);
-    QFETCH(int, fault);
-    QFETCH(QString, selector);
-    QFETCH(QString, logText);
-    QFETCH(int, lateId);
-    QFETCH(int, finished);
+    QFETCH(int, row);
+    const FaultRow &r = FAULT_ROWS[row];
     ImportTestRig rig;
     rig.Control().SetAnswerTimeoutMs(300);
-    MonitorPatientSet set = SmallSet(3, records, 31);
+    MonitorPatientSet set = SmallSet(3, r.records, 31);
     // A patient the monitor has nothing for is followed by a request with the
     // same command: the late second answer must not be taken for it.
-    if (fault == int(MonitorFault::Held))
+    if (r.fault == MonitorFault::Held && *r.selector)
         set.Find(1)->uuid = QUuid();
     MonitorFaultPlan faults;
-    faults.delivery = static_cast<MonitorDelivery>(delivery);
-    faults.noise = fault < 0 && delivery != int(MonitorDelivery::Burst);
+    faults.delivery = r.delivery;
+    faults.noise = !*r.selector && r.delivery != MonitorDelivery::Burst;
     QString error;
-    if (fault >= 0)
-        QVERIFY(faults.AddRule(static_cast<MonitorFault>(fault), selector, &error));
+    QVERIFY(!*r.selector || faults.AddRule(r.fault, r.selector, &error));
     MonitorLink::Pacing pacing;
     pacing.byteDelayUs = 300;
     QVERIFY(rig.Plug(set, faults, pacing));
     QVERIFY(rig.Import());
-    QVERIFY(rig.Env().LogText().contains(logText));
-    QVERIFY(Stored(rig, set, lateId == -2 ? QSet<int>() : QSet<int>{lateId}));
+    QVERIFY(rig.Env().LogText().contains(r.logText));
+    QVERIFY(rig.StoredExactly(set, r.lateId == -2 ? QSet<int>() : QSet<int>{r.lateId}));
     QTest::qWait(50); // a stray byte arrives, no second box follows
     QCOMPARE(rig.importFinishedCount, 1);
     // Each patient with a UUID once, a short answer too.
-    if (finished >= 0)
-        QCOMPARE(rig.patientsFinished, finished);
+    if (r.finished >= 0)
+        QCOMPARE(rig.patientsFinished, r.finished);
     QVERIFY(rig.Import());
-    QVERIFY(Stored(rig, set));
+    QVERIFY(rig.StoredExactly(set));
 }
 
 void ImportEndToEndTest::stallStopsRun_data()
@@ -218,7 +199,8 @@ void ImportEndToEndTest::stallStopsRun()
     QVERIFY(faults.AddRule(static_cast<MonitorFault>(fault), selector, &error));
     QVERIFY(rig.Plug(set, faults));
     rig.Control().StartImportData();
-    if (fault == int(MonitorFault::HangUp)) {
+    const bool hangUp = fault == int(MonitorFault::HangUp);
+    if (hangUp) {
         QTRY_VERIFY_WITH_TIMEOUT(rig.Link().HasHungUp(), ImportTestRig::WAIT_MS);
         rig.Control().DevicePlugInPlugOutStatusChanged(0, new unsigned short[20]());
     }
@@ -226,11 +208,10 @@ void ImportEndToEndTest::stallStopsRun()
     QVERIFY(!rig.Control().IsImportRunning());
     QVERIFY(rig.FlushDatabase());
     QCOMPARE(rig.importFinishedCount, 0);
-    QVERIFY(Stored(rig, set, {1, 2}));
-    if (fault == int(MonitorFault::HangUp))
-        QVERIFY(rig.Plug(set));
+    QVERIFY(rig.StoredExactly(set, {1, 2}));
+    QVERIFY(!hangUp || rig.Plug(set));
     QVERIFY(rig.Import());
-    QVERIFY(Stored(rig, set));
+    QVERIFY(rig.StoredExactly(set));
     QCOMPARE(rig.stalledCount, 1);
 }
 
@@ -256,7 +237,7 @@ void ImportEndToEndTest::restartAbandonsRun()
     QVERIFY(rig.Import());
     QTest::qWait(100);
     QCOMPARE(rig.importFinishedCount, 1);
-    QVERIFY(Stored(rig, set));
+    QVERIFY(rig.StoredExactly(set));
     QVERIFY(!rig.Env().LogText().contains("guid is null"));
 }
 
@@ -267,25 +248,15 @@ void ImportEndToEndTest::unstoredRecordsFail()
     ImportTestRig rig;
     const MonitorPatientSet set = SmallSet(3, 5, 7);
     QVERIFY(rig.Plug(set));
-    const QString file = QDir(rig.Env().DatabaseDirectory()).filePath("Data.db");
-    const auto exec = [&file](const char *sql) {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other");
-        db.setDatabaseName(file);
-        const bool ok = db.open() && QSqlQuery(db).exec(sql);
-        db.close();
-        db = {};
-        QSqlDatabase::removeDatabase("other");
-        return ok;
-    };
-    QVERIFY(exec("ALTER TABLE NIBPData RENAME TO Kept"));
+    QCOMPARE(rig.Rows("ALTER TABLE NIBPData RENAME TO Kept"), QStringList());
     QSignalSpy failed(&rig.Control(), &CommunicationProcessControl::ImportDataFailed);
     rig.Control().StartImportData();
     QVERIFY(failed.wait(ImportTestRig::WAIT_MS));
     QCOMPARE(failed.first(), (QList<QVariant>{0u, 4u * 5}));
     QCOMPARE(rig.importFinishedCount, 0);
-    QVERIFY(exec("ALTER TABLE Kept RENAME TO NIBPData"));
+    QCOMPARE(rig.Rows("ALTER TABLE Kept RENAME TO NIBPData"), QStringList());
     QVERIFY(rig.Import());
-    QVERIFY(Stored(rig, set));
+    QVERIFY(rig.StoredExactly(set));
 }
 
 // A port another program holds: the user is told at the plug-in and again at
@@ -308,7 +279,7 @@ void ImportEndToEndTest::portHeldElsewhere()
     QVERIFY(!rig.Control().IsImportRunning());
     holder.reset();
     QVERIFY(rig.Import());
-    QVERIFY(Stored(rig, set));
+    QVERIFY(rig.StoredExactly(set));
 }
 
 QTEST_GUILESS_MAIN(ImportEndToEndTest)

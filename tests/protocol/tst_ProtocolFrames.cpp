@@ -1,15 +1,17 @@
 // Frames, CRC, frame scanning and answer decoding of the import controller,
-// without a device: answers are built by the simulator's own frame code.
+// without a device: answers are built by the simulator's own frame code, whose
+// rules are checked here too.
 
-#include "ComDeviceCommunication.h"
 #include "CommunicationProcessControl.h"
 #include "DatabaseRecords.h"
+#include "DeviceLinkBytes.h"
+#include "MonitorEngine.h"
 #include "MonitorFrame.h"
 #include "TestEnvironment.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
-
-#include <cstring>
 
 namespace {
 
@@ -47,13 +49,6 @@ QVector<unsigned> ParseAll(Control &control, const QByteArray &bytes)
     return counts;
 }
 
-unsigned short *Ports(std::initializer_list<unsigned short> numbers)
-{
-    auto *ports = new unsigned short[20]();
-    std::copy(numbers.begin(), numbers.end(), ports);
-    return ports;
-}
-
 void VerifyLogHas(const TestEnvironment &env, const QStringList &texts)
 {
     const QString log = env.LogText();
@@ -65,11 +60,8 @@ void VerifyLogHas(const TestEnvironment &env, const QStringList &texts)
 template <typename Record, typename Values> QStringList TakeChain(quintptr head, Values values)
 {
     QStringList lines;
-    for (const Record *r = reinterpret_cast<Record *>(head); r; r = r->pNext) {
-        lines << r->MeasureTime.toString(Qt::ISODate);
-        for (int value : values(*r))
-            lines.last() += QLatin1Char(' ') + QString::number(value);
-    }
+    for (const Record *r = reinterpret_cast<Record *>(head); r; r = r->pNext)
+        lines << r->MeasureTime.toString(Qt::ISODate) + values(*r);
     FreeRecordChain(reinterpret_cast<Record *>(head));
     return lines;
 }
@@ -78,12 +70,8 @@ template <typename Record, typename Values> QStringList TakeChain(quintptr head,
 // patient the controller hands over, and frees them as the service would.
 struct WorkItemSink : QObject
 {
-    struct Item
-    {
-        QString head; // "type uuid", for a new patient "type uuid sn id read"
-        QStringList records;
-    };
-    QVector<Item> items;
+    // The head ("type uuid", for a new patient "type uuid sn id read"), then the records.
+    QVector<QStringList> items;
     QVector<QUuid> finishedPatients;
 
     explicit WorkItemSink(Control &control)
@@ -96,32 +84,29 @@ struct WorkItemSink : QObject
     }
     void Take(uint type, quintptr w, quintptr l)
     {
-        using V = QVector<int>;
-        Item item{QString::number(type), {}};
+        const QString head = QString::number(type) + QLatin1Char(' ');
         if (type == DB_WORK_INSERT_NEW_PATIENT) {
             const std::unique_ptr<STU_DB_PATIENT_LIST> p(
                 reinterpret_cast<STU_DB_PATIENT_LIST *>(w));
-            item.head += QStringLiteral(" %1 %2 %3 %4%5")
-                             .arg(p->PatientID.toString(), GetRecordText(p->DeviceSN))
-                             .arg(p->IdInDevice)
-                             .arg(p->ReadFlag)
-                             .arg(l ? " ?" : "");
-        } else {
-            item.head +=
-                QLatin1Char(' ') + std::unique_ptr<QUuid>(reinterpret_cast<QUuid *>(w))->toString();
+            items.append({head + QStringLiteral("%1 %2 %3 %4%5")
+                                     .arg(p->PatientID.toString(), GetRecordText(p->DeviceSN))
+                                     .arg(p->IdInDevice)
+                                     .arg(p->ReadFlag)
+                                     .arg(l ? " ?" : "")});
+            return;
         }
+        items.append({head + std::unique_ptr<QUuid>(reinterpret_cast<QUuid *>(w))->toString()});
         if (type == DB_WORK_INSERT_NIBP_DATA)
-            item.records = TakeChain<STU_DB_NIBP_DATA_LIST>(l, [](auto &r) {
-                return V{r.SysValue, r.DiaValue, r.MeanValue, r.PrValue};
+            items.last() += TakeChain<STU_DB_NIBP_DATA_LIST>(l, [](auto &r) {
+                return QString::asprintf(" %d %d %d %d", r.SysValue, r.DiaValue, r.MeanValue,
+                                         r.PrValue);
             });
         else if (type == DB_WORK_INSERT_SPO2_DATA)
-            item.records = TakeChain<STU_DB_SPO2_DATA_LIST>(l, [](auto &r) {
-                return V{r.SPO2Value, r.PrValue};
-            });
+            items.last() += TakeChain<STU_DB_SPO2_DATA_LIST>(
+                l, [](auto &r) { return QString::asprintf(" %d %d", r.SPO2Value, r.PrValue); });
         else if (type == DB_WORK_INSERT_TEMP_DATA)
-            item.records = TakeChain<STU_DB_TEMP_DATA_LIST>(
-                l, [](auto &r) { return V{qRound(r.TempValue * 10)}; });
-        items.append(item);
+            items.last() += TakeChain<STU_DB_TEMP_DATA_LIST>(
+                l, [](auto &r) { return QString::asprintf(" %d", qRound(r.TempValue * 10)); });
     }
 };
 
@@ -139,6 +124,8 @@ private slots:
     void patientListAndUuid();
     void plugInAndOut();
     void burstLargerThanStagingBuffer();
+    void simulatorPatientSets();
+    void simulatorAnswersAndFaults();
 };
 
 void ProtocolFramesTest::crcAndRequestFrames()
@@ -147,17 +134,14 @@ void ProtocolFramesTest::crcAndRequestFrames()
     QCOMPARE(Control::CalculateCRCValue(Bytes(digits), 9), 0x89A1897Fu);
     QCOMPARE(Control::CalculateCRCValue(nullptr, 9), 0u);
     QCOMPARE(Control::CalculateCRCValue(Bytes(digits), 0), 0u);
-
-    QCOMPARE(Control::BuildRequestFrame(0x0200, false, 0).toHex(' '),
-             QByteArray("aa 19 02 00 01 01 00 00 74 46 ab 43"));
-    QCOMPARE(Control::BuildRequestFrame(0x0202, false, 0).toHex(' '),
-             QByteArray("aa 19 02 02 01 01 00 00 e6 5c 64 59"));
-    QCOMPARE(Control::BuildRequestFrame(0x0210, false, 0).toHex(' '),
-             QByteArray("aa 19 02 10 01 01 00 00 f7 94 a5 4f"));
-    QCOMPARE(Control::BuildRequestFrame(0x020D, true, 5),
-             QByteArray::fromHex("aa19020d010100110005") + QByteArray(15, '\0') +
-                 QByteArray::fromHex("beca64b9"));
-    QCOMPARE(Control::BuildRequestFrame(0x0211, true, -1).mid(8, 2).toHex(), QByteArray("0100"));
+    const auto frame = [](unsigned short cmd, bool withSelector, int id) {
+        return Control::BuildRequestFrame(cmd, withSelector, id).toHex();
+    };
+    QCOMPARE(frame(0x0200, false, 0), QByteArray("aa190200010100007446ab43"));
+    QCOMPARE(frame(0x0202, false, 0), QByteArray("aa19020201010000e65c6459"));
+    QCOMPARE(frame(0x0210, false, 0), QByteArray("aa19021001010000f794a54f"));
+    QCOMPARE(frame(0x020D, true, 5), "aa19020d010100110005" + QByteArray(30, '0') + "beca64b9");
+    QCOMPARE(frame(0x0211, true, -1).mid(16, 4), QByteArray("0100"));
 }
 
 // Scanning rules, damaged and foreign frames, and the messages they log.
@@ -191,7 +175,7 @@ void ProtocolFramesTest::frameScanning()
     const QByteArray full = Answer(0x020D, QByteArray(0x1000, '\x01'));
     QCOMPARE(ParseAll(control, tooLong + full), (QVector<unsigned>{Size(tooLong), Size(full)}));
     QCOMPARE(sink.items.size(), 1);
-    QCOMPARE(sink.items.at(0).records.size(), 256);
+    QCOMPARE(sink.items.at(0).size(), 1 + 256);
     VerifyLogHas(env, {"BusinessLogic\\CommunicationProcessControl", "ParseDeviceTypePkg",
                        "    VTM-100\n", "The following device start import data:", "    SN-42\n"});
 
@@ -199,7 +183,7 @@ void ProtocolFramesTest::frameScanning()
     const qsizetype typeLogs = env.LogText().count("ParseDeviceTypePkg");
     QByteArray damaged = Answer(0x0200, "TYPE");
     const quint32 sent = MonitorFrame::Crc32(damaged.left(damaged.size() - 4)) ^ 0xFFu;
-    damaged[damaged.size() - 1] = static_cast<char>(damaged.at(damaged.size() - 1) ^ 0xFF);
+    damaged[damaged.size() - 1] = static_cast<char>(damaged.back() ^ 0xFF);
     const QByteArray good = Answer(0x0202, "SN-1");
     QCOMPARE(ParseAll(control, damaged + good), (QVector<unsigned>{Size(damaged), Size(good)}));
     QCOMPARE(control.GetDeviceSN(), QString("SN-1"));
@@ -240,18 +224,17 @@ void ProtocolFramesTest::recordPayloads()
     ParseAll(control, Answer(0x020D, nibp) + Answer(0x020E, spo2) + Answer(0x020F, temp) +
                           Answer(0x020F, QByteArray(9, '\0')));
 
-    // Work items for the patient, NIBP, SpO2 and temperature.
-    const QString head = QStringLiteral(" ") + expected.toString();
+    // Work items for the patient, NIBP, SpO2 and temperature (35 bytes: two
+    // records, five ignored).
+    const auto item = [&](int type, const QStringList &records) {
+        return QStringList{QStringLiteral("%1 %2").arg(type).arg(expected.toString())} + records;
+    };
     QCOMPARE(sink.items.size(), 4);
-    QCOMPARE(sink.items.at(1).head, QString::number(DB_WORK_INSERT_NIBP_DATA) + head);
-    QCOMPARE(sink.items.at(1).records,
-             QStringList({"2016-03-04T05:06:07 123 80 96 72", "2017-12-31T23:59:58 256 2 3 4"}));
-    QCOMPARE(sink.items.at(2).head, QString::number(DB_WORK_INSERT_SPO2_DATA) + head);
-    QCOMPARE(sink.items.at(2).records, QStringList({"2016-01-02T03:04:05 98 75"}));
-    // 35 bytes: two records, five ignored.
-    QCOMPARE(sink.items.at(3).head, QString::number(DB_WORK_INSERT_TEMP_DATA) + head);
-    QCOMPARE(sink.items.at(3).records,
-             QStringList({"2016-01-02T03:04:05 365", "2016-01-02T03:04:06 370"}));
+    QCOMPARE(sink.items.at(1), item(DB_WORK_INSERT_NIBP_DATA, {"2016-03-04T05:06:07 123 80 96 72",
+                                                               "2017-12-31T23:59:58 256 2 3 4"}));
+    QCOMPARE(sink.items.at(2), item(DB_WORK_INSERT_SPO2_DATA, {"2016-01-02T03:04:05 98 75"}));
+    QCOMPARE(sink.items.at(3), item(DB_WORK_INSERT_TEMP_DATA,
+                                    {"2016-01-02T03:04:05 365", "2016-01-02T03:04:06 370"}));
     VerifyLogHas(env, {"ParseNIBPDataPkg, 1 record(s) with an impossible time stamp skipped",
                        "ParseSPO2DataPkg, 1 record(s)", "ParseTEMPDataPkg, 1 record(s)"});
     // Nine bytes hold no record: no work item, the patient is finished here.
@@ -270,21 +253,25 @@ void ProtocolFramesTest::patientListAndUuid()
     QCOMPARE(control.GetCurrentPatientID(), -1);
     QCOMPARE(control.GetPatientIdQueue(), (QVector<int>{1, 2, 3}));
     // A list over three packages: each adds its ids.
-    ParseAll(control, Answer(0x0210, QByteArray::fromHex("020809"), 1, 3) +
-                          Answer(0x0210, QByteArray::fromHex("010a"), 2, 3) +
-                          Answer(0x0210, QByteArray::fromHex("010b"), 3, 3));
+    const auto list = [](const char *hex, unsigned char no) {
+        return Answer(0x0210, QByteArray::fromHex(hex), no, 3);
+    };
+    ParseAll(control, list("020809", 1) + list("010a", 2) + list("010b", 3));
     QCOMPARE(control.GetCurrentPatientID(), -1);
+    QCOMPARE(control.GetPatientIdQueue(), (QVector<int>{8, 9, 10, 11}));
+    // With its middle package missing, a list is not complete.
+    ParseAll(control, list("0107", 1) + list("0109", 3));
     QCOMPARE(control.GetPatientIdQueue(), (QVector<int>{8, 9, 10, 11}));
 
     const QByteArray uuidBytes = QByteArray::fromHex("00000123456789abcdef0123456789abcdef");
     ParseAll(control, Answer(0x0211, uuidBytes));
     // The monitor's pseudo-patient, unread, under the serial number.
     const QString uuid = control.GetCurrentPatientUuid().toString();
-    QCOMPARE(sink.items.size(), 1);
-    QCOMPARE(sink.items.at(0).head, QStringLiteral("%1 %2 ABCDEFGHIJKLMNOPQRSTUVWXYZ01234 %3 0")
+    QCOMPARE(sink.items,
+             (QVector<QStringList>{{QStringLiteral("%1 %2 ABCDEFGHIJKLMNOPQRSTUVWXYZ01234 %3 0")
                                         .arg(DB_WORK_INSERT_NEW_PATIENT)
                                         .arg(uuid)
-                                        .arg(MONITOR_PSEUDO_PATIENT_ID));
+                                        .arg(MONITOR_PSEUDO_PATIENT_ID)}}));
     VerifyLogHas(env, {"emit NewDatabaseTask, the guid is:", uuid});
 
     // A cut UUID answer counts as no UUID: nothing filed under a mixed UUID.
@@ -305,27 +292,32 @@ void ProtocolFramesTest::plugInAndOut()
     QStringList events;
     connect(&control, &Control::NewDeviceConnected, this, [&] { events << "connected"; });
     connect(&control, &Control::DeviceDisconnected, this, [&] { events << "disconnected"; });
-
-    control.DevicePlugInPlugOutStatusChanged(-1, Ports({}));
-    control.DevicePlugInPlugOutStatusChanged(0, Ports({}));
+    const auto plug = [&](int count, std::initializer_list<unsigned short> numbers) {
+        auto *ports = new unsigned short[20]();
+        std::copy(numbers.begin(), numbers.end(), ports);
+        control.DevicePlugInPlugOutStatusChanged(count, ports);
+    };
+    plug(-1, {});
+    plug(0, {});
     QVERIFY(events.isEmpty());
     QCOMPARE(control.GetPortCount(), -1);
-    control.DevicePlugInPlugOutStatusChanged(1, Ports({3}));
-    control.DevicePlugInPlugOutStatusChanged(1, Ports({3}));
-    control.DevicePlugInPlugOutStatusChanged(2, Ports({3, 4}));
+    plug(1, {3});
+    plug(1, {3});
+    plug(2, {3, 4});
     QCOMPARE(events, QStringList{"connected"});
     QCOMPARE(control.GetPortCount(), 2);
-    control.DevicePlugInPlugOutStatusChanged(1, Ports({5}));
-    control.DevicePlugInPlugOutStatusChanged(0, Ports({}));
-    control.DevicePlugInPlugOutStatusChanged(0, Ports({}));
+    plug(1, {5});
+    plug(0, {});
+    plug(0, {});
     QCOMPARE(control.GetPortCount(), -1);
-    control.DevicePlugInPlugOutStatusChanged(20, Ports({1, 2}));
+    plug(20, {1, 2});
     QCOMPARE(events,
              (QStringList{"connected", "disconnected", "connected", "disconnected", "connected"}));
 }
 
 // Several packages arriving in one chunk larger than the staging buffer are
-// all handled, with no later bytes needed to trigger the parse.
+// all handled, with no later bytes needed to trigger the parse; a package
+// that comes twice is handled once. A new run drops what is left.
 void ProtocolFramesTest::burstLargerThanStagingBuffer()
 {
     TestEnvironment env;
@@ -334,22 +326,61 @@ void ProtocolFramesTest::burstLargerThanStagingBuffer()
     WorkItemSink sink(control);
     // Packages 1 to 4 of 5: none is the last, so no request goes out.
     QByteArray burst;
-    for (unsigned char no = 1; no <= 4; ++no)
+    for (unsigned char no : {1, 2, 2, 3, 4})
         burst += Answer(0x020D, QByteArray(4096, static_cast<char>(no)), no, 5);
     burst += Answer(0x0202, "SN").left(7); // and the start of a frame yet to come
     QVERIFY(burst.size() > 3 * int(Control::STAGING_BUFFER_SIZE));
-    auto *chunk = new char[static_cast<size_t>(burst.size())];
-    std::memcpy(chunk, burst.constData(), static_cast<size_t>(burst.size()));
     control.ExpectAnswer(0x020D, 0);
-    control.GetCommunication()->ReadFinishedSlot(chunk, static_cast<int>(burst.size()), true);
-
+    Deliver(*control.GetCommunication(), burst);
     QCOMPARE(sink.items.size(), 4);
-    for (const WorkItemSink::Item &item : sink.items)
-        QCOMPARE(item.records.size(), 256);
-    char *pending = nullptr;
-    int pendingSize = -1;
-    control.GetCommunication()->ReadDataFromDev(pending, pendingSize);
-    QCOMPARE(pendingSize, 7);
+    for (const QStringList &item : sink.items)
+        QCOMPARE(item.size(), 1 + 256);
+    QCOMPARE(Pending(*control.GetCommunication()).size(), 7);
+    control.StartImportData();
+    QCOMPARE(Pending(*control.GetCommunication()), QByteArray());
+}
+
+// Generated sets are reproducible and survive a JSON round trip.
+void ProtocolFramesTest::simulatorPatientSets()
+{
+    GenerationOptions options;
+    options.patientCount = 120; // capped at ids 0..99
+    options.recordsPerKind = 3;
+    options.monitorRecords = 1;
+    const MonitorPatientSet set = MonitorPatientSet::Generate(options);
+    QCOMPARE(set.ListedIds().size(), 100);
+    QCOMPARE(set.ListedIds().last(), 99);
+    QCOMPARE(set.patients.first().id, -1);
+    QCOMPARE(MonitorPatientSet::Generate(options).patients.at(5).uuid, set.patients.at(5).uuid);
+
+    QTemporaryDir dir;
+    QString error;
+    MonitorPatientSet loaded;
+    // Saved again, the loaded set gives the same file.
+    QVERIFY(set.SaveToFile(dir.filePath("set.json"), &error));
+    QVERIFY(loaded.LoadFromFile(dir.filePath("set.json"), &error));
+    QVERIFY(loaded.SaveToFile(dir.filePath("again.json"), &error));
+    QFile first(dir.filePath("set.json")), again(dir.filePath("again.json"));
+    QVERIFY(first.open(QIODevice::ReadOnly) && again.open(QIODevice::ReadOnly));
+    QCOMPARE(again.readAll(), first.readAll());
+    QVERIFY(!loaded.LoadFromFile(dir.filePath("missing.json"), &error));
+}
+
+// The simulator refuses a selector it does not know, and answers a request
+// with a damaged CRC with 0x0F01.
+void ProtocolFramesTest::simulatorAnswersAndFaults()
+{
+    MonitorFaultPlan faults;
+    QString error;
+    QVERIFY(!faults.AddRule(MonitorFault::Silence, "spo3", &error));
+    MonitorEngine engine(MonitorPatientSet::Generate({}), faults);
+    QByteArray request = Control::BuildRequestFrame(MonitorFrame::CMD_NIBP, true, 0);
+    request[request.size() - 1] = static_cast<char>(request.back() ^ 0x55);
+    engine.Receive(request);
+    const QVector<QByteArray> reply = engine.TakeWrites();
+    QCOMPARE(reply.size(), 1);
+    QCOMPARE(MonitorFrame::ReadU16(reply.at(0), 2), MonitorFrame::CMD_CRC_ERROR);
+    QCOMPARE(engine.BadRequestCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(ProtocolFramesTest)
