@@ -481,9 +481,9 @@ void CommunicationProcessControl::NoteUsablePackage()
         m_answerTimer.start(m_iAnswerTimeoutMs);
 }
 
-bool CommunicationProcessControl::AnswerComplete(unsigned char pkgNo, unsigned char pkgCount) const
+bool CommunicationProcessControl::AnswerComplete(unsigned char pkgCount) const
 {
-    return m_outstanding.IsComplete(pkgNo, pkgCount);
+    return m_outstanding.IsComplete(pkgCount);
 }
 
 unsigned CommunicationProcessControl::ParseDevicePkg(const unsigned char *buffer, unsigned length)
@@ -569,19 +569,19 @@ void CommunicationProcessControl::DispatchAnswer(unsigned short cmd, unsigned ch
         break;
     case CMD_PATIENT_UUID:
         MLOG("ParseUuidDataPkg");
-        ParseUuidDataPkg(pkgNo, pkgCount, data, length);
+        ParseUuidDataPkg(pkgCount, data, length);
         break;
     case CMD_NIBP_DATA:
         MLOG("ParseNIBPDataPkg");
-        ParseNIBPDataPkg(pkgNo, pkgCount, data, length);
+        ParseNIBPDataPkg(pkgCount, data, length);
         break;
     case CMD_SPO2_DATA:
         MLOG("ParseSPO2DataPkg");
-        ParseSPO2DataPkg(pkgNo, pkgCount, data, length);
+        ParseSPO2DataPkg(pkgCount, data, length);
         break;
     case CMD_TEMP_DATA:
         MLOG("ParseTEMPDataPkg");
-        ParseTEMPDataPkg(pkgNo, pkgCount, data, length);
+        ParseTEMPDataPkg(pkgCount, data, length);
         break;
     case CMD_UNKNOWN_ERROR:
         MLOG("Received Unknown Error Package In the Device!");
@@ -645,7 +645,7 @@ void CommunicationProcessControl::ParsePatientIDListPkg(unsigned char pkgNo, uns
         if (data[i] <= MAX_DEVICE_PATIENT_ID)
             ids.append(data[i]);
     }
-    if (!AnswerComplete(pkgNo, pkgCount))
+    if (!AnswerComplete(pkgCount))
         return;
     m_patientIdQueue = {MONITOR_PATIENT_ID};
     for (const QVector<int> &part : std::as_const(m_listPackages))
@@ -655,7 +655,7 @@ void CommunicationProcessControl::ParsePatientIDListPkg(unsigned char pkgNo, uns
     RequestNextPatientOrFinish();
 }
 
-void CommunicationProcessControl::ParseUuidDataPkg(unsigned char pkgNo, unsigned char pkgCount,
+void CommunicationProcessControl::ParseUuidDataPkg(unsigned char pkgCount,
                                                    const unsigned char *data, unsigned length)
 {
     if (length >= UUID_PAYLOAD_OFFSET + UUID_SIZE) {
@@ -678,7 +678,7 @@ void CommunicationProcessControl::ParseUuidDataPkg(unsigned char pkgNo, unsigned
         emit NewDatabaseTask(DB_WORK_INSERT_NEW_PATIENT, ToParam(patient), 0);
     }
 
-    if (!AnswerComplete(pkgNo, pkgCount))
+    if (!AnswerComplete(pkgCount))
         return;
     if (m_uuidCurrentPatient.isNull())
         RequestNextPatientOrFinish();
@@ -686,7 +686,7 @@ void CommunicationProcessControl::ParseUuidDataPkg(unsigned char pkgNo, unsigned
         SendGetVitalDataRequestToDevice(CMD_NIBP_DATA, m_iCurrentPatientID);
 }
 
-void CommunicationProcessControl::ParseNIBPDataPkg(unsigned char pkgNo, unsigned char pkgCount,
+void CommunicationProcessControl::ParseNIBPDataPkg(unsigned char pkgCount,
                                                    const unsigned char *data, unsigned length)
 {
     // No work item without a record: it would only come back as a failure.
@@ -694,25 +694,25 @@ void CommunicationProcessControl::ParseNIBPDataPkg(unsigned char pkgNo, unsigned
                                                                NIBP_RECORD_SIZE))
         emit NewDatabaseTask(DB_WORK_INSERT_NIBP_DATA, ToParam(new QUuid(m_uuidCurrentPatient)),
                              ToParam(chain));
-    if (AnswerComplete(pkgNo, pkgCount))
+    if (AnswerComplete(pkgCount))
         SendGetVitalDataRequestToDevice(CMD_SPO2_DATA, m_iCurrentPatientID);
 }
 
-void CommunicationProcessControl::ParseSPO2DataPkg(unsigned char pkgNo, unsigned char pkgCount,
+void CommunicationProcessControl::ParseSPO2DataPkg(unsigned char pkgCount,
                                                    const unsigned char *data, unsigned length)
 {
     if (auto *chain = DecodeRecordChain<STU_DB_SPO2_DATA_LIST>("ParseSPO2DataPkg", data, length,
                                                                SPO2_RECORD_SIZE))
         emit NewDatabaseTask(DB_WORK_INSERT_SPO2_DATA, ToParam(new QUuid(m_uuidCurrentPatient)),
                              ToParam(chain));
-    if (AnswerComplete(pkgNo, pkgCount))
+    if (AnswerComplete(pkgCount))
         SendGetVitalDataRequestToDevice(CMD_TEMP_DATA, m_iCurrentPatientID);
 }
 
-void CommunicationProcessControl::ParseTEMPDataPkg(unsigned char pkgNo, unsigned char pkgCount,
+void CommunicationProcessControl::ParseTEMPDataPkg(unsigned char pkgCount,
                                                    const unsigned char *data, unsigned length)
 {
-    const bool complete = AnswerComplete(pkgNo, pkgCount);
+    const bool complete = AnswerComplete(pkgCount);
     // Stored records are reported by the database service; without any the
     // patient is finished here, whatever the answer's length.
     if (auto *chain = DecodeRecordChain<STU_DB_TEMP_DATA_LIST>("ParseTEMPDataPkg", data, length,

@@ -104,14 +104,10 @@ public:
     void ParseDeviceSNPkg(const unsigned char *data, unsigned length);
     void ParsePatientIDListPkg(unsigned char pkgNo, unsigned char pkgCount,
                                const unsigned char *data, unsigned length);
-    void ParseUuidDataPkg(unsigned char pkgNo, unsigned char pkgCount, const unsigned char *data,
-                          unsigned length);
-    void ParseNIBPDataPkg(unsigned char pkgNo, unsigned char pkgCount, const unsigned char *data,
-                          unsigned length);
-    void ParseSPO2DataPkg(unsigned char pkgNo, unsigned char pkgCount, const unsigned char *data,
-                          unsigned length);
-    void ParseTEMPDataPkg(unsigned char pkgNo, unsigned char pkgCount, const unsigned char *data,
-                          unsigned length);
+    void ParseUuidDataPkg(unsigned char pkgCount, const unsigned char *data, unsigned length);
+    void ParseNIBPDataPkg(unsigned char pkgCount, const unsigned char *data, unsigned length);
+    void ParseSPO2DataPkg(unsigned char pkgCount, const unsigned char *data, unsigned length);
+    void ParseTEMPDataPkg(unsigned char pkgCount, const unsigned char *data, unsigned length);
 
     ComDeviceCommunication *GetCommunication() const { return m_pCommunication; }
     int GetPortCount() const { return m_iPortCount; }
@@ -177,7 +173,7 @@ private:
     void OnAnswerTimeout();
     void NoteDamagedAnswer(bool answerEnd);
     void NoteUsablePackage();
-    bool AnswerComplete(unsigned char pkgNo, unsigned char pkgCount) const;
+    bool AnswerComplete(unsigned char pkgCount) const;
     void BeginRun();
     void EndRun(bool bFinished);
     void AbandonRun();

@@ -54,13 +54,16 @@ bool OutstandingRequest::TakePackage(unsigned char pkgNo)
     return true;
 }
 
-bool OutstandingRequest::IsComplete(unsigned char pkgNo, unsigned char pkgCount) const
+bool OutstandingRequest::IsComplete(unsigned char pkgCount) const
 {
-    if (pkgNo < pkgCount)
-        return false;
     for (unsigned no = 1; no < pkgCount; ++no) {
         if (!m_packages.test(no))
             return false;
     }
-    return true;
+    // After a repeat the missing package may come in after the last one.
+    for (unsigned no = pkgCount; no < m_packages.size(); ++no) {
+        if (m_packages.test(no))
+            return true;
+    }
+    return false;
 }

@@ -43,8 +43,8 @@ public:
     // Notes a package of the answer; false when it was handled before.
     bool TakePackage(unsigned char pkgNo);
     // The answer is complete when its last package is in and none before it
-    // is missing (one may have been damaged on the line).
-    bool IsComplete(unsigned char pkgNo, unsigned char pkgCount) const;
+    // is missing (one may have been damaged on the line and come again).
+    bool IsComplete(unsigned char pkgCount) const;
 
     // A damaged answer or an error package came while this request was out.
     void MarkDamaged() { m_bDamaged = m_bOut; }

@@ -51,6 +51,8 @@ const FaultRow FAULT_ROWS[] = {
      "ParseUuidDataPkg, incomplete uuid answer", 1, 3},
     {"crc error in records", PerPackage, 20, MonitorFault::CrcError, "nibp:1", CRC_LOG, -2, 4},
     {"crc error in list", PerPackage, 20, MonitorFault::CrcError, "list", CRC_LOG, -2, 4},
+    {"crc error before the last package", PerPackage, 600, MonitorFault::CrcErrorFirst, "nibp:1",
+     CRC_LOG, -2, -1},
     {"error 0x0F00", PerPackage, 20, MonitorFault::UnknownError, "spo2:0",
      "Received Unknown Error Package In the Device!", -2, 4},
     {"error 0x0F01", PerPackage, 20, MonitorFault::CrcErrorReply, "temp:-1",

@@ -151,10 +151,11 @@ QVector<QByteArray> MonitorEngine::FaultyAnswer(MonitorFault fault, std::uint16_
                                                 int patientId) const
 {
     switch (fault) {
-    case MonitorFault::CrcError: {
+    case MonitorFault::CrcError:
+    case MonitorFault::CrcErrorFirst: {
         QVector<QByteArray> packages = AnswerPackages(cmd, patientId);
-        QByteArray &last = packages.last();
-        last[last.size() - 1] = static_cast<char>(last.at(last.size() - 1) ^ 0x5A);
+        QByteArray &hit = fault == MonitorFault::CrcError ? packages.last() : packages.first();
+        hit[hit.size() - 1] = static_cast<char>(hit.at(hit.size() - 1) ^ 0x5A);
         return packages;
     }
     case MonitorFault::UnknownError:

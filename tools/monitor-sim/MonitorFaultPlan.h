@@ -8,6 +8,7 @@
 enum class MonitorFault
 {
     CrcError,      // the answer's last package goes out with a damaged CRC
+    CrcErrorFirst, // the answer's first package goes out with a damaged CRC
     UnknownError,  // the answer is replaced by an error package 0x0F00
     CrcErrorReply, // the answer is replaced by an error package 0x0F01
     Silence,       // the request is not answered

@@ -30,6 +30,8 @@ struct FaultOption
 
 const FaultOption FAULT_OPTIONS[] = {
     {"crc-error", MonitorFault::CrcError, "Damage the CRC of the answer to <request>."},
+    {"crc-error-first", MonitorFault::CrcErrorFirst,
+     "Damage the CRC of the first package of the answer to <request>."},
     {"error-0f00", MonitorFault::UnknownError, "Answer <request> with error package 0x0F00."},
     {"error-0f01", MonitorFault::CrcErrorReply, "Answer <request> with error package 0x0F01."},
     {"silence", MonitorFault::Silence, "Leave <request> unanswered."},
