@@ -46,14 +46,11 @@ inline QDateTime At(int y, int mo, int d, int h, int mi, int s = 0)
 template <typename View> std::unique_ptr<View> ConnectedView()
 {
     auto view = std::make_unique<View>();
-    PatientData *pData = PatientData::GetInstance();
-    QObject::connect(pData, &PatientData::OnPatientNIBPDataChanged, view.get(),
-                     &View::OnPatientNIBPDataChanged);
-    QObject::connect(pData, &PatientData::OnPatientSPO2DataChanged, view.get(),
-                     &View::OnPatientSPO2DataChanged);
-    QObject::connect(pData, &PatientData::OnPatientTEMPDataChanged, view.get(),
-                     &View::OnPatientTEMPDataChanged);
-    QObject::connect(pData, &PatientData::OnClearPatientData, view.get(),
-                     &View::OnClearPatientData);
+    using P = PatientData;
+    P *p = P::GetInstance();
+    QObject::connect(p, &P::OnPatientNIBPDataChanged, view.get(), &View::OnPatientNIBPDataChanged);
+    QObject::connect(p, &P::OnPatientSPO2DataChanged, view.get(), &View::OnPatientSPO2DataChanged);
+    QObject::connect(p, &P::OnPatientTEMPDataChanged, view.get(), &View::OnPatientTEMPDataChanged);
+    QObject::connect(p, &P::OnClearPatientData, view.get(), &View::OnClearPatientData);
     return view;
 }
