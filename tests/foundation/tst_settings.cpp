@@ -43,10 +43,9 @@ QByteArray Written(const QString &database, const QString &exports, const char *
 QString Loaded()
 {
     const MSettings *s = MSettings::GetInstance();
-    return QStringLiteral("%1|%2|%3|%4")
-        .arg(s->IsOutLog())
-        .arg(s->GetExportFilePath(), s->GetDatabaseFilePath())
-        .arg(s->GetMergeKeyBits(), 0, 16);
+    return QStringList{QString::number(s->IsOutLog()), s->GetExportFilePath(),
+                       s->GetDatabaseFilePath(), QString::number(s->GetMergeKeyBits(), 16)}
+        .join('|');
 }
 
 const QString kHome = QDir::homePath() + QStringLiteral("/VantrelMonitorSoftware/");
@@ -68,13 +67,6 @@ private Q_SLOTS:
         m_dir = std::make_unique<QTemporaryDir>();
         MSettings::SetConfigDirectory(m_dir->path());
         settings->ResetToConstructionValues();
-    }
-
-    void cleanup()
-    {
-        MSettings::SetConfigDirectory(QString());
-        settings->ResetToConstructionValues();
-        m_dir.reset();
     }
 
     void firstStartWritesTheDefaults()
