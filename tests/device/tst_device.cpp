@@ -249,7 +249,6 @@ void DeviceTest::matchingRule()
     const QList<QPair<PortInfo, bool>> cases = {
         {Port("ttyACM0"), true},
         {Port("ttyACM3", "Some Maker", "USB Serial"), true},
-        {Port("ttyACM1", "STMicroelectronics", "STM32 Virtual ComPort", 0, 0), true},
         {Port("ttyACM1", "stmicroelectronics inc.", "STMicroelectronics Virtual COM Port (ttyACM1)",
               0, 0),
          true},
