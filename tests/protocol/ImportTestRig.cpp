@@ -27,9 +27,7 @@ QStringList ExpectedLines(const SimPatient &p)
     const QString uuid = p.uuid.toString();
     QStringList lines = {QStringLiteral("%1|Patient|%2").arg(uuid).arg(quint32(p.id))};
     auto add = [&](const char *table, const QDateTime &time, std::initializer_list<int> values) {
-        lines << QStringLiteral("%1|%2|%3")
-                     .arg(uuid, QLatin1String(table),
-                          time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
+        lines << uuid + '|' + table + '|' + time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
         for (int value : values)
             lines.last() += QLatin1Char('|') + QString::number(value);
     };

@@ -85,11 +85,9 @@ struct WorkItemSink : QObject
         if (type == DB_WORK_INSERT_NEW_PATIENT) {
             const std::unique_ptr<STU_DB_PATIENT_LIST> p(
                 reinterpret_cast<STU_DB_PATIENT_LIST *>(w));
-            items.append({head + QStringLiteral("%1 %2 %3 %4%5")
-                                     .arg(p->PatientID.toString(), GetRecordText(p->DeviceSN))
-                                     .arg(p->IdInDevice)
-                                     .arg(p->ReadFlag)
-                                     .arg(l ? " ?" : "")});
+            items.append(
+                {head + p->PatientID.toString() + ' ' + GetRecordText(p->DeviceSN) +
+                 QString::asprintf(" %u %d%s", p->IdInDevice, p->ReadFlag, l ? " ?" : "")});
             return;
         }
         items.append({head + std::unique_ptr<QUuid>(reinterpret_cast<QUuid *>(w))->toString()});
