@@ -262,7 +262,7 @@ private slots:
         QTRY_COMPARE(m_allPatientAnswers, 1);
         QVERIFY(m_db->Sql("DROP TRIGGER refuse").isValid());
         const QString refused =
-            QStringLiteral("Merge|The patients could not be merged. Both patients are unchanged.");
+            "Merge|The patients could not be merged. Both patients are unchanged.";
         QTRY_COMPARE(watcher.MessageBoxes(), QStringList({refused}));
         QTRY_COMPARE(Table()->rowCount(), rows + 1);
         QVERIFY(RowOf(ids.at(0)) >= 0);
@@ -271,19 +271,19 @@ private slots:
         // him; merged in the dialog, his row goes and the kept one is reloaded
         // holding his records too.
         QVERIFY(SelectAndLoad({RowOf(kept)}));
-        PatientData *model = PatientData::GetInstance();
-        const int temperatures = RecordChainLength(model->GetTEMPDataList());
+        const int temperatures = RecordChainLength(PatientData::GetInstance()->GetTEMPDataList());
         watcher.AddDialogAction(
             [](QDialog *dialog) { dialog->findChild<QPushButton *>("pushButton_Merge")->click(); });
         auto *form = m_window->findChild<PatientDetailInfoView *>();
-        form->findChild<QLineEdit *>("lineEdit_Name")->setText(QStringLiteral("Merged Away"));
+        form->findChild<QLineEdit *>("lineEdit_Name")->setText("Merged Away");
         Click(form->findChild<QPushButton *>("pushButton_Save"));
         QTRY_COMPARE(watcher.MessageBoxes(), QStringList({refused, Saved}));
         QCOMPARE(watcher.DialogsSeen(), 1);
         QCOMPARE(Table()->item(RowOf(kept), 2)->text(), QStringLiteral("Merged Away"));
         QTRY_COMPARE(Table()->rowCount(), rows);
         QCOMPARE(RowOf(ids.at(0)), -1);
-        QTRY_COMPARE(RecordChainLength(model->GetTEMPDataList()), temperatures + 2);
+        QTRY_COMPARE(RecordChainLength(PatientData::GetInstance()->GetTEMPDataList()),
+                     temperatures + 2);
         QCOMPARE(CurrentId(), kept);
     }
     void settingsSaveAndMergeBits()
@@ -306,23 +306,20 @@ private slots:
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         };
         const QByteArray stored = fileText();
-        const QString refused =
-            QStringLiteral("Settings|Please choose a folder for the exported "
-                           "files: the export path cannot be empty. Nothing has "
-                           "been saved.");
         ui.checkBox_SocietyCode->setChecked(true);
         ui.lineEdit_Export_Path->clear();
         Click(ui.pushButton_Save);
-        QCOMPARE(watcher.MessageBoxes(), QStringList({refused}));
+        QCOMPARE(watcher.MessageBoxes(),
+                 QStringList({"Settings|Please choose a folder for the exported files: the export "
+                              "path cannot be empty. Nothing has been saved."}));
         QCOMPARE(fileText(), stored);
         QVERIFY(!MSettings::GetInstance()->IsPatientKeySocietyCode());
 
-        ui.checkBox_DeviceSN->setChecked(false);
-        ui.checkBox_ID->setChecked(false);
+        for (QCheckBox *key : {ui.checkBox_DeviceSN, ui.checkBox_ID, ui.checkBox_SocietyCode})
+            key->setChecked(false);
         ui.checkBox_Name->setChecked(true);
         ui.checkBox_IdentityCode->setChecked(true);
-        ui.checkBox_SocietyCode->setChecked(false);
-        const QString newPath = Env().Root() + QStringLiteral("/elsewhere");
+        const QString newPath = Env().Root() + "/elsewhere";
         ui.lineEdit_Export_Path->setText(newPath);
         Click(ui.pushButton_Save);
         for (const QString &line :
@@ -370,11 +367,9 @@ private slots:
         QVERIFY(SelectAndLoad({0}));
         QStringList early;
         QObject context;
-        connect(PatientData::GetInstance(), &PatientData::OnPatientDetailInfoChanged, &context,
-                [&] {
-                    if (early.isEmpty())
-                        early = exported();
-                });
+        connect(
+            PatientData::GetInstance(), &PatientData::OnPatientDetailInfoChanged, &context,
+            [&] { early = exported(); }, Qt::SingleShotConnection);
         QVERIFY(SelectAndLoad({1}));
         QCOMPARE(early, settled);
         QCOMPARE(settled.size(), 5); // four files
@@ -416,9 +411,8 @@ private slots:
                              child->window() != m_window.get() || child->font().pixelSize() == 13,
                          child->metaObject()->className());
         }
-        const auto *id = ui.WorkStationTab->findChild<QLineEdit *>(QStringLiteral("lineEdit_ID"));
-        const auto *name =
-            ui.WorkStationTab->findChild<QLineEdit *>(QStringLiteral("lineEdit_Name"));
+        const auto *id = ui.WorkStationTab->findChild<QLineEdit *>("lineEdit_ID");
+        const auto *name = ui.WorkStationTab->findChild<QLineEdit *>("lineEdit_Name");
         QVERIFY(name->y() - id->geometry().bottom() <= 60);
     }
     void maximiseAndRestore()
