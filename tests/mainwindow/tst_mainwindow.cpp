@@ -407,9 +407,8 @@ private slots:
             const QList<QWidget *> texts =
                 view->findChildren<QWidget *>() + ui.PatientListWidget->findChildren<QWidget *>();
             for (const QWidget *child : texts) // buttons have sizes of their own; pop-ups aside
-                QVERIFY2(qobject_cast<const QPushButton *>(child) ||
-                             child->window() != m_window.get() || child->font().pixelSize() == 13,
-                         child->metaObject()->className());
+                QVERIFY(qobject_cast<const QPushButton *>(child) ||
+                        child->window() != m_window.get() || child->font().pixelSize() == 13);
         }
         const auto *id = ui.WorkStationTab->findChild<QLineEdit *>("lineEdit_ID");
         const auto *name = ui.WorkStationTab->findChild<QLineEdit *>("lineEdit_Name");
@@ -512,10 +511,9 @@ private:
         QSignalSpy lastAnswer(PatientData::GetInstance(), &PatientData::OnPatientTEMPDataChanged);
         const QUuid uuid = RowId(rows.first());
         Table()->clearSelection();
+        const auto add = QItemSelectionModel::Select | QItemSelectionModel::Rows;
         for (int row : rows)
-            Table()->selectionModel()->select(Table()->model()->index(row, 0),
-                                              QItemSelectionModel::Select |
-                                                  QItemSelectionModel::Rows);
+            Table()->selectionModel()->select(Table()->model()->index(row, 0), add);
         return QTest::qWaitFor([&] {
             return PatientData::GetInstance()->GetCurrentPatient() && CurrentId() == uuid &&
                    !lastAnswer.isEmpty();
