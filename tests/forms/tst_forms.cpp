@@ -166,13 +166,11 @@ private slots:
         dialog.SetPatientList(current.get(), candidates.get());
         auto *table = dialog.findChild<QTableWidget *>("tableWidget_Patient");
         auto column = [table](int c) { // texts, "*" marking red, "?" neither red nor black
+            const QHash<QRgb, QString> marks{{qRgb(255, 0, 0), "*"}, {qRgb(0, 0, 0), ""}};
             QStringList cells;
-            for (int row = 0; row < table->rowCount(); ++row) {
-                const QColor colour = table->item(row, c)->foreground().color();
-                cells << table->item(row, c)->text() + (colour == QColor(255, 0, 0) ? "*"
-                                                        : colour == QColor(0, 0, 0) ? ""
-                                                                                    : "?");
-            }
+            for (int row = 0; row < table->rowCount(); ++row)
+                cells << table->item(row, c)->text() +
+                             marks.value(table->item(row, c)->foreground().color().rgba(), "?");
             return cells;
         };
         QCOMPARE(column(1), QStringList({"SN-42", "monitor", "Anna", "Male", "172.25", "0", "", "",
