@@ -2,15 +2,15 @@
 #include "DatabaseAccessSQLite.h"
 #include "FileSizeLimit.h"
 #include "MDatabaseService.h"
-#include "OtherProgramLock.h"
 #include "PatientRowCodec.h"
-#include "ProcessesAtOnce.h"
 #include "RecordChainPtr.h"
 #include "TestDatabase.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -124,17 +124,44 @@ QList<uint> Import(DatabaseAccessSQLite &store, STU_DB_PATIENT_LIST patient, int
                  << store.InsertTempData(&patient.PatientID, temp.get());
 }
 
-const QString kWorkstation = QStringLiteral("workstation");
+// Another program's connection to the file, holding the lock its BEGIN takes
+// while it lives: "BEGIN IMMEDIATE" writes, "BEGIN EXCLUSIVE" keeps every
+// other connection out, readers included.
+struct OtherProgramLock
+{
+    OtherProgramLock(const QString &file, const char *begin)
+    {
+        db.setDatabaseName(file);
+        holds = db.open() && QSqlQuery(db).exec(QLatin1String(begin));
+    }
+    ~OtherProgramLock()
+    {
+        if (holds)
+            QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("other program"));
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", QStringLiteral("other program"));
+    bool holds = false;
+};
+
+// In the copies of this program that StoreAtOnce() starts, as other workstations.
+const char *const kWorkstation = "VANTREL_TEST_WORKSTATION";
 
 // Another workstation's import into the server database the URI names: the
 // patients of the given keys with a hundred records of each kind, the
-// result codes written out in the order of the work.
+// result codes written out in the order of the work. It prepares, says it
+// is ready and waits to be let go.
 int StoreMonitorSet(const QStringList &uriAndKeys)
 {
     TestEnvironment env(false, uriAndKeys.value(0));
     DatabaseAccessPostgreSQL store;
     QList<uint> codes = {store.GetOpenResult()};
-    ProcessesAtOnce::ReadyAndWait();
+    std::puts("ready");
+    std::fflush(stdout);
+    char line[8];
+    if (!std::fgets(line, sizeof line, stdin))
+        return 1;
     for (const QString &key : uriAndKeys.mid(1)) {
         STU_DB_PATIENT_LIST patient;
         patient.PatientID = QUuid(key);
@@ -143,6 +170,34 @@ int StoreMonitorSet(const QStringList &uriAndKeys)
     for (uint code : codes)
         std::printf("%u ", code);
     return 0;
+}
+
+// Two workstations' StoreMonitorSet() at the same moment: both are let go
+// together once both are ready. What they wrote (nothing from one that did
+// not end well).
+QString StoreAtOnce(const QStringList &uriAndKeys)
+{
+    QProcess copies[2];
+    qputenv(kWorkstation, "1");
+    for (QProcess &copy : copies) {
+        copy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        copy.start(QCoreApplication::applicationFilePath(), uriAndKeys);
+    }
+    qunsetenv(kWorkstation);
+    for (QProcess &copy : copies) {
+        while (!copy.canReadLine() && copy.waitForReadyRead(60000)) {
+        }
+        copy.readLine();
+    }
+    for (QProcess &copy : copies)
+        copy.write("go\n");
+    QString codes;
+    for (QProcess &copy : copies) {
+        if (copy.waitForFinished(60000) && copy.exitStatus() == QProcess::NormalExit &&
+            copy.exitCode() == 0)
+            codes += QString::fromUtf8(copy.readAllStandardOutput());
+    }
+    return codes;
 }
 
 } // namespace
@@ -587,7 +642,7 @@ private slots:
         if (situation == "locked") {
             QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
             other = std::make_unique<OtherProgramLock>(env.File(), "BEGIN EXCLUSIVE");
-            QVERIFY(other->Holds());
+            QVERIFY(other->holds);
         }
         const QByteArray before = Bytes(env.File());
         std::unique_ptr<FileSizeLimit> limit;
@@ -641,12 +696,10 @@ private slots:
         POSTGRES_OR_SKIP();
         TestDatabase db(TestDatabase::PostgreSQL, false);
         // Both start on the empty database and import the same monitor at once.
-        QStringList monitor = {PostgresServer::Shared().Uri(QStringLiteral("vantrel_test"))};
+        QStringList monitor = {TestDatabase::ServerUri()};
         for (int i = 0; i < 4; ++i)
             monitor << QUuid::createUuid().toString();
-        const QStringList codes = ProcessesAtOnce::Run(kWorkstation, {monitor, monitor})
-                                      .join(' ')
-                                      .split(' ', Qt::SkipEmptyParts);
+        const QStringList codes = StoreAtOnce(monitor).split(' ', Qt::SkipEmptyParts);
         // Each new patient is stored by one of them; the other is told he exists.
         QCOMPARE(codes.count("0"), 2 * (1 + 4 * 3) + 4);
         QCOMPARE(codes.count(QString::number(DB_ERR_PATIENT_EXISTS)), 4);
@@ -664,7 +717,7 @@ private slots:
         std::thread other([&] {
             {
                 QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "meanwhile");
-                PostgresServer::Shared().Configure(c, QStringLiteral("vantrel_test"));
+                TestDatabase::ConfigureServer(c);
                 begun = c.open() && c.transaction() && QSqlQuery(c).exec(insert);
                 QSqlQuery waiting(c);
                 for (int i = 0; begun && i < 500 &&
@@ -686,9 +739,9 @@ private slots:
     {
         POSTGRES_OR_SKIP();
         TestDatabase db(TestDatabase::PostgreSQL);
-        QVERIFY(PostgresServer::Shared().Stop());
+        QVERIFY(TestDatabase::SetServerRunning(false));
         DatabaseAccessPostgreSQL store;
-        const bool started = PostgresServer::Shared().Start();
+        const bool started = TestDatabase::SetServerRunning(true);
         QCOMPARE(store.GetOpenResult(), uint(DB_ERR_OPEN));
         // The server and the cause are named.
         const QRegularExpression told(
@@ -708,12 +761,12 @@ private slots:
             for (const STU_DB_PATIENT_LIST &patient : monitor)
                 codes += Import(store, patient, 50, [&] {
                     if (lose && codes.isEmpty())
-                        PostgresServer::Shared().Stop();
+                        TestDatabase::SetServerRunning(false);
                 });
             return codes;
         };
         const QList<uint> lost = import(true);
-        const bool restarted = PostgresServer::Shared().Start();
+        const bool restarted = TestDatabase::SetServerRunning(true);
         const QList<uint> failed = {DB_ERR_INSERT_PATIENT, DB_ERR_INSERT_NIBP, DB_ERR_INSERT_SPO2,
                                     DB_ERR_INSERT_TEMP};
         QCOMPARE(lost, QList<uint>({DB_OK, DB_OK}) + failed.mid(2) + failed + failed);
@@ -846,7 +899,7 @@ private slots:
         // through once that program lets go.
         const auto locked = [&](uint type, quintptr wParam, quintptr lParam, const char *answers) {
             OtherProgramLock other(m_db->File(), "BEGIN IMMEDIATE");
-            QVERIFY(other.Holds());
+            QVERIFY(other.holds);
             c.Post(type, wParam, lParam, answers);
             QTest::qWait(300);
         };
@@ -940,7 +993,7 @@ private slots:
         if (file.isEmpty()) {
             QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
             other = std::make_unique<OtherProgramLock>(m_db->File(), "BEGIN EXCLUSIVE");
-            QVERIFY(other->Holds());
+            QVERIFY(other->holds);
         } else {
             QFile data(m_db->File());
             QVERIFY(QDir().mkpath(m_db->Env().DatabaseDirectory()) &&
@@ -985,9 +1038,9 @@ private slots:
         // list is read again once it is reached again.
         // Qt's driver goes on watching the lost connection's closed socket.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^QSocketNotifier: Invalid socket"));
-        QVERIFY(PostgresServer::Shared().Stop());
+        QVERIFY(TestDatabase::SetServerRunning(false));
         c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "result 4 9");
-        const bool restarted = PostgresServer::Shared().Start();
+        const bool restarted = TestDatabase::SetServerRunning(true);
         c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2|changed elsewhere");
         HEARD(c);
         QVERIFY(restarted);
@@ -1032,7 +1085,7 @@ private:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (ProcessesAtOnce::Part() == kWorkstation)
+    if (qEnvironmentVariableIsSet(kWorkstation))
         return StoreMonitorSet(app.arguments().mid(1));
     QTEST_SET_MAIN_SOURCE_PATH
     DatabaseAccessTest access;
