@@ -1,11 +1,9 @@
 #include "TestDatabase.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,19 +17,6 @@ namespace {
 const QString kDatabase = QStringLiteral("vantrel_test");
 const QString kUser = QStringLiteral("vantrel");
 const int kPort = 5432;
-
-// The newest installed server's programs (Debian keeps them out of PATH).
-QString FindBinDir()
-{
-    QDir versions(QStringLiteral("/usr/lib/postgresql"));
-    for (const QString &version :
-         versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
-        if (QFileInfo::exists(versions.filePath(version + QStringLiteral("/bin/initdb"))))
-            return versions.filePath(version + QStringLiteral("/bin"));
-    }
-    const QString initdb = QStandardPaths::findExecutable(QStringLiteral("initdb"));
-    return initdb.isEmpty() ? QString() : QFileInfo(initdb).absolutePath();
-}
 
 class Server
 {
@@ -65,7 +50,6 @@ public:
 
     // Short: the socket path must stay below about 100 bytes.
     QTemporaryDir dir{QStringLiteral("/tmp/vm-pg-XXXXXX")};
-    QString bin = FindBinDir();
     bool running = false;
     QString problem = QStringLiteral("The test server has been stopped.");
 
@@ -74,7 +58,8 @@ private:
     {
         // The server refuses to run as root: its folder goes to an unprivileged account.
         const passwd *nobody = geteuid() == 0 ? getpwnam("nobody") : nullptr;
-        if (bin.isEmpty() || !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")) ||
+            !Run(QStringLiteral("pg_ctl --version"))) {
             problem = QStringLiteral("The PostgreSQL server programs or Qt's QPSQL driver are "
                                      "missing (Debian packages postgresql, libqt6sql6-psql); the "
                                      "PostgreSQL cases are skipped.");
@@ -91,15 +76,17 @@ private:
         }
     }
     // Runs one of the server's programs with its arguments, its output into the
-    // log. Through the shell, so that no Qt event machinery is needed when the
+    // log; the newest installed server's first (Debian keeps them out of PATH).
+    // Through the shell, so that no Qt event machinery is needed when the
     // server is stopped at the end of the program. The temporary folder's name
     // needs no quoting.
     bool Run(const QString &command) const
     {
         const QString line =
-            QStringLiteral("%1'%2'/%3 >>%4/log 2>&1")
+            QStringLiteral("PATH=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n "
+                           "1):$PATH %1%2 >>%3/log 2>&1")
                 .arg(geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "",
-                     bin, command, dir.path());
+                     command, dir.path());
         return std::system(line.toLocal8Bit().constData()) == 0;
     }
 };
