@@ -56,10 +56,11 @@ struct Fixture
     DatabaseAccessSQLite &s;
 };
 
-std::unique_ptr<STU_DB_PATIENT_LIST> Patient(const QString &name)
+std::unique_ptr<STU_DB_PATIENT_LIST> Patient(const QString &name,
+                                             const QUuid &id = QUuid::createUuid())
 {
     auto patient = std::make_unique<STU_DB_PATIENT_LIST>();
-    patient->PatientID = QUuid::createUuid();
+    patient->PatientID = id;
     SetRecordText(patient->Name, name);
     return patient;
 }
@@ -317,8 +318,7 @@ private slots:
         QVERIFY(f.db.Sql("SELECT Mobile = '' FROM Patient" + where).toBool());
 
         // A stored UUID is refused and nothing changes; a null one too.
-        auto again = Patient(QStringLiteral("Other"));
-        again->PatientID = patient->PatientID;
+        auto again = Patient(QStringLiteral("Other"), patient->PatientID);
         QCOMPARE(f.s.InsertNewPatient(again.get()), uint(DB_ERR_PATIENT_EXISTS));
         QCOMPARE(f.db.Sql("SELECT Name FROM Patient" + where).toString(), "Ann");
 
@@ -336,8 +336,8 @@ private slots:
         QVERIFY(brief.ReadFlag);
         QCOMPARE(brief.LastUpdateTime, patient->LastUpdateTime);
     }
-    void duplicateMeasurementsAreStoredOnce_data() { TestDatabase::AddKinds(); }
-    void duplicateMeasurementsAreStoredOnce()
+    void measurementsAreStoredOnceAndReadInOrder_data() { TestDatabase::AddKinds(); }
+    void measurementsAreStoredOnceAndReadInOrder()
     {
         FETCH_DATABASE_KIND(kind);
         Fixture f(kind);
@@ -379,22 +379,14 @@ private slots:
 
         QCOMPARE(f.s.InsertTempData(&id, nullptr), uint(DB_OK));
         QVERIFY(f.db.LogText().contains("No TEMP data has been saved to database."));
-    }
-    void listsReadBothTimeFormsInOrder_data() { TestDatabase::AddKinds(); }
-    void listsReadBothTimeFormsInOrder()
-    {
-        FETCH_DATABASE_KIND(kind);
-        Fixture f(kind);
-        auto patient = Patient(QStringLiteral("Forms"));
-        QCOMPARE(f.s.InsertNewPatient(patient.get()), uint(DB_OK));
-        const QString key = f.db.Key(patient->PatientID);
+
         // The form with milliseconds is what other writers may have left (a
         // server's timestamp column keeps whole seconds).
         QVERIFY(f.db.Sql("INSERT INTO TEMPData(PatientID, MeasureTime, TempValue) VALUES(" + key +
                          ", '2026-03-01T09:00:00.250', 36.5), (" + key +
                          ", '2026-03-01T08:30:00', 38.25)")
                     .isValid());
-        auto temps = Read(f.s, &DatabaseAccessSQLite::GetTempDataList, patient->PatientID);
+        auto temps = Read(f.s, &DatabaseAccessSQLite::GetTempDataList, id);
         QCOMPARE(RecordChainLength(temps.get()), 2);
         QCOMPARE(temps->MeasureTime, At(30));
         QCOMPARE(temps->TempValue, 38.25f);
@@ -402,13 +394,13 @@ private slots:
 
         // The patient list comes oldest first.
         f.db.Sql("UPDATE Patient SET LastUpdateTime = '2030-01-01T00:00:00' WHERE IdInDevice = 1");
-        f.MarkOld(" WHERE Name <> 'Forms' AND IdInDevice <> 1");
+        f.MarkOld(" WHERE Name <> 'Dup' AND IdInDevice <> 1");
         STU_DB_PATIENT_LIST *brief = nullptr;
         QCOMPARE(f.s.GetAllPatientBrief(&brief), uint(DB_OK));
         RecordChainPtr<STU_DB_PATIENT_LIST> patients(brief);
         QCOMPARE(RecordChainLength(brief), 3);
         QCOMPARE(brief->IdInDevice, MONITOR_PSEUDO_PATIENT_ID);
-        QCOMPARE(GetRecordText(brief->pNext->Name), QStringLiteral("Forms"));
+        QCOMPARE(GetRecordText(brief->pNext->Name), QStringLiteral("Dup"));
         QCOMPARE(brief->pNext->pNext->LastUpdateTime, QDateTime(QDate(2030, 1, 1), QTime(0, 0)));
 
         // No records, or a failed reading: an empty result, even where the
@@ -418,16 +410,64 @@ private slots:
         QCOMPARE(f.s.GetSPO2DataList(&other, &none), uint(DB_OK));
         QVERIFY(!none);
         other = QUuid();
-        STU_DB_NIBP_DATA_LIST *nibp = Junk<STU_DB_NIBP_DATA_LIST>();
-        QCOMPARE(f.s.GetNibpDataList(&other, &nibp), uint(DB_ERR_GET_NIBP));
-        QVERIFY(!nibp);
+        STU_DB_NIBP_DATA_LIST *failed = Junk<STU_DB_NIBP_DATA_LIST>();
+        QCOMPARE(f.s.GetNibpDataList(&other, &failed), uint(DB_ERR_GET_NIBP));
+        QVERIFY(!failed);
     }
-    void searchPatientToMergeByKeyBits_data() { TestDatabase::AddKinds(); }
-    void searchPatientToMergeByKeyBits()
+    void patientsAreMergedDeletedAndSearched_data() { TestDatabase::AddKinds(); }
+    void patientsAreMergedDeletedAndSearched()
     {
         FETCH_DATABASE_KIND(kind);
         Fixture f(kind);
-        f.db.Sql("DELETE FROM Patient"); // only the patients made here take part
+        auto kept = Patient(QStringLiteral("Kept"));
+        auto gone = Patient(QStringLiteral("Gone"));
+        QUuid &a = kept->PatientID;
+        QUuid &b = gone->PatientID;
+        QCOMPARE(f.s.InsertNewPatient(kept.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertNewPatient(gone.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertNibpData(&a, Chain<STU_DB_NIBP_DATA_LIST>({0, 10}, 111).get()),
+                 uint(DB_OK));
+        QCOMPARE(f.s.InsertNibpData(&b, Chain<STU_DB_NIBP_DATA_LIST>({10, 20}, 222).get()),
+                 uint(DB_OK));
+        QCOMPARE(f.s.InsertTempData(&b, Chain<STU_DB_TEMP_DATA_LIST>({15}).get()), uint(DB_OK));
+        f.MarkOld(f.db.Where(a));
+
+        // Moving the temperature records fails after the NIBP records were
+        // moved: the file stays as it was, with both patients whole.
+        QVERIFY(f.db.RefuseInserts("TEMPData", true));
+        const QString before = f.db.Snapshot();
+        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_ERR_MERGE));
+        // Into himself or into a patient not stored would lose the records.
+        QCOMPARE(f.s.MergePatientData(&b, &b), uint(DB_ERR_MERGE));
+        QUuid stranger = QUuid::createUuid();
+        QCOMPARE(f.s.MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
+        QCOMPARE(f.db.Snapshot(), before);
+
+        // At the same time the remaining patient's record wins.
+        QVERIFY(f.db.RefuseInserts("TEMPData", false));
+        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_OK));
+        QStringList times;
+        auto merged = Read(f.s, &DatabaseAccessSQLite::GetNibpDataList, a);
+        for (auto *r = merged.get(); r; r = r->pNext)
+            times << r->MeasureTime.toString("MM-dd hh:mm=") + QString::number(r->SysValue);
+        QCOMPARE(times.join(' '), "03-01 08:00=111 03-01 08:10=111 03-01 08:20=222");
+        QCOMPARE(f.db.Count(kCount.arg("TEMPData") + f.db.Where(a)), 1);
+        QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(a)), 0);
+        QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(a)).toString() > kOld);
+
+        // Deleting the remaining patient leaves nothing of either, and leaves
+        // the demo patients whole.
+        QCOMPARE(f.s.DeletePatient(&a), uint(DB_OK));
+        for (const char *table : {"Patient", "NIBPData", "SPO2Data", "TEMPData"}) {
+            QCOMPARE(
+                f.db.Count(kCount.arg(table) + f.db.Where(a) + " OR PatientID = " + f.db.Key(b)),
+                0);
+            QCOMPARE(f.db.Count(kCount.arg(table)), table[0] == 'P' ? 2 : 400);
+        }
+        QCOMPARE(f.s.DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
+
+        // The search for patients to merge, among the ones made next only.
+        f.db.Sql("DELETE FROM Patient");
         auto base = Patient(QStringLiteral("Base"));
         // A value in every column: an empty one matches nobody.
         base->Height = 170.5f;
@@ -484,58 +524,6 @@ private slots:
         // A failed search leaves the result null.
         base->PatientID = QUuid();
         QCOMPARE(search(0), QSet<QUuid>({QUuid()}));
-    }
-    void mergeAndDeletePatients_data() { TestDatabase::AddKinds(); }
-    void mergeAndDeletePatients()
-    {
-        FETCH_DATABASE_KIND(kind);
-        Fixture f(kind);
-        auto kept = Patient(QStringLiteral("Kept"));
-        auto gone = Patient(QStringLiteral("Gone"));
-        QUuid &a = kept->PatientID;
-        QUuid &b = gone->PatientID;
-        QCOMPARE(f.s.InsertNewPatient(kept.get()), uint(DB_OK));
-        QCOMPARE(f.s.InsertNewPatient(gone.get()), uint(DB_OK));
-        QCOMPARE(f.s.InsertNibpData(&a, Chain<STU_DB_NIBP_DATA_LIST>({0, 10}, 111).get()),
-                 uint(DB_OK));
-        QCOMPARE(f.s.InsertNibpData(&b, Chain<STU_DB_NIBP_DATA_LIST>({10, 20}, 222).get()),
-                 uint(DB_OK));
-        QCOMPARE(f.s.InsertTempData(&b, Chain<STU_DB_TEMP_DATA_LIST>({15}).get()), uint(DB_OK));
-        f.MarkOld(f.db.Where(a));
-
-        // Moving the temperature records fails after the NIBP records were
-        // moved: the file stays as it was, with both patients whole.
-        QVERIFY(f.db.RefuseInserts("TEMPData", true));
-        const QString before = f.db.Snapshot();
-        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_ERR_MERGE));
-        // Into himself or into a patient not stored would lose the records.
-        QCOMPARE(f.s.MergePatientData(&b, &b), uint(DB_ERR_MERGE));
-        QUuid stranger = QUuid::createUuid();
-        QCOMPARE(f.s.MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
-        QCOMPARE(f.db.Snapshot(), before);
-
-        // At the same time the remaining patient's record wins.
-        QVERIFY(f.db.RefuseInserts("TEMPData", false));
-        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_OK));
-        QStringList times;
-        auto merged = Read(f.s, &DatabaseAccessSQLite::GetNibpDataList, a);
-        for (auto *r = merged.get(); r; r = r->pNext)
-            times << r->MeasureTime.toString("MM-dd hh:mm=") + QString::number(r->SysValue);
-        QCOMPARE(times.join(' '), "03-01 08:00=111 03-01 08:10=111 03-01 08:20=222");
-        QCOMPARE(f.db.Count(kCount.arg("TEMPData") + f.db.Where(a)), 1);
-        QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(a)), 0);
-        QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(a)).toString() > kOld);
-
-        // Deleting the remaining patient leaves nothing of either, and leaves
-        // the demo patients whole.
-        QCOMPARE(f.s.DeletePatient(&a), uint(DB_OK));
-        for (const char *table : {"Patient", "NIBPData", "SPO2Data", "TEMPData"}) {
-            QCOMPARE(
-                f.db.Count(kCount.arg(table) + f.db.Where(a) + " OR PatientID = " + f.db.Key(b)),
-                0);
-            QCOMPARE(f.db.Count(kCount.arg(table)), table[0] == 'P' ? 2 : 400);
-        }
-        QCOMPARE(f.s.DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
     }
     void readOnlyOrClosedDatabaseFailsAndKeepsFile_data()
     {
@@ -806,11 +794,7 @@ public:
         Call(&MDatabaseService::ProcessDatabaseTaskProc, type, wParam, lParam);
         Expect(answers);
     }
-    void Expect(const QString &answers)
-    {
-        if (!answers.isEmpty())
-            m_expected << answers.split(QLatin1Char('|'));
-    }
+    void Expect(const QString &answers) { m_expected << answers.split('|', Qt::SkipEmptyParts); }
 
     // Waits for the answers expected so far; empty where they came as
     // expected, and nothing else followed, or else what came and what was expected.
@@ -992,9 +976,9 @@ private slots:
                     data.open(QIODevice::WriteOnly));
             data.write(file);
         }
-        const QStringList expected =
-            answers.replace(QStringLiteral("%1"), m_db->File()).split(QLatin1Char('|'));
-        StartService(expected.first()).Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, expected.last());
+        // The open result, then the list's answer.
+        StartService(answers.replace(QStringLiteral("%1"), m_db->File()))
+            .Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0);
         if (other) {
             QTest::qWait(1000); // the window's thread goes on meanwhile
             other.reset();
@@ -1050,8 +1034,7 @@ private:
     static quintptr NewId(const QUuid &id = QUuid()) { return quintptr(new QUuid(id)); }
     static quintptr NewPatient(const QUuid &id, const QString &name = QString())
     {
-        auto patient = Patient(name);
-        patient->PatientID = id;
+        auto patient = Patient(name, id);
         SetRecordText(patient->DeviceSN, QStringLiteral("SN"));
         return quintptr(patient.release());
     }
