@@ -198,16 +198,12 @@ QString TestDatabase::Snapshot() const
 
 bool TestDatabase::RefuseInserts(const char *table, bool refuse) const
 {
-    const QString name = QStringLiteral("refuse_%1").arg(QLatin1String(table));
-    if (!refuse)
-        return Sql(QStringLiteral("DROP TRIGGER %1").arg(name) +
-                   (IsServer() ? QStringLiteral(" ON ") + QLatin1String(table) : QString()))
-            .isValid();
-    const QString sql =
-        IsServer() ? "CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$BEGIN RAISE "
-                     "EXCEPTION 'refused'; END$$; CREATE TRIGGER %1 BEFORE INSERT ON %2 FOR EACH "
-                     "ROW EXECUTE FUNCTION %1()"
-                   : "CREATE TRIGGER %1 BEFORE INSERT ON %2 BEGIN SELECT RAISE(ABORT, 'refused'); "
-                     "END";
-    return Sql(sql.arg(name, QLatin1String(table))).isValid();
+    const char *sql =
+        !refuse      ? (IsServer() ? "DROP TRIGGER refuse ON %1" : "DROP TRIGGER refuse")
+        : IsServer() ? "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$BEGIN RAISE EXCEPTION 'refused'; END$$; CREATE TRIGGER refuse BEFORE "
+                       "INSERT ON %1 FOR EACH ROW EXECUTE FUNCTION refuse()"
+                     : "CREATE TRIGGER refuse BEFORE INSERT ON %1 BEGIN SELECT RAISE(ABORT, "
+                       "'refused'); END";
+    return Sql(QString::fromLatin1(sql).replace("%1", QLatin1String(table))).isValid();
 }

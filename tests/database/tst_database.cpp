@@ -111,16 +111,17 @@ template <typename Record> Record *Junk()
 
 // One patient's import in the order the monitor's answers bring it: the
 // patient, then count records of each kind; afterNibp runs in between.
-QList<uint> Import(DatabaseAccessSQLite &store, STU_DB_PATIENT_LIST patient, int count,
+QList<uint> Import(DatabaseAccessSQLite &store, QUuid id, int count,
                    const std::function<void()> &afterNibp = {})
 {
-    QUuid *id = &patient.PatientID;
+    STU_DB_PATIENT_LIST patient;
+    patient.PatientID = id;
     QList<uint> codes = {store.InsertNewPatient(&patient),
-                         store.InsertNibpData(id, Records<STU_DB_NIBP_DATA_LIST>(count).get())};
+                         store.InsertNibpData(&id, Records<STU_DB_NIBP_DATA_LIST>(count).get())};
     if (afterNibp)
         afterNibp();
-    return codes << store.InsertSPO2Data(id, Records<STU_DB_SPO2_DATA_LIST>(count).get())
-                 << store.InsertTempData(id, Records<STU_DB_TEMP_DATA_LIST>(count).get());
+    return codes << store.InsertSPO2Data(&id, Records<STU_DB_SPO2_DATA_LIST>(count).get())
+                 << store.InsertTempData(&id, Records<STU_DB_TEMP_DATA_LIST>(count).get());
 }
 
 // Another program's connection to the file, holding the lock its BEGIN takes
@@ -144,7 +145,7 @@ struct OtherProgramLock
     bool holds = false;
 };
 
-// In the copies of this program that StoreAtOnce() starts, as other workstations.
+// Set in the copies of this program that play other workstations.
 const char *const kWorkstation = "VANTREL_TEST_WORKSTATION";
 
 // Another workstation's import into the server database the URI names: the
@@ -161,38 +162,11 @@ int StoreMonitorSet(const QStringList &uriAndKeys)
     char line[8];
     if (!std::fgets(line, sizeof line, stdin))
         return 1;
-    for (const QString &key : uriAndKeys.mid(1)) {
-        STU_DB_PATIENT_LIST patient;
-        patient.PatientID = QUuid(key);
-        codes += Import(store, patient, 100);
-    }
+    for (const QString &key : uriAndKeys.mid(1))
+        codes += Import(store, QUuid(key), 100);
     for (uint code : codes)
         std::printf("%u ", code);
     return 0;
-}
-
-// Two workstations' StoreMonitorSet() at the same moment: both are let go
-// together once both are ready. The codes they wrote (none from one that
-// failed).
-QStringList StoreAtOnce(const QStringList &uriAndKeys)
-{
-    QProcess copies[2];
-    qputenv(kWorkstation, "1");
-    for (QProcess &copy : copies) {
-        copy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        copy.start(QCoreApplication::applicationFilePath(), uriAndKeys);
-        copy.waitForReadyRead(60000); // its "ready", written at once
-        copy.readLine();
-    }
-    qunsetenv(kWorkstation);
-    for (QProcess &copy : copies)
-        copy.write("go\n");
-    QString codes;
-    for (QProcess &copy : copies) {
-        copy.waitForFinished(60000);
-        codes += QString::fromUtf8(copy.readAllStandardOutput());
-    }
-    return codes.split(' ', Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -675,11 +649,28 @@ private slots:
     {
         POSTGRES_OR_SKIP();
         TestDatabase db(TestDatabase::PostgreSQL, false);
-        // Both start on the empty database and import the same monitor at once.
+        // Both start on the empty database, are let go together once both are
+        // ready, and import the same monitor at once.
         QStringList monitor = {TestDatabase::ServerUri()};
         for (int i = 0; i < 4; ++i)
             monitor << QUuid::createUuid().toString();
-        const QStringList codes = StoreAtOnce(monitor);
+        QProcess copies[2];
+        qputenv(kWorkstation, "1");
+        for (QProcess &copy : copies) {
+            copy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            copy.start(QCoreApplication::applicationFilePath(), monitor);
+            copy.waitForReadyRead(60000); // its "ready", written at once
+            copy.readLine();
+        }
+        qunsetenv(kWorkstation);
+        for (QProcess &copy : copies)
+            copy.write("go\n");
+        QString output;
+        for (QProcess &copy : copies) {
+            copy.waitForFinished(60000);
+            output += QString::fromUtf8(copy.readAllStandardOutput());
+        }
+        const QStringList codes = output.split(' ', Qt::SkipEmptyParts);
         // Each new patient is stored by one of them; the other is told he exists.
         QCOMPARE(codes.count("0"), 2 * (1 + 4 * 3) + 4);
         QCOMPARE(codes.count(QString::number(DB_ERR_PATIENT_EXISTS)), 4);
@@ -732,13 +723,11 @@ private slots:
         QVERIFY(started);
         // The import connects, and builds the schema the first start could not
         // (the demo patients are counted below).
-        QList<STU_DB_PATIENT_LIST> monitor(3);
-        for (STU_DB_PATIENT_LIST &patient : monitor)
-            patient.PatientID = QUuid::createUuid();
+        const QUuid monitor[] = {QUuid::createUuid(), QUuid::createUuid(), QUuid::createUuid()};
         // Then the server goes away after the first patient's NIBP records.
         auto import = [&](bool lose) {
             QList<uint> codes;
-            for (const STU_DB_PATIENT_LIST &patient : monitor)
+            for (const QUuid &patient : monitor)
                 codes += Import(store, patient, 50, [&] {
                     if (lose && codes.isEmpty())
                         TestDatabase::SetServerRunning(false);
@@ -784,9 +773,8 @@ public:
     // Calls the service in its thread, after everything posted before.
     template <typename... Args> void Call(void (MDatabaseService::*slot)(Args...), Args... args)
     {
-        MDatabaseService *s = m_service;
-        QMetaObject::invokeMethod(
-            s, [=] { (s->*slot)(args...); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(m_service, std::bind(slot, m_service, args...),
+                                  Qt::QueuedConnection);
     }
     // Posts a work item and notes the answers it is to bring, '|' between them.
     void Post(uint type, quintptr wParam, quintptr lParam, const QString &answers = QString())
