@@ -1,5 +1,7 @@
 #pragma once
 
+#include <csignal>
+
 #include <sys/resource.h>
 
 // While it lives, every write of this process beyond the given file size
@@ -7,8 +9,21 @@
 class FileSizeLimit
 {
 public:
-    explicit FileSizeLimit(rlim_t bytes);
-    ~FileSizeLimit();
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        // The write fails with EFBIG instead of the process being killed.
+        std::signal(SIGXFSZ, SIG_IGN);
+        if (getrlimit(RLIMIT_FSIZE, &m_original) == 0) {
+            rlimit small = m_original;
+            small.rlim_cur = bytes;
+            m_bSet = setrlimit(RLIMIT_FSIZE, &small) == 0;
+        }
+    }
+    ~FileSizeLimit()
+    {
+        if (m_bSet)
+            setrlimit(RLIMIT_FSIZE, &m_original);
+    }
     FileSizeLimit(const FileSizeLimit &) = delete;
     FileSizeLimit &operator=(const FileSizeLimit &) = delete;
 

@@ -2,15 +2,15 @@
 #include "DatabaseAccessSQLite.h"
 #include "FileSizeLimit.h"
 #include "MDatabaseService.h"
-#include "OtherProgramLock.h"
 #include "PatientRowCodec.h"
-#include "ProcessesAtOnce.h"
 #include "RecordChainPtr.h"
 #include "TestDatabase.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -20,7 +20,6 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
-#include <numeric>
 #include <thread>
 #include <type_traits>
 
@@ -38,9 +37,8 @@ const char *const kRecordTables[] = {"NIBPData", "SPO2Data", "TEMPData"};
 
 std::unique_ptr<DatabaseAccessSQLite> NewStore(TestDatabase::Kind kind)
 {
-    if (kind == TestDatabase::PostgreSQL)
-        return std::make_unique<DatabaseAccessPostgreSQL>();
-    return std::make_unique<DatabaseAccessSQLite>();
+    return std::unique_ptr<DatabaseAccessSQLite>(
+        kind == TestDatabase::PostgreSQL ? new DatabaseAccessPostgreSQL : new DatabaseAccessSQLite);
 }
 
 // A store on a new database of the given kind, with its demo data.
@@ -58,10 +56,11 @@ struct Fixture
     DatabaseAccessSQLite &s;
 };
 
-std::unique_ptr<STU_DB_PATIENT_LIST> Patient(const QString &name)
+std::unique_ptr<STU_DB_PATIENT_LIST> Patient(const QString &name,
+                                             const QUuid &id = QUuid::createUuid())
 {
     auto patient = std::make_unique<STU_DB_PATIENT_LIST>();
-    patient->PatientID = QUuid::createUuid();
+    patient->PatientID = id;
     SetRecordText(patient->Name, name);
     return patient;
 }
@@ -72,7 +71,8 @@ QDateTime At(int minutes)
 }
 
 // Records at the given minutes; NIBP ones with the given systolic value.
-template <typename Record> Record *Chain(const QList<int> &minutes, quint16 sys = 120)
+template <typename Record>
+RecordChainPtr<Record> Chain(const QList<int> &minutes, quint16 sys = 120)
 {
     RecordChainBuilder<Record> chain;
     for (int m : minutes) {
@@ -82,13 +82,14 @@ template <typename Record> Record *Chain(const QList<int> &minutes, quint16 sys 
             record->SysValue = sys;
         chain.Append(record);
     }
-    return chain.Release();
+    return RecordChainPtr<Record>(chain.Release());
 }
 
-template <typename Record> Record *Records(int count)
+template <typename Record> RecordChainPtr<Record> Records(int count)
 {
-    QList<int> minutes(count);
-    std::iota(minutes.begin(), minutes.end(), 0);
+    QList<int> minutes;
+    while (minutes.size() < count)
+        minutes << minutes.size();
     return Chain<Record>(minutes);
 }
 
@@ -110,36 +111,59 @@ template <typename Record> Record *Junk()
 
 // One patient's import in the order the monitor's answers bring it: the
 // patient, then count records of each kind; afterNibp runs in between.
-QList<uint> Import(DatabaseAccessSQLite &store, STU_DB_PATIENT_LIST patient, int count,
+QList<uint> Import(DatabaseAccessSQLite &store, QUuid id, int count,
                    const std::function<void()> &afterNibp = {})
 {
-    RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(Records<STU_DB_NIBP_DATA_LIST>(count));
-    RecordChainPtr<STU_DB_SPO2_DATA_LIST> spo2(Records<STU_DB_SPO2_DATA_LIST>(count));
-    RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(Records<STU_DB_TEMP_DATA_LIST>(count));
+    STU_DB_PATIENT_LIST patient;
+    patient.PatientID = id;
     QList<uint> codes = {store.InsertNewPatient(&patient),
-                         store.InsertNibpData(&patient.PatientID, nibp.get())};
+                         store.InsertNibpData(&id, Records<STU_DB_NIBP_DATA_LIST>(count).get())};
     if (afterNibp)
         afterNibp();
-    return codes << store.InsertSPO2Data(&patient.PatientID, spo2.get())
-                 << store.InsertTempData(&patient.PatientID, temp.get());
+    return codes << store.InsertSPO2Data(&id, Records<STU_DB_SPO2_DATA_LIST>(count).get())
+                 << store.InsertTempData(&id, Records<STU_DB_TEMP_DATA_LIST>(count).get());
 }
 
-const QString kWorkstation = QStringLiteral("workstation");
+// Another program's connection to the file, holding the lock its BEGIN takes
+// while it lives: "BEGIN IMMEDIATE" writes, "BEGIN EXCLUSIVE" keeps every
+// other connection out, readers included.
+struct OtherProgramLock
+{
+    OtherProgramLock(const QString &file, const char *begin)
+    {
+        db.setDatabaseName(file);
+        holds = db.open() && QSqlQuery(db).exec(QLatin1String(begin));
+    }
+    ~OtherProgramLock()
+    {
+        if (holds)
+            QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("other program"));
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", QStringLiteral("other program"));
+    bool holds = false;
+};
+
+// Set in the copies of this program that play other workstations.
+const char *const kWorkstation = "VANTREL_TEST_WORKSTATION";
 
 // Another workstation's import into the server database the URI names: the
 // patients of the given keys with a hundred records of each kind, the
-// result codes written out in the order of the work.
+// result codes written out in the order of the work. It prepares, says it
+// is ready and waits to be let go.
 int StoreMonitorSet(const QStringList &uriAndKeys)
 {
     TestEnvironment env(false, uriAndKeys.value(0));
     DatabaseAccessPostgreSQL store;
     QList<uint> codes = {store.GetOpenResult()};
-    ProcessesAtOnce::ReadyAndWait();
-    for (const QString &key : uriAndKeys.mid(1)) {
-        STU_DB_PATIENT_LIST patient;
-        patient.PatientID = QUuid(key);
-        codes += Import(store, patient, 100);
-    }
+    std::puts("ready");
+    std::fflush(stdout);
+    char line[8];
+    if (!std::fgets(line, sizeof line, stdin))
+        return 1;
+    for (const QString &key : uriAndKeys.mid(1))
+        codes += Import(store, QUuid(key), 100);
     for (uint code : codes)
         std::printf("%u ", code);
     return 0;
@@ -268,8 +292,7 @@ private slots:
         QVERIFY(f.db.Sql("SELECT Mobile = '' FROM Patient" + where).toBool());
 
         // A stored UUID is refused and nothing changes; a null one too.
-        auto again = Patient(QStringLiteral("Other"));
-        again->PatientID = patient->PatientID;
+        auto again = Patient(QStringLiteral("Other"), patient->PatientID);
         QCOMPARE(f.s.InsertNewPatient(again.get()), uint(DB_ERR_PATIENT_EXISTS));
         QCOMPARE(f.db.Sql("SELECT Name FROM Patient" + where).toString(), "Ann");
 
@@ -287,8 +310,8 @@ private slots:
         QVERIFY(brief.ReadFlag);
         QCOMPARE(brief.LastUpdateTime, patient->LastUpdateTime);
     }
-    void duplicateMeasurementsAreStoredOnce_data() { TestDatabase::AddKinds(); }
-    void duplicateMeasurementsAreStoredOnce()
+    void measurementsAreStoredOnceAndReadInOrder_data() { TestDatabase::AddKinds(); }
+    void measurementsAreStoredOnceAndReadInOrder()
     {
         FETCH_DATABASE_KIND(kind);
         Fixture f(kind);
@@ -312,10 +335,10 @@ private slots:
         QUuid &id = patient->PatientID;
         QCOMPARE(f.s.InsertNewPatient(patient.get()), uint(DB_OK));
         f.MarkOld(f.db.Where(id));
-        RecordChainPtr<STU_DB_NIBP_DATA_LIST> fresh(Chain<STU_DB_NIBP_DATA_LIST>({0, 30, 30, 60}));
         // New records, one time twice in the chain: stored once each, and the
         // patient is unread with a newer LastUpdateTime.
-        QCOMPARE(f.s.InsertNibpData(&id, fresh.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertNibpData(&id, Chain<STU_DB_NIBP_DATA_LIST>({0, 30, 30, 60}).get()),
+                 uint(DB_OK));
         QCOMPARE(f.db.Count(kCount.arg("NIBPData") + f.db.Where(id)), 3);
         QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(id)), 0);
         QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(id)).toString() > kOld);
@@ -324,28 +347,20 @@ private slots:
         QVERIFY(f.db.Sql("INSERT INTO NIBPData(PatientID, MeasureTime) VALUES(" + key +
                          ", '2026-03-01T09:30:00.000'), (" + key + ", '2026-03-01T09:40:00.250')")
                     .isValid());
-        RecordChainPtr<STU_DB_NIBP_DATA_LIST> again(Chain<STU_DB_NIBP_DATA_LIST>({90, 100}));
-        QCOMPARE(f.s.InsertNibpData(&id, again.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertNibpData(&id, Chain<STU_DB_NIBP_DATA_LIST>({90, 100}).get()),
+                 uint(DB_OK));
         QCOMPARE(f.db.Count(kCount.arg("NIBPData") + f.db.Where(id)), 5);
 
         QCOMPARE(f.s.InsertTempData(&id, nullptr), uint(DB_OK));
         QVERIFY(f.db.LogText().contains("No TEMP data has been saved to database."));
-    }
-    void listsReadBothTimeFormsInOrder_data() { TestDatabase::AddKinds(); }
-    void listsReadBothTimeFormsInOrder()
-    {
-        FETCH_DATABASE_KIND(kind);
-        Fixture f(kind);
-        auto patient = Patient(QStringLiteral("Forms"));
-        QCOMPARE(f.s.InsertNewPatient(patient.get()), uint(DB_OK));
-        const QString key = f.db.Key(patient->PatientID);
+
         // The form with milliseconds is what other writers may have left (a
         // server's timestamp column keeps whole seconds).
         QVERIFY(f.db.Sql("INSERT INTO TEMPData(PatientID, MeasureTime, TempValue) VALUES(" + key +
                          ", '2026-03-01T09:00:00.250', 36.5), (" + key +
                          ", '2026-03-01T08:30:00', 38.25)")
                     .isValid());
-        auto temps = Read(f.s, &DatabaseAccessSQLite::GetTempDataList, patient->PatientID);
+        auto temps = Read(f.s, &DatabaseAccessSQLite::GetTempDataList, id);
         QCOMPARE(RecordChainLength(temps.get()), 2);
         QCOMPARE(temps->MeasureTime, At(30));
         QCOMPARE(temps->TempValue, 38.25f);
@@ -353,13 +368,13 @@ private slots:
 
         // The patient list comes oldest first.
         f.db.Sql("UPDATE Patient SET LastUpdateTime = '2030-01-01T00:00:00' WHERE IdInDevice = 1");
-        f.MarkOld(" WHERE Name <> 'Forms' AND IdInDevice <> 1");
+        f.MarkOld(" WHERE Name <> 'Dup' AND IdInDevice <> 1");
         STU_DB_PATIENT_LIST *brief = nullptr;
         QCOMPARE(f.s.GetAllPatientBrief(&brief), uint(DB_OK));
         RecordChainPtr<STU_DB_PATIENT_LIST> patients(brief);
         QCOMPARE(RecordChainLength(brief), 3);
         QCOMPARE(brief->IdInDevice, MONITOR_PSEUDO_PATIENT_ID);
-        QCOMPARE(GetRecordText(brief->pNext->Name), QStringLiteral("Forms"));
+        QCOMPARE(GetRecordText(brief->pNext->Name), QStringLiteral("Dup"));
         QCOMPARE(brief->pNext->pNext->LastUpdateTime, QDateTime(QDate(2030, 1, 1), QTime(0, 0)));
 
         // No records, or a failed reading: an empty result, even where the
@@ -369,16 +384,64 @@ private slots:
         QCOMPARE(f.s.GetSPO2DataList(&other, &none), uint(DB_OK));
         QVERIFY(!none);
         other = QUuid();
-        STU_DB_NIBP_DATA_LIST *nibp = Junk<STU_DB_NIBP_DATA_LIST>();
-        QCOMPARE(f.s.GetNibpDataList(&other, &nibp), uint(DB_ERR_GET_NIBP));
-        QVERIFY(!nibp);
+        STU_DB_NIBP_DATA_LIST *failed = Junk<STU_DB_NIBP_DATA_LIST>();
+        QCOMPARE(f.s.GetNibpDataList(&other, &failed), uint(DB_ERR_GET_NIBP));
+        QVERIFY(!failed);
     }
-    void searchPatientToMergeByKeyBits_data() { TestDatabase::AddKinds(); }
-    void searchPatientToMergeByKeyBits()
+    void patientsAreMergedDeletedAndSearched_data() { TestDatabase::AddKinds(); }
+    void patientsAreMergedDeletedAndSearched()
     {
         FETCH_DATABASE_KIND(kind);
         Fixture f(kind);
-        f.db.Sql("DELETE FROM Patient"); // only the patients made here take part
+        auto kept = Patient(QStringLiteral("Kept"));
+        auto gone = Patient(QStringLiteral("Gone"));
+        QUuid &a = kept->PatientID;
+        QUuid &b = gone->PatientID;
+        QCOMPARE(f.s.InsertNewPatient(kept.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertNewPatient(gone.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertNibpData(&a, Chain<STU_DB_NIBP_DATA_LIST>({0, 10}, 111).get()),
+                 uint(DB_OK));
+        QCOMPARE(f.s.InsertNibpData(&b, Chain<STU_DB_NIBP_DATA_LIST>({10, 20}, 222).get()),
+                 uint(DB_OK));
+        QCOMPARE(f.s.InsertTempData(&b, Chain<STU_DB_TEMP_DATA_LIST>({15}).get()), uint(DB_OK));
+        f.MarkOld(f.db.Where(a));
+
+        // Moving the temperature records fails after the NIBP records were
+        // moved: the file stays as it was, with both patients whole.
+        QVERIFY(f.db.RefuseInserts("TEMPData", true));
+        const QString before = f.db.Snapshot();
+        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_ERR_MERGE));
+        // Into himself or into a patient not stored would lose the records.
+        QCOMPARE(f.s.MergePatientData(&b, &b), uint(DB_ERR_MERGE));
+        QUuid stranger = QUuid::createUuid();
+        QCOMPARE(f.s.MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
+        QCOMPARE(f.db.Snapshot(), before);
+
+        // At the same time the remaining patient's record wins.
+        QVERIFY(f.db.RefuseInserts("TEMPData", false));
+        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_OK));
+        QStringList times;
+        auto merged = Read(f.s, &DatabaseAccessSQLite::GetNibpDataList, a);
+        for (auto *r = merged.get(); r; r = r->pNext)
+            times << r->MeasureTime.toString("MM-dd hh:mm=") + QString::number(r->SysValue);
+        QCOMPARE(times.join(' '), "03-01 08:00=111 03-01 08:10=111 03-01 08:20=222");
+        QCOMPARE(f.db.Count(kCount.arg("TEMPData") + f.db.Where(a)), 1);
+        QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(a)), 0);
+        QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(a)).toString() > kOld);
+
+        // Deleting the remaining patient leaves nothing of either, and leaves
+        // the demo patients whole.
+        QCOMPARE(f.s.DeletePatient(&a), uint(DB_OK));
+        for (const char *table : {"Patient", "NIBPData", "SPO2Data", "TEMPData"}) {
+            QCOMPARE(
+                f.db.Count(kCount.arg(table) + f.db.Where(a) + " OR PatientID = " + f.db.Key(b)),
+                0);
+            QCOMPARE(f.db.Count(kCount.arg(table)), table[0] == 'P' ? 2 : 400);
+        }
+        QCOMPARE(f.s.DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
+
+        // The search for patients to merge, among the ones made next only.
+        f.db.Sql("DELETE FROM Patient");
         auto base = Patient(QStringLiteral("Base"));
         // A value in every column: an empty one matches nobody.
         base->Height = 170.5f;
@@ -436,59 +499,6 @@ private slots:
         base->PatientID = QUuid();
         QCOMPARE(search(0), QSet<QUuid>({QUuid()}));
     }
-    void mergeAndDeletePatients_data() { TestDatabase::AddKinds(); }
-    void mergeAndDeletePatients()
-    {
-        FETCH_DATABASE_KIND(kind);
-        Fixture f(kind);
-        auto kept = Patient(QStringLiteral("Kept"));
-        auto gone = Patient(QStringLiteral("Gone"));
-        QUuid &a = kept->PatientID;
-        QUuid &b = gone->PatientID;
-        QCOMPARE(f.s.InsertNewPatient(kept.get()), uint(DB_OK));
-        QCOMPARE(f.s.InsertNewPatient(gone.get()), uint(DB_OK));
-        RecordChainPtr<STU_DB_NIBP_DATA_LIST> keptNibp(Chain<STU_DB_NIBP_DATA_LIST>({0, 10}, 111));
-        RecordChainPtr<STU_DB_NIBP_DATA_LIST> goneNibp(Chain<STU_DB_NIBP_DATA_LIST>({10, 20}, 222));
-        RecordChainPtr<STU_DB_TEMP_DATA_LIST> temp(Chain<STU_DB_TEMP_DATA_LIST>({15}));
-        QCOMPARE(f.s.InsertNibpData(&a, keptNibp.get()), uint(DB_OK));
-        QCOMPARE(f.s.InsertNibpData(&b, goneNibp.get()), uint(DB_OK));
-        QCOMPARE(f.s.InsertTempData(&b, temp.get()), uint(DB_OK));
-        f.MarkOld(f.db.Where(a));
-
-        // Moving the temperature records fails after the NIBP records were
-        // moved: the file stays as it was, with both patients whole.
-        QVERIFY(f.db.RefuseInserts("TEMPData", true));
-        const QString before = f.db.Snapshot();
-        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_ERR_MERGE));
-        // Into himself or into a patient not stored would lose the records.
-        QCOMPARE(f.s.MergePatientData(&b, &b), uint(DB_ERR_MERGE));
-        QUuid stranger = QUuid::createUuid();
-        QCOMPARE(f.s.MergePatientData(&stranger, &b), uint(DB_ERR_MERGE));
-        QCOMPARE(f.db.Snapshot(), before);
-
-        // At the same time the remaining patient's record wins.
-        QVERIFY(f.db.RefuseInserts("TEMPData", false));
-        QCOMPARE(f.s.MergePatientData(&a, &b), uint(DB_OK));
-        QStringList times;
-        auto merged = Read(f.s, &DatabaseAccessSQLite::GetNibpDataList, a);
-        for (auto *r = merged.get(); r; r = r->pNext)
-            times << r->MeasureTime.toString("MM-dd hh:mm=") + QString::number(r->SysValue);
-        QCOMPARE(times.join(' '), "03-01 08:00=111 03-01 08:10=111 03-01 08:20=222");
-        QCOMPARE(f.db.Count(kCount.arg("TEMPData") + f.db.Where(a)), 1);
-        QCOMPARE(f.db.Count("SELECT ReadFlag FROM Patient" + f.db.Where(a)), 0);
-        QVERIFY(f.db.Sql("SELECT LastUpdateTime FROM Patient" + f.db.Where(a)).toString() > kOld);
-
-        // Deleting the remaining patient leaves nothing of either, and leaves
-        // the demo patients whole.
-        QCOMPARE(f.s.DeletePatient(&a), uint(DB_OK));
-        for (const char *table : {"Patient", "NIBPData", "SPO2Data", "TEMPData"}) {
-            QCOMPARE(
-                f.db.Count(kCount.arg(table) + f.db.Where(a) + " OR PatientID = " + f.db.Key(b)),
-                0);
-            QCOMPARE(f.db.Count(kCount.arg(table)), table[0] == 'P' ? 2 : 400);
-        }
-        QCOMPARE(f.s.DeletePatient(nullptr), uint(DB_ERR_DELETE_PATIENT));
-    }
     void readOnlyOrClosedDatabaseFailsAndKeepsFile_data()
     {
         QTest::addColumn<bool>("readOnly");
@@ -512,7 +522,7 @@ private slots:
         const QByteArray before = Bytes(env.File());
 
         auto fresh = Patient(QStringLiteral("New"));
-        RecordChainPtr<STU_DB_NIBP_DATA_LIST> nibp(Chain<STU_DB_NIBP_DATA_LIST>({1}));
+        auto nibp = Chain<STU_DB_NIBP_DATA_LIST>({1});
         STU_DB_SPO2_DATA_LIST spo2;
         STU_DB_TEMP_DATA_LIST temp;
         // The writes come first: the reads after them succeeding on the read-only
@@ -587,12 +597,11 @@ private slots:
         if (situation == "locked") {
             QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
             other = std::make_unique<OtherProgramLock>(env.File(), "BEGIN EXCLUSIVE");
-            QVERIFY(other->Holds());
+            QVERIFY(other->holds);
         }
         const QByteArray before = Bytes(env.File());
-        std::unique_ptr<FileSizeLimit> limit;
-        if (situation.endsWith("disk full"))
-            limit = std::make_unique<FileSizeLimit>(1024);
+        auto limit =
+            situation.endsWith("disk full") ? std::make_unique<FileSizeLimit>(1024) : nullptr;
         DatabaseAccessSQLite store;
         limit.reset();
         QCOMPARE(store.GetOpenResult(), code);
@@ -640,13 +649,28 @@ private slots:
     {
         POSTGRES_OR_SKIP();
         TestDatabase db(TestDatabase::PostgreSQL, false);
-        // Both start on the empty database and import the same monitor at once.
-        QStringList monitor = {PostgresServer::Shared().Uri(QStringLiteral("vantrel_test"))};
+        // Both start on the empty database, are let go together once both are
+        // ready, and import the same monitor at once.
+        QStringList monitor = {TestDatabase::ServerUri()};
         for (int i = 0; i < 4; ++i)
             monitor << QUuid::createUuid().toString();
-        const QStringList codes = ProcessesAtOnce::Run(kWorkstation, {monitor, monitor})
-                                      .join(' ')
-                                      .split(' ', Qt::SkipEmptyParts);
+        QProcess copies[2];
+        qputenv(kWorkstation, "1");
+        for (QProcess &copy : copies) {
+            copy.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            copy.start(QCoreApplication::applicationFilePath(), monitor);
+            copy.waitForReadyRead(60000); // its "ready", written at once
+            copy.readLine();
+        }
+        qunsetenv(kWorkstation);
+        for (QProcess &copy : copies)
+            copy.write("go\n");
+        QString output;
+        for (QProcess &copy : copies) {
+            copy.waitForFinished(60000);
+            output += QString::fromUtf8(copy.readAllStandardOutput());
+        }
+        const QStringList codes = output.split(' ', Qt::SkipEmptyParts);
         // Each new patient is stored by one of them; the other is told he exists.
         QCOMPARE(codes.count("0"), 2 * (1 + 4 * 3) + 4);
         QCOMPARE(codes.count(QString::number(DB_ERR_PATIENT_EXISTS)), 4);
@@ -664,7 +688,7 @@ private slots:
         std::thread other([&] {
             {
                 QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), "meanwhile");
-                PostgresServer::Shared().Configure(c, QStringLiteral("vantrel_test"));
+                TestDatabase::ConfigureServer(c);
                 begun = c.open() && c.transaction() && QSqlQuery(c).exec(insert);
                 QSqlQuery waiting(c);
                 for (int i = 0; begun && i < 500 &&
@@ -686,9 +710,9 @@ private slots:
     {
         POSTGRES_OR_SKIP();
         TestDatabase db(TestDatabase::PostgreSQL);
-        QVERIFY(PostgresServer::Shared().Stop());
+        QVERIFY(TestDatabase::SetServerRunning(false));
         DatabaseAccessPostgreSQL store;
-        const bool started = PostgresServer::Shared().Start();
+        const bool started = TestDatabase::SetServerRunning(true);
         QCOMPARE(store.GetOpenResult(), uint(DB_ERR_OPEN));
         // The server and the cause are named.
         const QRegularExpression told(
@@ -699,21 +723,19 @@ private slots:
         QVERIFY(started);
         // The import connects, and builds the schema the first start could not
         // (the demo patients are counted below).
-        QList<STU_DB_PATIENT_LIST> monitor(3);
-        for (STU_DB_PATIENT_LIST &patient : monitor)
-            patient.PatientID = QUuid::createUuid();
+        const QUuid monitor[] = {QUuid::createUuid(), QUuid::createUuid(), QUuid::createUuid()};
         // Then the server goes away after the first patient's NIBP records.
         auto import = [&](bool lose) {
             QList<uint> codes;
-            for (const STU_DB_PATIENT_LIST &patient : monitor)
+            for (const QUuid &patient : monitor)
                 codes += Import(store, patient, 50, [&] {
                     if (lose && codes.isEmpty())
-                        PostgresServer::Shared().Stop();
+                        TestDatabase::SetServerRunning(false);
                 });
             return codes;
         };
         const QList<uint> lost = import(true);
-        const bool restarted = PostgresServer::Shared().Start();
+        const bool restarted = TestDatabase::SetServerRunning(true);
         const QList<uint> failed = {DB_ERR_INSERT_PATIENT, DB_ERR_INSERT_NIBP, DB_ERR_INSERT_SPO2,
                                     DB_ERR_INSERT_TEMP};
         QCOMPARE(lost, QList<uint>({DB_OK, DB_OK}) + failed.mid(2) + failed + failed);
@@ -751,9 +773,8 @@ public:
     // Calls the service in its thread, after everything posted before.
     template <typename... Args> void Call(void (MDatabaseService::*slot)(Args...), Args... args)
     {
-        MDatabaseService *s = m_service;
-        QMetaObject::invokeMethod(
-            s, [=] { (s->*slot)(args...); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(m_service, std::bind(slot, m_service, args...),
+                                  Qt::QueuedConnection);
     }
     // Posts a work item and notes the answers it is to bring, '|' between them.
     void Post(uint type, quintptr wParam, quintptr lParam, const QString &answers = QString())
@@ -761,11 +782,7 @@ public:
         Call(&MDatabaseService::ProcessDatabaseTaskProc, type, wParam, lParam);
         Expect(answers);
     }
-    void Expect(const QString &answers)
-    {
-        if (!answers.isEmpty())
-            m_expected << answers.split(QLatin1Char('|'));
-    }
+    void Expect(const QString &answers) { m_expected << answers.split('|', Qt::SkipEmptyParts); }
 
     // Waits for the answers expected so far; empty where they came as
     // expected, and nothing else followed, or else what came and what was expected.
@@ -846,7 +863,7 @@ private slots:
         // through once that program lets go.
         const auto locked = [&](uint type, quintptr wParam, quintptr lParam, const char *answers) {
             OtherProgramLock other(m_db->File(), "BEGIN IMMEDIATE");
-            QVERIFY(other.Holds());
+            QVERIFY(other.holds);
             c.Post(type, wParam, lParam, answers);
             QTest::qWait(300);
         };
@@ -940,16 +957,16 @@ private slots:
         if (file.isEmpty()) {
             QCOMPARE(DatabaseAccessSQLite().GetOpenResult(), uint(DB_OK));
             other = std::make_unique<OtherProgramLock>(m_db->File(), "BEGIN EXCLUSIVE");
-            QVERIFY(other->Holds());
+            QVERIFY(other->holds);
         } else {
             QFile data(m_db->File());
             QVERIFY(QDir().mkpath(m_db->Env().DatabaseDirectory()) &&
                     data.open(QIODevice::WriteOnly));
             data.write(file);
         }
-        const QStringList expected =
-            answers.replace(QStringLiteral("%1"), m_db->File()).split(QLatin1Char('|'));
-        StartService(expected.first()).Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, expected.last());
+        // The open result, then the list's answer.
+        StartService(answers.replace(QStringLiteral("%1"), m_db->File()))
+            .Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0);
         if (other) {
             QTest::qWait(1000); // the window's thread goes on meanwhile
             other.reset();
@@ -985,9 +1002,9 @@ private slots:
         // list is read again once it is reached again.
         // Qt's driver goes on watching the lost connection's closed socket.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^QSocketNotifier: Invalid socket"));
-        QVERIFY(PostgresServer::Shared().Stop());
+        QVERIFY(TestDatabase::SetServerRunning(false));
         c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "result 4 9");
-        const bool restarted = PostgresServer::Shared().Start();
+        const bool restarted = TestDatabase::SetServerRunning(true);
         c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2|changed elsewhere");
         HEARD(c);
         QVERIFY(restarted);
@@ -1005,14 +1022,13 @@ private:
     static quintptr NewId(const QUuid &id = QUuid()) { return quintptr(new QUuid(id)); }
     static quintptr NewPatient(const QUuid &id, const QString &name = QString())
     {
-        auto patient = Patient(name);
-        patient->PatientID = id;
+        auto patient = Patient(name, id);
         SetRecordText(patient->DeviceSN, QStringLiteral("SN"));
         return quintptr(patient.release());
     }
     template <typename Record> static quintptr NewChain(int count)
     {
-        return quintptr(Records<Record>(count));
+        return quintptr(Records<Record>(count).release());
     }
     // Starts the service on the test's database; the client, listening
     // before the start, expects the open result first.
@@ -1032,7 +1048,7 @@ private:
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (ProcessesAtOnce::Part() == kWorkstation)
+    if (qEnvironmentVariableIsSet(kWorkstation))
         return StoreMonitorSet(app.arguments().mid(1));
     QTEST_SET_MAIN_SOURCE_PATH
     DatabaseAccessTest access;
