@@ -61,9 +61,5 @@ bool OutstandingRequest::IsComplete(unsigned char pkgCount) const
             return false;
     }
     // After a repeat the missing package may come in after the last one.
-    for (unsigned no = pkgCount; no < m_packages.size(); ++no) {
-        if (m_packages.test(no))
-            return true;
-    }
-    return false;
+    return (m_packages >> pkgCount).any();
 }
