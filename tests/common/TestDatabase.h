@@ -41,9 +41,8 @@ public:
 
     bool IsServer() const { return m_kind == PostgreSQL; }
     TestEnvironment &Env() { return m_env; }
-    QString LogText() const { return m_env.LogText(); }
     // The SQLite file.
-    QString File() const;
+    QString File() const { return m_env.DatabaseDirectory() + QStringLiteral("/Data.db"); }
 
     // The first column of the first row, true where there is no row, or an
     // invalid value where the statement failed; with everyRow, every row's
