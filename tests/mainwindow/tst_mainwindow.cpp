@@ -352,6 +352,34 @@ private slots:
         QCOMPARE(settled.first(), QStringLiteral(" successfully!"));
         QVERIFY(settled.join(QString()).count(QLatin1Char('\n')) > 3); // records to tell apart
     }
+    // At the smallest usual size each tool button shows its page, nothing
+    // clipped or scrolled, one font on all pages; restored, the window is centred.
+    void pagesFitAndLookAlike()
+    {
+        QCOMPARE(QuarvelPCSoftware::RestoredGeometry(QRect(0, 40, 1920, 1040)),
+                 QRect(448, 176, 1024, 768));
+        const auto restore =
+            qScopeGuard([this, before = m_window->geometry()] { m_window->setGeometry(before); });
+        m_window->setGeometry(QRect(0, 0, 1024, 768));
+        const Ui_PCViewer &ui = m_window->Form();
+        const auto *scroll = m_window->findChild<QScrollArea *>(QStringLiteral("ViewScrollArea"));
+        int page = 0;
+        for (QToolButton *button :
+             {ui.TableToolButton, ui.TrendToolButton, ui.PatientInfoToolButton}) {
+            Click(button);
+            QWidget *view = m_window->ViewStack()->widget(++page % 3);
+            QCOMPARE(m_window->ViewStack()->currentWidget(), view);
+            QTest::qWait(20);
+            QVERIFY(!scroll->verticalScrollBar()->isVisible());
+            for (const auto *radio : view->findChildren<QRadioButton *>())
+                QVERIFY2(radio->width() >= radio->sizeHint().width(), qPrintable(radio->text()));
+            for (const auto *table : view->findChildren<QTableWidget *>())
+                QVERIFY(!table->horizontalScrollBar()->isVisible());
+            for (const QWidget *child : view->findChildren<QWidget *>()) // buttons size their own
+                QVERIFY(qobject_cast<const QPushButton *>(child) ||
+                        child->window() != m_window.get() || child->font().pixelSize() == 13);
+        }
+    }
     void changesElsewhereReachTheList()
     {
         // Another workstation adds a patient, then deletes him while he is shown.
