@@ -56,8 +56,8 @@ const QUuid kB = QUuid::createUuid();
 // Answers the three list requests for a patient as the database service does.
 void Answer(PatientData &model, const QUuid &uuid, int iLength)
 {
-    AnswerLists(model, uuid, NewChain<STU_DB_NIBP_DATA_LIST>(iLength),
-                NewChain<STU_DB_SPO2_DATA_LIST>(iLength), NewChain<STU_DB_TEMP_DATA_LIST>(iLength));
+    AnswerLists(model, uuid, NewChain<Nibp>(iLength), NewChain<Spo2>(iLength),
+                NewChain<Temp>(iLength));
 }
 
 // The three lists the model holds.
@@ -74,15 +74,14 @@ struct LoggedModel : PatientData
     LoggedModel()
     {
         const auto add = [this](const char *pName) { return [this, pName] { log << pName; }; };
-        connect(this, &PatientData::OnPatientDetailInfoChanged, &context, add("detail"));
-        connect(this, &PatientData::OnPatientNIBPDataChanged, &context, add("nibp"));
-        connect(this, &PatientData::OnPatientSPO2DataChanged, &context, add("spo2"));
-        connect(this, &PatientData::OnPatientTEMPDataChanged, &context, add("temp"));
-        connect(this, &PatientData::OnClearPatientData, &context, add("clear"));
+        connect(this, &PatientData::OnPatientDetailInfoChanged, this, add("detail"));
+        connect(this, &PatientData::OnPatientNIBPDataChanged, this, add("nibp"));
+        connect(this, &PatientData::OnPatientSPO2DataChanged, this, add("spo2"));
+        connect(this, &PatientData::OnPatientTEMPDataChanged, this, add("temp"));
+        connect(this, &PatientData::OnClearPatientData, this, add("clear"));
     }
     QString Take() { return std::exchange(log, {}).join(' '); }
     QStringList log;
-    QObject context;
 };
 
 } // namespace
@@ -108,13 +107,10 @@ class TestModel : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        m_exporter.SetClock([] { return kStamp; });
-    }
     void init()
     {
         TestEnvironment::FailOnWarnings();
+        m_exporter.SetClock([] { return kStamp; });
         m_env.emplace();
         m_model.SetCurrentPatient(nullptr);
     }
@@ -137,7 +133,7 @@ private slots:
         // unseen; clearing another patient, or none, changes nothing.
         Answer(model, kB, 5);
         model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), nullptr);
-        model.OnDatabaseGetSPO2DataListSucc(nullptr, NewChain<STU_DB_SPO2_DATA_LIST>(3));
+        model.OnDatabaseGetSPO2DataListSucc(nullptr, NewChain<Spo2>(3));
         model.ClearPatientData(&kB);
         model.ClearPatientData(nullptr);
         QCOMPARE(model.GetCurrentPatient(), pA);
@@ -150,7 +146,7 @@ private slots:
         STU_DB_PATIENT_LIST *pB = NewPatient({}, kB);
         model.SetCurrentPatient(pB);
         QCOMPARE(Lists(model), kNoLists);
-        model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), NewChain<STU_DB_NIBP_DATA_LIST>(1));
+        model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), NewChain<Nibp>(1));
         model.OnDatabaseGetSPO2DataListSucc(new QUuid(kB), nullptr);
         QVERIFY(!model.HasAllDataLists());
         QCOMPARE(model.Take(), "clear nibp spo2");
@@ -160,7 +156,7 @@ private slots:
         model.SetCurrentPatientAndNotify(pB);
         QCOMPARE(model.GetCurrentPatient()->PatientID, kB);
         model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), nullptr);
-        model.OnDatabaseGetTEMPDataListSucc(new QUuid(kB), NewChain<STU_DB_TEMP_DATA_LIST>(1));
+        model.OnDatabaseGetTEMPDataListSucc(new QUuid(kB), NewChain<Temp>(1));
         QVERIFY(!model.GetNIBPDataList() && model.HasAllDataLists());
         QCOMPARE(model.Take(), "detail nibp temp");
 
