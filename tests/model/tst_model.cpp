@@ -122,8 +122,7 @@ private slots:
         Answer(model, kA, 2);
         model.OnDatabaseGetTEMPDataListSucc(new QUuid(), nullptr);
 
-        STU_DB_PATIENT_LIST *pA = NewPatient({}, kA);
-        model.SetCurrentPatientAndNotify(pA);
+        model.SetCurrentPatientAndNotify(NewPatient({}, kA));
         Answer(model, kA, 2);
         const QList<quintptr> lists = Lists(model);
         QVERIFY(!lists.contains(0) && model.HasAllDataLists());
@@ -136,7 +135,7 @@ private slots:
         model.OnDatabaseGetSPO2DataListSucc(nullptr, NewChain<Spo2>(3));
         model.ClearPatientData(&kB);
         model.ClearPatientData(nullptr);
-        QCOMPARE(model.GetCurrentPatient(), pA);
+        QCOMPARE(model.GetCurrentPatient()->PatientID, kA);
         QCOMPARE(Lists(model), lists);
 
         // A newer record of the same patient keeps his lists, silently; another
@@ -179,7 +178,7 @@ private slots:
         Answer(model, kA, 4);
     }
 
-    void filesOfFullAndPseudoPatient()
+    void patientFiles()
     {
         STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
         m_model.SetCurrentPatient(pPatient);
@@ -227,12 +226,9 @@ private slots:
                             "Society Code,\nPatient Type,\nAge,0\nAddress,\n"));
         QCOMPARE(RecordFiles(strFolder),
                  QByteArray("Time,Sys,Dia,Mean,PR\nTime,SPO2,PR\nTime,Temp\n"));
-    }
 
-    // Other codes than those of the patients above, out of range ones giving
-    // empty words; the number 0 and a negative age as they are.
-    void codedWords()
-    {
+        // Other codes than those above, out of range ones giving empty words;
+        // the number 0 and a negative age as they are.
         const std::tuple<int, int, int, const char *> cases[] = {
             {1, 2, 2, "ID,0|Gender,Male|Identity Type,SIN Card|Patient Type,Ped|Age,-1"},
             {3, 99, 3, "ID,0|Gender,|Identity Type,|Patient Type,Neo|Age,-1"},
@@ -272,7 +268,7 @@ private slots:
 
     // Fields with a comma, a quote or a line break are quoted, quotes doubled. In
     // the folder name such texts, "." and ".." included, cannot reach outside the
-    // export directory.
+    // export directory, and long ones are cut to fit.
     void oddTexts()
     {
         STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
@@ -297,6 +293,23 @@ private slots:
                             "Doctor,\"\"\"\"\nIdentity Type,ID Card\nIdentity Code,.\n"
                             "Society Code,a\\b:c*d?e<f>g|h\ti\x01j\nPatient Type,Adult\nAge,47\n"
                             "Address,\"1 Main St\nFlat 2\r\nBack\"\n"));
+
+        // Long codes of three- and four-byte characters: the name is cut to 255
+        // bytes between characters, and stays one of its own.
+        QStringList names;
+        for (const char *pszLast : {"a", "b"}) {
+            pPatient = NewFullPatient();
+            SetRecordText(pPatient->Name, QString(10, QChar(0x4E2D)));
+            SetRecordText(pPatient->IdentityCode, QString(63, QChar(0x4E2D)));
+            SetRecordText(pPatient->SocietyCode,
+                          QString::fromUtf16(u"\U0001F600").repeated(31) + pszLast);
+            m_model.SetCurrentPatient(pPatient);
+            names << QFileInfo(Export()).fileName();
+            QVERIFY(names.last().toUtf8().size() <= 255);
+            QCOMPARE(QString::fromUtf8(names.last().toUtf8()), names.last()); // no half character
+            QVERIFY(names.last().startsWith("A1_3_") && names.last().endsWith("_20160622090507"));
+        }
+        QVERIFY(names.first() != names.last());
     }
 
     void failuresAreReported()
@@ -323,28 +336,6 @@ private slots:
         QCOMPARE(Export(false), Folder(kDoe));
         QCOMPARE(Entries(Folder(kDoe)), QStringList({"SPO2Data.csv"}));
         QCOMPARE(Entries(m_env->ExportDirectory()), QStringList({kDoe}));
-    }
-
-    // Long codes of three- and four-byte characters with both code keys on: the
-    // name is cut to 255 bytes between characters, and stays one of its own.
-    void longNamesAreCutToFit()
-    {
-        MSettings::GetInstance()->SetPatientKeyIdentifyCode(true);
-        MSettings::GetInstance()->SetPatientKeySocietyCode(true);
-        QStringList names;
-        for (const char *pszLast : {"a", "b"}) {
-            STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-            SetRecordText(pPatient->Name, QString(10, QChar(0x4E2D)));
-            SetRecordText(pPatient->IdentityCode, QString(63, QChar(0x4E2D)));
-            SetRecordText(pPatient->SocietyCode,
-                          QString::fromUtf16(u"\U0001F600").repeated(31) + pszLast);
-            m_model.SetCurrentPatient(pPatient);
-            names << QFileInfo(Export()).fileName();
-            QVERIFY(names.last().toUtf8().size() <= 255);
-            QCOMPARE(QString::fromUtf8(names.last().toUtf8()), names.last()); // no half character
-            QVERIFY(names.last().startsWith("A1_3_") && names.last().endsWith("_20160622090507"));
-        }
-        QVERIFY(names.first() != names.last());
     }
 };
 
