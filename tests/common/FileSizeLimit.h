@@ -14,8 +14,7 @@ public:
         // The write fails with EFBIG instead of the process being killed.
         std::signal(SIGXFSZ, SIG_IGN);
         if (getrlimit(RLIMIT_FSIZE, &m_original) == 0) {
-            rlimit small = m_original;
-            small.rlim_cur = bytes;
+            const rlimit small{bytes, m_original.rlim_max};
             m_bSet = setrlimit(RLIMIT_FSIZE, &small) == 0;
         }
     }

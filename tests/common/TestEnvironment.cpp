@@ -53,9 +53,7 @@ void TestEnvironment::Load(const QString &directory, const QString &lines)
 {
     QDir().mkpath(directory);
     MSettings::SetConfigDirectory(directory);
-    QFile file(MSettings::GetFilePath());
-    if (file.open(QIODevice::WriteOnly))
+    if (QFile file(MSettings::GetFilePath()); file.open(QIODevice::WriteOnly))
         file.write(lines.toUtf8());
-    file.close();
     MSettings::GetInstance()->LoadSettings();
 }

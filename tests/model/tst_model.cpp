@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QTest>
 
-#include <memory>
+#include <optional>
 #include <tuple>
 #include <utility>
 
@@ -56,8 +56,8 @@ const QUuid kB = QUuid::createUuid();
 // Answers the three list requests for a patient as the database service does.
 void Answer(PatientData &model, const QUuid &uuid, int iLength)
 {
-    AnswerLists(model, uuid, NewChain<STU_DB_NIBP_DATA_LIST>(iLength),
-                NewChain<STU_DB_SPO2_DATA_LIST>(iLength), NewChain<STU_DB_TEMP_DATA_LIST>(iLength));
+    AnswerLists(model, uuid, NewChain<Nibp>(iLength), NewChain<Spo2>(iLength),
+                NewChain<Temp>(iLength));
 }
 
 // The three lists the model holds.
@@ -74,15 +74,14 @@ struct LoggedModel : PatientData
     LoggedModel()
     {
         const auto add = [this](const char *pName) { return [this, pName] { log << pName; }; };
-        connect(this, &PatientData::OnPatientDetailInfoChanged, &context, add("detail"));
-        connect(this, &PatientData::OnPatientNIBPDataChanged, &context, add("nibp"));
-        connect(this, &PatientData::OnPatientSPO2DataChanged, &context, add("spo2"));
-        connect(this, &PatientData::OnPatientTEMPDataChanged, &context, add("temp"));
-        connect(this, &PatientData::OnClearPatientData, &context, add("clear"));
+        connect(this, &PatientData::OnPatientDetailInfoChanged, this, add("detail"));
+        connect(this, &PatientData::OnPatientNIBPDataChanged, this, add("nibp"));
+        connect(this, &PatientData::OnPatientSPO2DataChanged, this, add("spo2"));
+        connect(this, &PatientData::OnPatientTEMPDataChanged, this, add("temp"));
+        connect(this, &PatientData::OnClearPatientData, this, add("clear"));
     }
     QString Take() { return std::exchange(log, {}).join(' '); }
     QStringList log;
-    QObject context;
 };
 
 } // namespace
@@ -90,39 +89,31 @@ struct LoggedModel : PatientData
 class TestModel : public QObject
 {
     Q_OBJECT
+    // A fresh export directory for every test.
+    std::optional<TestEnvironment> m_env;
+    PatientData m_model;
+    ExportControl m_exporter{&m_model};
 
-private slots:
-    void init()
-    {
-        TestEnvironment::FailOnWarnings();
-        m_f = std::make_unique<Fixture>();
-        m_f->exporter.SetClock([] { return kStamp; });
-    }
-    void cleanup() { m_f.reset(); }
-
-private:
     QString Folder(const QString &strName) const
     {
-        return QDir::toNativeSeparators(QDir(m_f->env.ExportDirectory()).filePath(strName));
+        return QDir::toNativeSeparators(QDir(m_env->ExportDirectory()).filePath(strName));
     }
     // Exports and returns the folder named, if it succeeded or failed as expected.
     QString Export(bool bSucceeds = true)
     {
         bool bOk = !bSucceeds;
-        const QString strFolder = m_f->exporter.ExportPatientData(&bOk);
+        const QString strFolder = m_exporter.ExportPatientData(&bOk);
         return bOk == bSucceeds ? strFolder : QStringLiteral("<unexpected result>");
     }
 
-    // A fresh export directory, model and exporter for every test.
-    struct Fixture
-    {
-        TestEnvironment env;
-        PatientData model;
-        ExportControl exporter{&model};
-    };
-    std::unique_ptr<Fixture> m_f;
-
 private slots:
+    void init()
+    {
+        TestEnvironment::FailOnWarnings();
+        m_exporter.SetClock([] { return kStamp; });
+        m_env.emplace();
+        m_model.SetCurrentPatient(nullptr);
+    }
 
     void listsOfTheCurrentPatientOnly()
     {
@@ -130,11 +121,8 @@ private slots:
         // Answers before any patient is current: freed without a signal.
         Answer(model, kA, 2);
         model.OnDatabaseGetTEMPDataListSucc(new QUuid(), nullptr);
-        QCOMPARE(Lists(model), kNoLists);
-        QCOMPARE(model.Take(), "");
 
-        STU_DB_PATIENT_LIST *pA = NewPatient({}, kA);
-        model.SetCurrentPatientAndNotify(pA);
+        model.SetCurrentPatientAndNotify(NewPatient({}, kA));
         Answer(model, kA, 2);
         const QList<quintptr> lists = Lists(model);
         QVERIFY(!lists.contains(0) && model.HasAllDataLists());
@@ -144,21 +132,20 @@ private slots:
         // unseen; clearing another patient, or none, changes nothing.
         Answer(model, kB, 5);
         model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), nullptr);
-        model.OnDatabaseGetSPO2DataListSucc(nullptr, NewChain<STU_DB_SPO2_DATA_LIST>(3));
+        model.OnDatabaseGetSPO2DataListSucc(nullptr, NewChain<Spo2>(3));
         model.ClearPatientData(&kB);
         model.ClearPatientData(nullptr);
-        QCOMPARE(model.GetCurrentPatient(), pA);
+        QCOMPARE(model.GetCurrentPatient()->PatientID, kA);
         QCOMPARE(Lists(model), lists);
 
         // A newer record of the same patient keeps his lists, silently; another
         // patient's drops them at once, and his lists are awaited.
         model.SetCurrentPatient(NewPatient({}, kA));
-        QCOMPARE(Lists(model), lists);
-        QVERIFY(model.HasAllDataLists());
+        QVERIFY(Lists(model) == lists && model.HasAllDataLists());
         STU_DB_PATIENT_LIST *pB = NewPatient({}, kB);
         model.SetCurrentPatient(pB);
         QCOMPARE(Lists(model), kNoLists);
-        model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), NewChain<STU_DB_NIBP_DATA_LIST>(1));
+        model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), NewChain<Nibp>(1));
         model.OnDatabaseGetSPO2DataListSucc(new QUuid(kB), nullptr);
         QVERIFY(!model.HasAllDataLists());
         QCOMPARE(model.Take(), "clear nibp spo2");
@@ -168,7 +155,7 @@ private slots:
         model.SetCurrentPatientAndNotify(pB);
         QCOMPARE(model.GetCurrentPatient()->PatientID, kB);
         model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), nullptr);
-        model.OnDatabaseGetTEMPDataListSucc(new QUuid(kB), NewChain<STU_DB_TEMP_DATA_LIST>(1));
+        model.OnDatabaseGetTEMPDataListSucc(new QUuid(kB), NewChain<Temp>(1));
         QVERIFY(!model.GetNIBPDataList() && model.HasAllDataLists());
         QCOMPARE(model.Take(), "detail nibp temp");
 
@@ -176,7 +163,6 @@ private slots:
         // itself, or making no record current drops everything, announced once.
         model.ClearPatientData(&pB->PatientID);
         QVERIFY(!model.GetCurrentPatient());
-        QCOMPARE(Lists(model), kNoLists);
         model.ClearPatientData(&kB);
         model.SetCurrentPatient(NewPatient({}, kA));
         Answer(model, kA, 1);
@@ -192,13 +178,13 @@ private slots:
         Answer(model, kA, 4);
     }
 
-    void filesOfFullAndPseudoPatient()
+    void patientFiles()
     {
         STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
-        m_f->model.SetCurrentPatient(pPatient);
+        m_model.SetCurrentPatient(pPatient);
         const QUuid uuid = pPatient->PatientID;
         AnswerLists(
-            m_f->model, uuid,
+            m_model, uuid,
             new Nibp{0, kStamp, 120, 80, 93, 72, new Nibp{0, kLater, 118, 79, 92, 70, nullptr}},
             new Spo2{0, kStamp, 98, 71, nullptr},
             new Temp{0, kStamp, 36.5f, new Temp{0, kLater, 37.1f, nullptr}});
@@ -219,8 +205,8 @@ private slots:
 
         // A second export in the same second replaces the folder's files.
         QVERIFY(QFile(strFolder + "/notes.txt").open(QIODevice::WriteOnly));
-        m_f->model.OnDatabaseGetNIBPDataListSucc(new QUuid(uuid),
-                                                 new Nibp{0, kStamp, 99, 60, 70, 55, nullptr});
+        m_model.OnDatabaseGetNIBPDataListSucc(new QUuid(uuid),
+                                              new Nibp{0, kStamp, 99, 60, 70, 55, nullptr});
         QCOMPARE(Export(), strFolder);
         QCOMPARE(ReadBytes(strFolder + "/NIBPData.csv"),
                  QByteArray("Time,Sys,Dia,Mean,PR\n2016-06-22 09:05:07,99,60,70,55\n"));
@@ -231,7 +217,7 @@ private slots:
         pPatient = NewPatient();
         SetRecordText(pPatient->DeviceSN, QStringLiteral("SN0042"));
         pPatient->IdInDevice = MONITOR_PSEUDO_PATIENT_ID;
-        m_f->model.SetCurrentPatient(pPatient);
+        m_model.SetCurrentPatient(pPatient);
         strFolder = Export();
         QCOMPARE(strFolder, Folder("SN0042_4294967295__20160622090507"));
         QCOMPARE(ReadBytes(strFolder + "/PatientInfo.csv"),
@@ -240,19 +226,15 @@ private slots:
                             "Society Code,\nPatient Type,\nAge,0\nAddress,\n"));
         QCOMPARE(RecordFiles(strFolder),
                  QByteArray("Time,Sys,Dia,Mean,PR\nTime,SPO2,PR\nTime,Temp\n"));
-    }
 
-    // Other codes than those of the patients above, out of range ones giving
-    // empty words; the number 0 and a negative age as they are.
-    void codedWords()
-    {
+        // Other codes than those above, out of range ones giving empty words;
+        // the number 0 and a negative age as they are.
         const std::tuple<int, int, int, const char *> cases[] = {
             {1, 2, 2, "ID,0|Gender,Male|Identity Type,SIN Card|Patient Type,Ped|Age,-1"},
             {3, 99, 3, "ID,0|Gender,|Identity Type,|Patient Type,Neo|Age,-1"},
             {-1, 3, 4, "ID,0|Gender,|Identity Type,|Patient Type,|Age,-1"}};
         for (const auto &[iGender, iIdentityType, iPatientType, pszLines] : cases) {
-            m_f->model.SetCurrentPatient(
-                NewFullPatient(0, iGender, iIdentityType, iPatientType, -1));
+            m_model.SetCurrentPatient(NewFullPatient(0, iGender, iIdentityType, iPatientType, -1));
             const QList<QByteArray> lines = ReadBytes(Export() + "/PatientInfo.csv").split('\n');
             QCOMPARE(QList<QByteArray>({lines[1], lines[3], lines[8], lines[11], lines[12]}),
                      QByteArray(pszLines).split('|'));
@@ -263,7 +245,7 @@ private slots:
     void optionalKeysInFolderName()
     {
         MSettings *pSettings = MSettings::GetInstance();
-        m_f->model.SetCurrentPatient(NewFullPatient());
+        m_model.SetCurrentPatient(NewFullPatient());
         const char *const names[] = {"A1_3_Doe_", "A1_3_Doe_ID-42_", "A1_3_Doe_SC-7_",
                                      "A1_3_Doe_ID-42_SC-7_"};
         for (int i = 0; i < 4; ++i) {
@@ -275,18 +257,18 @@ private slots:
         }
         // With no export path the default folder in the home folder takes its place.
         const QByteArray home = qgetenv("HOME");
-        qputenv("HOME", m_f->env.Root().toUtf8());
+        qputenv("HOME", m_env->Root().toUtf8());
         pSettings->SetExportFilePath(QString());
         const QString strDefault = Export();
         qputenv("HOME", home);
-        QCOMPARE(strDefault, QDir::toNativeSeparators(m_f->env.Root() +
-                                                      "/VantrelMonitorSoftware/Export Files/" +
-                                                      names[3] + "20160622090507"));
+        QCOMPARE(strDefault,
+                 QDir::toNativeSeparators(m_env->Root() + "/VantrelMonitorSoftware/Export Files/" +
+                                          names[3] + "20160622090507"));
     }
 
     // Fields with a comma, a quote or a line break are quoted, quotes doubled. In
     // the folder name such texts, "." and ".." included, cannot reach outside the
-    // export directory.
+    // export directory, and long ones are cut to fit.
     void oddTexts()
     {
         STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
@@ -297,77 +279,63 @@ private slots:
         SetRecordText(pPatient->IdentityCode, ".");
         SetRecordText(pPatient->SocietyCode, "a\\b:c*d?e<f>g|h\ti\x01j");
         SetRecordText(pPatient->Address, "1 Main St\nFlat 2\r\nBack");
-        m_f->model.SetCurrentPatient(pPatient);
+        m_model.SetCurrentPatient(pPatient);
         MSettings::GetInstance()->SetPatientKeyIdentifyCode(true);
         MSettings::GetInstance()->SetPatientKeySocietyCode(true);
 
         const QString strName = "___3_.._Doe, _Jim____a_b_c_d_e_f_g_h_i_j_20160622090507";
         QCOMPARE(Export(), Folder(strName));
-        QCOMPARE(Entries(m_f->env.ExportDirectory()), QStringList({strName}));
-        QCOMPARE(Entries(m_f->env.Root()), QStringList({"config", "export"}));
+        QCOMPARE(Entries(m_env->ExportDirectory()), QStringList({strName}));
+        QCOMPARE(Entries(m_env->Root()), QStringList({"config", "export"}));
         QCOMPARE(ReadBytes(Folder(strName) + "/PatientInfo.csv"),
                  QByteArray("Device SN,..\nID,3\nName,\"../Doe, \"\"Jim\"\"\"\nGender,Female\n"
                             "Height(cm),170\nWeight(kg),62.25\nMobile,\"555,0100\"\n"
                             "Doctor,\"\"\"\"\nIdentity Type,ID Card\nIdentity Code,.\n"
                             "Society Code,a\\b:c*d?e<f>g|h\ti\x01j\nPatient Type,Adult\nAge,47\n"
                             "Address,\"1 Main St\nFlat 2\r\nBack\"\n"));
-    }
 
-    void failuresAreReported()
-    {
-        // No current patient: no folder, nothing written anywhere.
-        QCOMPARE(Export(false), QString());
-        QVERIFY(Entries(m_f->env.ExportDirectory()).isEmpty());
-        QCOMPARE(m_f->exporter.ExportPatientData(), QString());
-
-        m_f->model.SetCurrentPatient(NewFullPatient());
-        // A file where the export directory should be: the folder cannot be made.
-        const QString strBlocker = QDir(m_f->env.Root()).filePath("blocker");
-        QVERIFY(QFile(strBlocker).open(QIODevice::WriteOnly));
-        MSettings::GetInstance()->SetExportFilePath(strBlocker);
-        QCOMPARE(Export(false), QDir::toNativeSeparators(QDir(strBlocker).filePath(kDoe)));
-        QCOMPARE(ReadBytes(strBlocker), QByteArray());
-
-        // The disk fills while the NIBP file is written: nothing of the export
-        // remains, not even a temporary folder.
-        MSettings::GetInstance()->SetExportFilePath(m_f->env.ExportDirectory());
-        m_f->model.OnDatabaseGetNIBPDataListSucc(
-            new QUuid(m_f->model.GetCurrentPatient()->PatientID), NewChain<Nibp>(100));
-        {
-            FileSizeLimit limit(1024);
-            QVERIFY(limit.IsSet());
-            QCOMPARE(Export(false), Folder(kDoe));
-        }
-        QVERIFY(Entries(m_f->env.ExportDirectory()).isEmpty());
-
-        // A file cannot take its place in the folder of an earlier export within
-        // the same second (a folder stands there): none of the four is left.
-        QVERIFY(QDir().mkpath(Folder(kDoe) + "/SPO2Data.csv"));
-        QCOMPARE(Export(false), Folder(kDoe));
-        QCOMPARE(Entries(Folder(kDoe)), QStringList({"SPO2Data.csv"}));
-        QCOMPARE(Entries(m_f->env.ExportDirectory()), QStringList({kDoe}));
-    }
-
-    // Long codes of three- and four-byte characters with both code keys on: the
-    // name is cut to 255 bytes between characters, and stays one of its own.
-    void longNamesAreCutToFit()
-    {
-        MSettings::GetInstance()->SetPatientKeyIdentifyCode(true);
-        MSettings::GetInstance()->SetPatientKeySocietyCode(true);
+        // Long codes of three- and four-byte characters: the name is cut to 255
+        // bytes between characters, and stays one of its own.
         QStringList names;
         for (const char *pszLast : {"a", "b"}) {
-            STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
+            pPatient = NewFullPatient();
             SetRecordText(pPatient->Name, QString(10, QChar(0x4E2D)));
             SetRecordText(pPatient->IdentityCode, QString(63, QChar(0x4E2D)));
             SetRecordText(pPatient->SocietyCode,
                           QString::fromUtf16(u"\U0001F600").repeated(31) + pszLast);
-            m_f->model.SetCurrentPatient(pPatient);
+            m_model.SetCurrentPatient(pPatient);
             names << QFileInfo(Export()).fileName();
             QVERIFY(names.last().toUtf8().size() <= 255);
             QCOMPARE(QString::fromUtf8(names.last().toUtf8()), names.last()); // no half character
             QVERIFY(names.last().startsWith("A1_3_") && names.last().endsWith("_20160622090507"));
         }
         QVERIFY(names.first() != names.last());
+    }
+
+    void failuresAreReported()
+    {
+        // No current patient: no folder, nothing written anywhere. (An export
+        // directory that cannot be made: the main window's tests.)
+        QCOMPARE(Export(false), QString());
+        QVERIFY(Entries(m_env->ExportDirectory()).isEmpty());
+        m_model.SetCurrentPatient(NewFullPatient());
+        // The disk fills while the NIBP file is written: nothing of the export
+        // remains, not even a temporary folder.
+        m_model.OnDatabaseGetNIBPDataListSucc(new QUuid(m_model.GetCurrentPatient()->PatientID),
+                                              NewChain<Nibp>(100));
+        {
+            FileSizeLimit limit(1024);
+            QVERIFY(limit.IsSet());
+            QCOMPARE(Export(false), Folder(kDoe));
+        }
+        QVERIFY(Entries(m_env->ExportDirectory()).isEmpty());
+
+        // A file cannot take its place in the folder of an earlier export within
+        // the same second (a folder stands there): none of the four is left.
+        QVERIFY(QDir().mkpath(Folder(kDoe) + "/SPO2Data.csv"));
+        QCOMPARE(Export(false), Folder(kDoe));
+        QCOMPARE(Entries(Folder(kDoe)), QStringList({"SPO2Data.csv"}));
+        QCOMPARE(Entries(m_env->ExportDirectory()), QStringList({kDoe}));
     }
 };
 

@@ -37,9 +37,10 @@ struct TrendPatient
     }
 };
 
-inline QDateTime At(int y, int mo, int d, int h, int mi, int s = 0)
+// A local time written as "2022-03-02 09:30[:05]".
+inline QDateTime At(const QString &text)
 {
-    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+    return QDateTime::fromString(text, Qt::ISODate);
 }
 
 // Wires a trend view to the model as the main window does.

@@ -4,7 +4,6 @@
 #include "TrendTableView.h"
 
 #include <QAbstractButton>
-#include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
 #include <qcustomplot.h>
@@ -71,17 +70,20 @@ void Row(const char *name, const char *span, const char *records, const char *cl
     QTest::newRow(name) << PageCase{span, records, clicks, state, labels, points};
 }
 
-// The header texts, then every row's cell texts, each "|"-joined.
-QStringList Shown(const QTableWidget *pTable)
+// Each table's header texts, then its rows' cell texts, each "|"-joined.
+QStringList Shown(const TrendTableView &view)
 {
-    const QAbstractItemModel *pModel = pTable->model();
     QStringList rows;
-    for (int r = -1; r < pModel->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < pModel->columnCount(); ++c)
-            cells << (r < 0 ? pModel->headerData(c, Qt::Horizontal) : pModel->index(r, c).data())
-                         .toString();
-        rows << cells.join('|');
+    for (const QTableWidget *pTable : {view.NIBPTable(), view.SPO2Table(), view.TEMPTable()}) {
+        const QAbstractItemModel *pModel = pTable->model();
+        for (int r = -1; r < pModel->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < pModel->columnCount(); ++c)
+                cells << (r < 0 ? pModel->headerData(c, Qt::Horizontal)
+                                : pModel->index(r, c).data())
+                             .toString();
+            rows << cells.join('|');
+        }
     }
     return rows;
 }
@@ -93,6 +95,7 @@ Q_DECLARE_METATYPE(PageCase)
 class TestTrendViews : public QObject
 {
     Q_OBJECT
+    TestEnvironment m_env;
 
 private slots:
     // One zone with clock changes for every test, so that windows of 23 and 25
@@ -103,197 +106,157 @@ private slots:
         tzset();
     }
     void init() { TestEnvironment::FailOnWarnings(); }
-    void pages_data();
-    void pages();
-    void hourPagesOfOnePatient();
-    void denseBandCoversTheLines();
-    void tableRowsOfEachPatient();
 
-private:
-    TestEnvironment m_env;
+    // The earliest record, 07:30 on Thursday 3 March 2022, falls in the day from
+    // 08:00 on the 2nd and in the week from Monday the 28th. A record exactly at a
+    // window's end belongs to the next page; one before 08:00 still to the page
+    // before. Across the clock changes keys stay true seconds. The
+    // last page is the one of the last record of any kind.
+    void pages_data()
+    {
+        QTest::addColumn<PageCase>("c");
+        const char *march = "2022-03-03 07:30,2022-03-10 09:00|2022-03-03 12:00";
+        Row("day", "Day", march, "LastPage NextPage", "8: 2022-03-10 08:00 - 2022-03-11 08:00 +-",
+            Numbers(8, 24) + Numbers(1, 7), {{3600, 101}});
+        Row("week", "Week", march, "", "0: 2022-02-28 08:00 - 2022-03-07 08:00 -+",
+            {"Mon", "Tues", "Wen", "Thur", "Fri", "Sat", "Sun"},
+            {{2 * 86400 + 84600, 100}, {3 * 86400 + 4 * 3600, 36}});
+        Row("month", "Month", "2023-02-15 10:00", "", "0: 2023-02-01 08:00 - 2023-03-01 08:00 --",
+            Numbers(1, 28), {{14 * 86400 + 7200, 100}});
+        Row("month, into the new year", "Month", "2022-12-10 09:00|2023-02-10 09:00",
+            "LastPage PrevPage", "1: 2023-01-01 08:00 - 2023-02-01 08:00 ++", Numbers(1, 31), {});
+        Row("at the start of the day after", "Day", "2022-03-26 09:00,2022-03-27 08:00", "NextPage",
+            "1: 2022-03-27 08:00 - 2022-03-28 08:00 +-", {}, {{0, 101}});
+        Row("day of 25 hours", "Day", "2022-10-29 09:00,2022-10-30 07:30", "",
+            "0: 2022-10-29 08:00 - 2022-10-30 08:00 --", {}, {{3600, 100}, {24.5 * 3600, 101}});
+        Row("hour", "Hour", "2022-03-02 09:47:12,2022-03-02 11:05", "",
+            "0: 2022-03-02 09:00 - 2022-03-02 10:00 -+", Numbers(0, 55, 5), {{47 * 60 + 12, 100}});
+    }
+
+    void pages()
+    {
+        QFETCH(PageCase, c);
+        const auto v = ConnectedView<TrendGrapView>();
+        Click(*v, c.span);
+        const QStringList records = QString(c.records).split('|');
+        TrendPatient patient;
+        for (const QString &time : records[0].split(',', Qt::SkipEmptyParts))
+            patient.nibp.push_back({At(time), quint16(100 + patient.nibp.size()), 80, 90, 70});
+        for (const QString &time : records.mid(1).join("").split(',', Qt::SkipEmptyParts))
+            patient.temp.push_back({At(time), 36.0f + patient.temp.size()});
+        patient.Deliver();
+        Click(*v, c.clicks);
+        QCOMPARE(State(*v), QString(c.state));
+        const double length =
+            QString(c.span) == "Hour" ? 3600 : v->StartTime().daysTo(v->EndTime()) * 86400.0;
+        QCOMPARE(v->TEMPPlot()->xAxis->range(), QCPRange(0, length));
+        if (!c.labels.isEmpty())
+            QCOMPARE(v->NIBPPlot()->xAxis->tickVectorLabels(), c.labels);
+        QCOMPARE(Graphs(v->NIBPPlot())[0] + Graphs(v->TEMPPlot())[0], c.points);
+    }
+
+    // Each value on its own graph; records within one second give one point, the
+    // last one's; a sparse page's band follows the two lines exactly. A page
+    // without data keeps the value axes it had; clearing empties the graphs but
+    // keeps the page; a patient without records goes back
+    // to page 0 with no page to move to.
+    void hourPagesOfOnePatient()
+    {
+        const auto v = ConnectedView<TrendGrapView>();
+        Click(*v, "Hour");
+        TrendPatient patient;
+        const QDateTime second = At("2022-03-02 09:00:05");
+        patient.nibp = {{second, 120, 86, 93, 75},
+                        {second.addMSecs(400), 125, 85, 95, 74},
+                        {At("2022-03-02 09:30"), 140, 90, 100, 80},
+                        {At("2022-03-02 11:05"), 200, 150, 170, 90}};
+        patient.spo2 = {{second, 97, 66}, {second.addMSecs(999), 95, 68}};
+        patient.temp = {{second, 36.5f}, {At("2022-03-02 09:30"), 37.5f}};
+        const QUuid uuid = patient.Deliver();
+        const QList<QPointF> sys = {{5, 125}, {1800, 140}}, dia = {{5, 85}, {1800, 90}};
+        QCOMPARE(Graphs(v->NIBPPlot()),
+                 QList<QList<QPointF>>(
+                     {sys, dia, {{5, 95}, {1800, 100}}, {{5, 74}, {1800, 80}}, sys, dia, {}}));
+        QCOMPARE(Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
+                 QList<QList<QPointF>>({{{5, 95}}, {{5, 68}}, {{5, 36.5}, {1800, 37.5}}}));
+        Click(*v, "NextPage");
+        QVERIFY(Graphs(v->NIBPPlot())[0].isEmpty());
+        QCOMPARE(QList<QCPRange>({v->NIBPPlot()->yAxis->range(), v->NIBPPlot()->yAxis2->range(),
+                                  v->TEMPPlot()->yAxis->range()}),
+                 QList<QCPRange>({{85, 140}, {74, 80}, {36.5, 37.5}}));
+
+        Click(*v, "LastPage");
+        PatientData::GetInstance()->ClearPatientData(&uuid);
+        QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 +-");
+        for (QCustomPlot *pPlot : {v->NIBPPlot(), v->SPO2Plot(), v->TEMPPlot()})
+            QCOMPARE(Graphs(pPlot), QList<QList<QPointF>>(pPlot->graphCount()));
+
+        TrendPatient().Deliver();
+        Click(*v, "LastPage");
+        QCOMPARE(State(*v).left(2) + State(*v).right(2), "0:--");
+    }
+
+    void denseBandCoversTheLines()
+    {
+        const auto v = ConnectedView<TrendGrapView>();
+        TrendPatient patient;
+        for (int i = 0; i < 8640; ++i) // one day, a record every 10 s
+            patient.nibp.push_back({At("2022-03-02 08:00").addSecs(10 * i), 110 + (i * 7) % 40,
+                                    80 + (i * 7) % 40 - i % 11, 90, 70});
+        patient.Deliver();
+        const QList<QList<QPointF>> g = Graphs(v->NIBPPlot());
+        const QList<QPointF> &sys = g[0], &dia = g[1], &high = g[4], &low = g[5];
+        QCOMPARE(sys.size(), 8640);
+        QVERIFY(high.size() < sys.size() / 2 && high.size() == low.size());
+        // Every point of both lines lies inside the band column that holds it.
+        const double width = 86400.0 / std::max(1024, v->NIBPPlot()->axisRect()->width());
+        for (int i = 0, column = 0; i < sys.size(); ++i) {
+            while (high.at(column).x() + width / 2 <= sys.at(i).x())
+                ++column;
+            QVERIFY(std::abs(high.at(column).x() - sys.at(i).x()) <= width / 2);
+            QVERIFY(high.at(column).y() >= sys.at(i).y() && low.at(column).y() <= dia.at(i).y());
+        }
+    }
+
+    void tableRowsOfEachPatient()
+    {
+        const auto view = ConnectedView<TrendTableView>();
+        TrendPatient first;
+        first.nibp = {{At("2016-06-01 08:05:09"), 120, 80, 93, 72},
+                      {At("2016-06-01 20:15"), 135, 0, 101, 300}};
+        first.spo2 = {{At("2016-06-01 08:06"), 98, 71}, {At("2016-06-03 23:59:59"), 100, 65535}};
+        first.Deliver();
+        const QStringList firstRows({"Time|Sys|Dia|Mean|Pr", "2016-06-01 08:05:09|120|80|93|72",
+                                     "2016-06-01 20:15:00|135|0|101|300", "Time|SPO2|PR",
+                                     "2016-06-01 08:06:00|98|71", "2016-06-03 23:59:59|100|65535",
+                                     "Time|Temp"});
+        QCOMPARE(Shown(*view), firstRows);
+
+        // A second patient replaces every row; temperatures show as plain decimals.
+        TrendPatient second;
+        const QDateTime t = At("2020-01-02 03:04:05");
+        second.nibp = {{t, 1, 2, 3, 4}};
+        second.temp = {{t, 36.6f}, {t, 37.0f}, {t, 36.55f}, {t, 0.0f}};
+        const QUuid uuid = second.Deliver();
+        const QStringList secondRows({"Time|Sys|Dia|Mean|Pr", "2020-01-02 03:04:05|1|2|3|4",
+                                      "Time|SPO2|PR", "Time|Temp", "2020-01-02 03:04:05|36.6",
+                                      "2020-01-02 03:04:05|37", "2020-01-02 03:04:05|36.55",
+                                      "2020-01-02 03:04:05|0"});
+        QCOMPARE(Shown(*view), secondRows);
+
+        // His lists once more, with no clear before, replace the rows as well.
+        second.Deliver(uuid);
+        QCOMPARE(Shown(*view), secondRows);
+
+        // Clearing empties the tables under numbered headers, until the next
+        // patient brings the texts back.
+        PatientData::GetInstance()->ClearPatientData(&uuid);
+        QCOMPARE(Shown(*view), QStringList({"1|2|3|4|5", "1|2|3", "1|2"}));
+        first.Deliver();
+        QCOMPARE(Shown(*view), firstRows);
+        QCOMPARE(view->NIBPTable()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    }
 };
-
-// The earliest record, 07:30 on Thursday 3 March 2022, falls in the day from
-// 08:00 on the 2nd and in the week from Monday the 28th. A record exactly at a
-// window's end belongs to the next page; one on the 1st or before 08:00 still
-// to the page before. Across the clock changes keys stay true seconds. The
-// last page is the one of the last record of any kind.
-void TestTrendViews::pages_data()
-{
-    QTest::addColumn<PageCase>("c");
-    const char *march = "2022-03-03 07:30,2022-03-10 09:00|2022-03-03 12:00";
-    Row("day", "Day", march, "LastPage NextPage", "8: 2022-03-10 08:00 - 2022-03-11 08:00 +-",
-        Numbers(8, 24) + Numbers(1, 7), {{3600, 101}});
-    Row("week", "Week", march, "", "0: 2022-02-28 08:00 - 2022-03-07 08:00 -+",
-        {"Mon", "Tues", "Wen", "Thur", "Fri", "Sat", "Sun"},
-        {{2 * 86400 + 84600, 100}, {3 * 86400 + 4 * 3600, 36}});
-    Row("month", "Month", "2023-02-15 10:00", "", "0: 2023-02-01 08:00 - 2023-03-01 08:00 --",
-        Numbers(1, 28), {{14 * 86400 + 7200, 100}});
-    Row("month, into the new year", "Month", "2022-12-10 09:00|2023-02-10 09:00",
-        "LastPage PrevPage", "1: 2023-01-01 08:00 - 2023-02-01 08:00 ++", Numbers(1, 31), {});
-    Row("month, last before 08:00", "Month", "2022-03-01 09:00,2022-04-01 07:00", "",
-        "0: 2022-03-01 08:00 - 2022-04-01 08:00 --", {}, {{3600, 100}, {31 * 86400 - 7200, 101}});
-    Row("at the start of the day after", "Day", "2022-03-26 09:00,2022-03-27 08:00", "NextPage",
-        "1: 2022-03-27 08:00 - 2022-03-28 08:00 +-", {}, {{0, 101}});
-    Row("day of 25 hours", "Day", "2022-10-29 09:00,2022-10-30 07:30", "",
-        "0: 2022-10-29 08:00 - 2022-10-30 08:00 --", {}, {{3600, 100}, {24.5 * 3600, 101}});
-    Row("hour", "Hour", "2022-03-02 09:47:12,2022-03-02 11:05", "",
-        "0: 2022-03-02 09:00 - 2022-03-02 10:00 -+", Numbers(0, 55, 5), {{47 * 60 + 12, 100}});
-}
-
-void TestTrendViews::pages()
-{
-    QFETCH(PageCase, c);
-    const auto Time = [](const QString &text) { return QDateTime::fromString(text, Qt::ISODate); };
-    const auto v = ConnectedView<TrendGrapView>();
-    Click(*v, c.span);
-    const QStringList records = QString(c.records).split('|');
-    TrendPatient patient;
-    for (const QString &time : records[0].split(',', Qt::SkipEmptyParts))
-        patient.nibp.push_back({Time(time), quint16(100 + patient.nibp.size()), 80, 90, 70});
-    for (const QString &time : records.mid(1).join("").split(',', Qt::SkipEmptyParts))
-        patient.temp.push_back({Time(time), 36.0f + patient.temp.size()});
-    patient.Deliver();
-    Click(*v, c.clicks);
-    QCOMPARE(State(*v), QString(c.state));
-    const double length =
-        QString(c.span) == "Hour" ? 3600 : v->StartTime().daysTo(v->EndTime()) * 86400.0;
-    QCOMPARE(v->TEMPPlot()->xAxis->range(), QCPRange(0, length));
-    if (!c.labels.isEmpty()) {
-        const QVector<QString> shown = v->NIBPPlot()->xAxis->tickVectorLabels();
-        QCOMPARE(QStringList(shown.cbegin(), shown.cend()), c.labels);
-        QCOMPARE(v->SPO2Plot()->xAxis->tickVector().last(),
-                 length * (c.labels.size() - 1) / c.labels.size());
-    }
-    QCOMPARE(Graphs(v->NIBPPlot())[0] + Graphs(v->TEMPPlot())[0], c.points);
-}
-
-// Each value on its own graph; records within one second give one point, the
-// last one's; a sparse page's band follows the two lines exactly. A page
-// without data keeps the value axes it had; clearing empties the graphs but
-// keeps the page, the span and the axes; a patient without records goes back
-// to page 0 with no page to move to.
-void TestTrendViews::hourPagesOfOnePatient()
-{
-    const auto v = ConnectedView<TrendGrapView>();
-    Click(*v, "Hour");
-    TrendPatient patient;
-    const QDateTime second = At(2022, 3, 2, 9, 0, 5);
-    patient.nibp = {{second, 120, 86, 93, 75},
-                    {second.addMSecs(400), 125, 85, 95, 74},
-                    {At(2022, 3, 2, 9, 30), 140, 90, 100, 80},
-                    {At(2022, 3, 2, 11, 5), 200, 150, 170, 90}};
-    patient.spo2 = {{second, 97, 66}, {second.addMSecs(999), 95, 68}};
-    patient.temp = {{second, 36.5f}, {At(2022, 3, 2, 9, 30), 37.5f}};
-    const QUuid uuid = patient.Deliver();
-    const QList<QPointF> sys = {{5, 125}, {1800, 140}}, dia = {{5, 85}, {1800, 90}};
-    QCOMPARE(Graphs(v->NIBPPlot()),
-             QList<QList<QPointF>>(
-                 {sys, dia, {{5, 95}, {1800, 100}}, {{5, 74}, {1800, 80}}, sys, dia, {}}));
-    QCOMPARE(Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
-             QList<QList<QPointF>>({{{5, 95}}, {{5, 68}}, {{5, 36.5}, {1800, 37.5}}}));
-    const QCPRange spo2Axis = v->SPO2Plot()->yAxis->range();
-    Click(*v, "NextPage");
-    QVERIFY(Graphs(v->NIBPPlot())[0].isEmpty());
-    QCOMPARE(v->NIBPPlot()->yAxis->range(), QCPRange(85, 140));
-    QCOMPARE(v->NIBPPlot()->yAxis2->range(), QCPRange(74, 80));
-    QCOMPARE(v->TEMPPlot()->yAxis->range(), QCPRange(36.5, 37.5));
-    QCOMPARE(v->SPO2Plot()->yAxis->range(), spo2Axis);
-
-    Click(*v, "LastPage");
-    PatientData::GetInstance()->ClearPatientData(&uuid);
-    QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 +-");
-    for (QCustomPlot *pPlot : {v->NIBPPlot(), v->SPO2Plot(), v->TEMPPlot()})
-        QCOMPARE(Graphs(pPlot), QList<QList<QPointF>>(pPlot->graphCount()));
-    QCOMPARE(v->SPO2Plot()->xAxis->range(), QCPRange(0, 3600));
-    QCOMPARE(v->SPO2Plot()->xAxis->tickVectorLabels().size(), 12);
-    Click(*v, "PrevPage");
-    QCOMPARE(State(*v).left(2) + State(*v).right(2), "1:+-");
-
-    TrendPatient().Deliver();
-    Click(*v, "LastPage");
-    QCOMPARE(State(*v).left(2) + State(*v).right(2), "0:--");
-}
-
-void TestTrendViews::denseBandCoversTheLines()
-{
-    const auto v = ConnectedView<TrendGrapView>();
-    TrendPatient patient;
-    for (int i = 0; i < 8640; ++i) // one day, a record every 10 s
-        patient.nibp.push_back({At(2022, 3, 2, 8, 0).addSecs(10 * i), 110 + (i * 7) % 40,
-                                80 + (i * 7) % 40 - i % 11, 90, 70});
-    patient.Deliver();
-    const QList<QList<QPointF>> graphs = Graphs(v->NIBPPlot());
-    const QList<QPointF> &sys = graphs[0], &dia = graphs[1], &high = graphs[4], &low = graphs[5];
-    QCOMPARE(sys.size(), 8640);
-    QVERIFY(high.size() < sys.size() / 2 && high.size() == low.size());
-    // Every point of both lines lies inside the band column that holds it.
-    const double width = 86400.0 / std::max(1024, v->NIBPPlot()->axisRect()->width());
-    for (int i = 0, column = 0; i < sys.size(); ++i) {
-        while (high.at(column).x() + width / 2 <= sys.at(i).x())
-            ++column;
-        QVERIFY(std::abs(high.at(column).x() - sys.at(i).x()) <= width / 2);
-        QVERIFY(high.at(column).y() >= sys.at(i).y() && low.at(column).y() <= dia.at(i).y());
-    }
-}
-
-void TestTrendViews::tableRowsOfEachPatient()
-{
-    const auto view = ConnectedView<TrendTableView>();
-    QTableWidget *pNibp = view->NIBPTable(), *pSpo2 = view->SPO2Table(), *pTemp = view->TEMPTable();
-    // The form shows "PR" until the first refill writes "Pr".
-    QCOMPARE(Shown(pNibp), QStringList({"Time|Sys|Dia|Mean|PR"}));
-    TrendPatient first;
-    first.nibp = {{At(2016, 6, 1, 8, 5, 9), 120, 80, 93, 72},
-                  {At(2016, 6, 1, 20, 15), 135, 0, 101, 300}};
-    first.spo2 = {{At(2016, 6, 1, 8, 6), 98, 71},
-                  {At(2016, 6, 2, 9, 7, 1), 97, 70},
-                  {At(2016, 6, 3, 23, 59, 59), 100, 65535}};
-    first.Deliver();
-    QCOMPARE(Shown(pNibp), QStringList({"Time|Sys|Dia|Mean|Pr", "2016-06-01 08:05:09|120|80|93|72",
-                                        "2016-06-01 20:15:00|135|0|101|300"}));
-    QCOMPARE(Shown(pSpo2),
-             QStringList({"Time|SPO2|PR", "2016-06-01 08:06:00|98|71", "2016-06-02 09:07:01|97|70",
-                          "2016-06-03 23:59:59|100|65535"}));
-    QCOMPARE(Shown(pTemp), QStringList({"Time|Temp"}));
-
-    // A second patient replaces every row; temperatures show as plain decimals.
-    TrendPatient second;
-    const QDateTime t = At(2020, 1, 2, 3, 4, 5);
-    second.nibp = {{t, 1, 2, 3, 4}};
-    second.temp = {{t, 36.6f}, {t, 37.0f}, {t, 36.55f}, {t, 0.0f}};
-    const QUuid uuid = second.Deliver();
-    QCOMPARE(Shown(pNibp), QStringList({"Time|Sys|Dia|Mean|Pr", "2020-01-02 03:04:05|1|2|3|4"}));
-    QCOMPARE(Shown(pSpo2), QStringList({"Time|SPO2|PR"}));
-    QCOMPARE(Shown(pTemp),
-             QStringList({"Time|Temp", "2020-01-02 03:04:05|36.6", "2020-01-02 03:04:05|37",
-                          "2020-01-02 03:04:05|36.55", "2020-01-02 03:04:05|0"}));
-
-    // His lists once more, with no clear before, replace the rows as well.
-    second.Deliver(uuid);
-    QCOMPARE(Shown(pTemp).size(), 5);
-
-    // Clearing empties the tables under numbered headers, until the next
-    // patient brings the texts back.
-    PatientData::GetInstance()->ClearPatientData(&uuid);
-    QCOMPARE(Shown(pNibp) + Shown(pSpo2) + Shown(pTemp),
-             QStringList({"1|2|3|4|5", "1|2|3", "1|2"}));
-    first.Deliver();
-    QCOMPARE(Shown(pTemp), QStringList({"Time|Temp"}));
-
-    // Neither a double click nor F2 opens an editor, though the same probe
-    // sees one where it is allowed to open.
-    QTest::ignoreMessage(QtWarningMsg, "This plugin does not support propagateSizeHints()");
-    view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-    const QPoint cell = pNibp->visualItemRect(pNibp->item(0, 1)).center();
-    QTest::mouseDClick(pNibp->viewport(), Qt::LeftButton, {}, cell);
-    QTest::keyClick(pNibp->viewport(), Qt::Key_F2);
-    QVERIFY(pNibp->findChildren<QLineEdit *>().isEmpty());
-    pNibp->setEditTriggers(QAbstractItemView::DoubleClicked);
-    QTest::mouseDClick(pNibp->viewport(), Qt::LeftButton, {}, cell);
-    QCOMPARE(pNibp->findChildren<QLineEdit *>().size(), 1);
-}
 
 QTEST_MAIN(TestTrendViews)
 #include "tst_trendviews.moc"
