@@ -147,8 +147,10 @@ private slots:
         patient.Deliver();
         Click(*v, c.clicks);
         QCOMPARE(State(*v), QString(c.state));
-        const double length =
-            QString(c.span) == "Hour" ? 3600 : v->StartTime().daysTo(v->EndTime()) * 86400.0;
+        const double days = v->StartTime().daysTo(v->EndTime()) * 86400.0;
+        const double length = QString(c.span) == "Hour"
+                                  ? 3600
+                                  : std::max(days, double(v->StartTime().secsTo(v->EndTime())));
         QCOMPARE(v->TEMPPlot()->xAxis->range(), QCPRange(0, length));
         if (!c.labels.isEmpty())
             QCOMPARE(v->NIBPPlot()->xAxis->tickVectorLabels(), c.labels);
