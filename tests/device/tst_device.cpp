@@ -122,10 +122,6 @@ void DeviceTest::bufferAndRequestRules()
     QCOMPARE(Pending(front), QByteArray());
     QCOMPARE(env.LogText().count(kOverflowMessage), 1);
 
-    Deliver(front, "abc");
-    front.ClearReadWriteBuffer();
-    QCOMPARE(Pending(front), QByteArray());
-
     unsigned char bytes[5] = {1, 2, 3, 4, 5};
     QVERIFY(!front.WriteDataToDev(nullptr, 5));
     QVERIFY(!front.WriteDataToDev(bytes, 0));
@@ -249,7 +245,6 @@ void DeviceTest::matchingRule()
         {Port("ttyACM1", "stmicroelectronics inc.", "STMicroelectronics Virtual COM Port (ttyACM1)",
               0, 0),
          true},
-        {Port("ttyACM1", "STMicroelectronics", "virtual comport in fs mode", 0, 0), true},
         {Port("ttyACM1", "STMicroelectronics", "STM32 STLink", 0, 0), false},
         {Port("ttyACM1", "Some Maker", "Virtual COM Port", 0, 0), false},
         // The maker's debug probe: its ids and description are not the port's.
@@ -257,7 +252,6 @@ void DeviceTest::matchingRule()
         // Right ids and names, but not a ttyACM port.
         {Port("ttyUSB0"), false},
         {OtherPort("ttyACM0"), false},
-        {PortInfo(), false},
     };
     for (const auto &[info, monitor] : cases)
         QVERIFY2(ComPortEnumeration::IsMonitorPort(info) == monitor,
@@ -280,7 +274,6 @@ void DeviceTest::enumeration()
     QCOMPARE(Enumerate(), Ports({1}));
     QVERIFY(QFile(path).open(QIODevice::WriteOnly));
     QCOMPARE(Enumerate(), Ports({1, 65535}));
-    QCOMPARE(Enumerate(1), Ports({1}));
     // Named as the development port, a listed monitor is not counted twice.
     system.first().systemLocation = path;
     QCOMPARE(Enumerate(), Ports({1}));
