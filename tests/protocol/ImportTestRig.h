@@ -34,7 +34,8 @@ public:
     // A new simulated monitor on a new pseudo-terminal, reported as plugged in.
     bool Plug(const MonitorPatientSet &patients, const MonitorFaultPlan &faults = {},
               MonitorLink::Pacing pacing = {});
-    // Starts an import and waits for its end and for the database to catch up.
+    // Starts an import and waits for its end and for the database to catch up;
+    // false if it stalled or did not end in time.
     bool Import();
     // Returns once every work item posted so far has run.
     bool FlushDatabase();
