@@ -6,8 +6,6 @@
 
 #include <cstring>
 
-// The serial front's read buffer as the tests of the link and the import see it.
-
 // What waits in the front's read buffer.
 inline QByteArray Pending(ComDeviceCommunication &front)
 {

@@ -4,8 +4,7 @@
 
 #include <sys/resource.h>
 
-// While it lives, every write of this process beyond the given file size
-// fails as on a full disk (root included, whom permissions do not stop).
+// While it lives, writes past the size fail as on a full disk (root included).
 class FileSizeLimit
 {
 public:

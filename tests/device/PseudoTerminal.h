@@ -11,9 +11,8 @@
 #include <unistd.h>
 #include <utility>
 
-// A raw pseudo-terminal pair for the serial link's tests: the program opens
-// the slave by its path as it would a monitor's port; the test plays the
-// monitor on the master side. Every wait ends after a generous limit.
+// A raw pseudo-terminal: the program opens the slave as a monitor's port, the test
+// plays the monitor on the master side. Every wait ends after a generous limit.
 class PseudoTerminal
 {
 public:
@@ -44,8 +43,7 @@ public:
         return ::write(m_master, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
 
-    // Reads from the master side until count bytes have come, keeping the
-    // caller's event loop running; with count 0, what is there right now.
+    // Reads until count bytes have come (0: what is there), running the event loop.
     QByteArray ReadExactly(int count)
     {
         const QDeadlineTimer deadline(kPatienceMs);

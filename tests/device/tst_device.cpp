@@ -1,5 +1,4 @@
-// The serial link: the front's read buffer and requests, the port over a real
-// pseudo-terminal, and how monitor ports are named, recognised and scanned.
+// The serial link: read buffer, the port over a pseudo-terminal, port names and scan.
 
 #include "ComDeviceCommunication.h"
 #include "ComDeviceScanThread.h"
@@ -106,8 +105,7 @@ void DeviceTest::bufferAndRequestRules()
     QCOMPARE(readSpy.count(), 1);
     QCOMPARE(Pending(front), QByteArray("3456789"));
 
-    // The buffer never fills: a chunk leaving one byte free fits; one exactly
-    // the size of the free space overflows, and all is lost.
+    // A chunk leaving one byte free fits; one filling the buffer overflows it, all lost.
     Deliver(front, Pattern(kBufferSize - 8, 1));
     QCOMPARE(readSpy.count(), 2);
     QCOMPARE(Pending(front), "3456789" + Pattern(kBufferSize - 8, 1));
@@ -127,8 +125,7 @@ void DeviceTest::bufferAndRequestRules()
     QVERIFY(!front.WriteDataToDev(bytes, 0));
     QVERIFY(!front.WriteDataToDev(bytes, -1));
     QCOMPARE(requestSpy.count(), 0);
-    // Queued before any port was opened: the worker drops it (and frees the
-    // copy, which the leak check watches) once its thread runs.
+    // Queued before any port is open: the worker drops and frees it (the leak check sees).
     QVERIFY(front.WriteDataToDev(bytes, 5));
     QCOMPARE(requestSpy.count(), 1);
     QCOMPARE(requestSpy.at(0).at(1).toInt(), 5);
@@ -177,8 +174,7 @@ void DeviceTest::portOverPseudoTerminal()
         QTRY_COMPARE(logged(opened), 3);
         QCOMPARE(logged(QStringLiteral("Close com device")), 2);
 
-        // A missing device: logged with the port's number, path and error;
-        // nothing is read and writes go nowhere.
+        // A missing device is logged with number, path and error; writes go nowhere.
         front.CloseDevice();
         qputenv(ComPortPath::kDevelopmentPortVariable, missing.toLocal8Bit());
         front.OpenDevice(kPort);
@@ -194,9 +190,8 @@ void DeviceTest::portOverPseudoTerminal()
         QVERIFY(pty.Write("nobody listens"));
         QVERIFY(Send(front, "dropped"));
 
-        // Requests run in order, so once the reopened port answers, the
-        // failed state has been through the same bytes and the write; the
-        // reopen purges what waited on the line.
+        // Requests run in order: once the reopened port answers, the failed one has
+        // seen the bytes and the write; the reopen purges what waited on the line.
         front.CloseDevice();
         qputenv(ComPortPath::kDevelopmentPortVariable, pty.SlavePath().toLocal8Bit());
         front.OpenDevice(kPort);
@@ -214,8 +209,7 @@ void DeviceTest::portOverPseudoTerminal()
     QVERIFY(pty.Write("free"));
     QTRY_COMPARE(Pending(again), QByteArray("free"));
 
-    // Unplugged, the port keeps being polled and written to until it is
-    // closed; neither hangs the worker nor delivers anything.
+    // Unplugged until closed: polls and writes neither hang the worker nor deliver.
     readSpy.clear();
     pty.Unplug();
     QVERIFY(Send(again, "into the void"));
@@ -311,8 +305,7 @@ void DeviceTest::scanReportsChanges()
             QTRY_COMPARE(reports.size(), size_t(i));
             QCOMPARE(reports.back(), steps[i].second);
         }
-        // No more reports while nothing changes: once two more scans ran, a
-        // report of the one before the last would be queued.
+        // Nothing changes, nothing is told: after two more scans a report would be queued.
         const int target = scans + 2;
         QTRY_VERIFY(scans >= target);
         QCoreApplication::processEvents();

@@ -62,12 +62,10 @@ private Q_SLOTS:
         settings->ResetToConstructionValues();
     }
 
-    // OUTLOG 7 is not 0; blanks after a value stay, a blank before a key or
-    // none around "=" spoil the line; a comment, a lower-case key, a duplicate
-    // whose last value is 0 and a value that is no number set no key; the
-    // last database path wins. "=" as the last character gives an empty value;
-    // an empty database path reads as the default folder. Loading leaves the
-    // file as written.
+    // OUTLOG 7 is not 0; blanks after a value stay, a blank before a key or none around
+    // "=" spoil the line; a comment, a lower-case key, a duplicate ending in 0 and a
+    // non-number set no key; the last database path wins; a final "=" gives an empty
+    // value; an empty database path is the default folder; the file stays as written.
     void loadingFollowsTheLineRules()
     {
         const QString uri = QStringLiteral("postgresql://clinic@/vantrel?host=/run/postgresql");

@@ -59,8 +59,7 @@ ImportTestRig::ImportTestRig(bool withScan, bool outLog)
                 FreeRecordChain(chain);
                 ++m_briefAnswers;
             });
-    // The store is made on the service's thread; tests that touch its file
-    // need it there first. The flag is set on this thread, queued.
+    // Tests that touch the file need the service's thread to have made it first.
     bool opened = false;
     QObject context;
     connect(service, &MDatabaseService::OnDatabaseOpenResult, &context,

@@ -12,16 +12,14 @@
 #include <functional>
 #include <memory>
 
-// The real import pipeline in a temporary folder: controller, front object,
-// worker thread, database service and SQLite file, with the simulated monitor
-// on the master side of a pseudo-terminal.
+// The real import pipeline and SQLite file in a temporary folder, with the
+// simulated monitor on the master side of a pseudo-terminal.
 class ImportTestRig : public QObject
 {
 public:
     static constexpr int WAIT_MS = 30000;
 
-    // withScan: the controller finds the simulator through its scan thread and
-    // VANTREL_MONITOR_PORT instead of being told the port.
+    // withScan: the scan thread finds the simulator through VANTREL_MONITOR_PORT.
     explicit ImportTestRig(bool withScan = false, bool outLog = true);
     ~ImportTestRig() override;
 
@@ -34,8 +32,7 @@ public:
     // A new simulated monitor on a new pseudo-terminal, reported as plugged in.
     bool Plug(const MonitorPatientSet &patients, const MonitorFaultPlan &faults = {},
               MonitorLink::Pacing pacing = {});
-    // Starts an import and waits for its end and for the database to catch up;
-    // false if it stalled or did not end in time.
+    // Imports and waits for the database to catch up; false if the run stalled.
     bool Import();
     // Returns once every work item posted so far has run.
     bool FlushDatabase();
@@ -47,14 +44,12 @@ public:
     int stalledCount = 0;
     int patientsFinished = 0; // from the service and from the controller
 
-    // Every patient of the set with a UUID, and no other of its monitor, is
-    // stored once with exactly its records, and no record lacks a patient.
-    // Patients in partial may lack some or all of theirs. Without why, a
-    // mismatch is told as a warning.
+    // Each patient of the set with a UUID, and no other of its monitor, is stored once
+    // with exactly its records (those in partial may lack some); a mismatch is told
+    // in why, else as a warning.
     bool StoredExactly(const MonitorPatientSet &patients, const QSet<int> &partial = {},
                        QString *why = nullptr) const;
-    // Runs a statement on a connection of its own to the SQLite file: the rows
-    // as "field|field|...", or one line telling why it failed.
+    // A statement on its own connection to the file: rows as "a|b|...", or why not.
     QStringList Rows(const QString &sql, const QString &serialNumber = QString()) const;
 
 private:

@@ -1,5 +1,4 @@
-// Imports from the simulated monitor over a real pseudo-terminal through the
-// whole pipeline into a SQLite file, with and without line faults.
+// Imports from the simulated monitor over a pseudo-terminal into a SQLite file.
 
 #include "ComOpenError.h"
 #include "ImportTestRig.h"
@@ -117,8 +116,7 @@ void ImportEndToEndTest::fullImportAndRepeat()
     rig.Link().HangUp();
     QVERIFY(disconnected.wait(ImportTestRig::WAIT_MS));
 
-    // Another monitor, with no patients and nothing of its own: the run ends
-    // after asking for its own UUID.
+    // Another monitor, empty: the run ends after asking for its own UUID.
     MonitorPatientSet empty = SmallSet(0, 3, 5);
     empty.Find(-1)->uuid = QUuid();
     QVERIFY(rig.Plug(empty));
@@ -135,9 +133,8 @@ void ImportEndToEndTest::faultsRiddenOut_data()
         QTest::newRow(row.name) << int(&row - FAULT_ROWS);
 }
 
-// Line conditions and faults the run rides out on its own: damaged answers are
-// asked for again, the rest is stored once, and one success is reported; a
-// second import adds only what the first could not have.
+// Faults the run rides out: damaged answers are asked for again, all is stored once,
+// one success is told; a second import adds only what the first could not have.
 void ImportEndToEndTest::faultsRiddenOut()
 {
     QFETCH(int, row);
@@ -176,8 +173,7 @@ void ImportEndToEndTest::stallStopsRun_data()
     QTest::newRow("hang-up mid-answer") << int(MonitorFault::HangUp) << "nibp:1";
 }
 
-// A monitor that stops answering stops the run with one report and no
-// success; what arrived intact is kept, and a new import completes it.
+// A monitor gone silent: one stall report, no success; a new import completes it.
 void ImportEndToEndTest::stallStopsRun()
 {
     QFETCH(int, fault);
@@ -213,8 +209,7 @@ void ImportEndToEndTest::restartAbandonsRun_data()
         QTest::addRow("%d ms", ms) << ms;
 }
 
-// Import pressed again during a run: the old run's answers are dropped, the
-// new run stores every patient once under its own id, and one success follows.
+// Import pressed again mid-run: the old run's answers are dropped, all is stored once.
 void ImportEndToEndTest::restartAbandonsRun()
 {
     QFETCH(int, delayMs);
@@ -230,8 +225,7 @@ void ImportEndToEndTest::restartAbandonsRun()
     QVERIFY(!rig.Env().LogText().contains("guid is null"));
 }
 
-// Records the database cannot take (their table is gone): no success, the
-// user hears how many were lost; once the table is back, the import completes.
+// Records the database cannot take: no success, and the count of the lost is told.
 void ImportEndToEndTest::unstoredRecordsFail()
 {
     ImportTestRig rig;
@@ -248,8 +242,7 @@ void ImportEndToEndTest::unstoredRecordsFail()
     QVERIFY(rig.StoredExactly(set));
 }
 
-// A port another program holds: the user is told at the plug-in and again at
-// Import, which tries the port once more and imports once it is free.
+// A port another program holds is told at plug-in and at Import, which tries again.
 void ImportEndToEndTest::portHeldElsewhere()
 {
     ImportTestRig rig;

@@ -1,5 +1,4 @@
-// Frames, CRC, frame scanning and answer decoding of the import controller,
-// without a device: answers are built by the simulator's own frame code.
+// Frames, CRC, frame scanning and answer decoding of the import controller.
 
 #include "CommunicationProcessControl.h"
 #include "DatabaseRecords.h"
@@ -26,8 +25,7 @@ QByteArray Answer(std::uint16_t cmd, const QByteArray &payload, unsigned char no
     return MonitorFrame::BuildAnswer(cmd, no, count, payload);
 }
 
-// Feeds a buffer to ParseDevicePkg the way OnReadFinished does, each answer's
-// first package as if its request had just gone out; returns the count of each call.
+// Parses as OnReadFinished does, each answer as if just asked for; the count of each call.
 QVector<unsigned> ParseAll(Control &control, const QByteArray &bytes)
 {
     QVector<unsigned> counts;
@@ -59,8 +57,7 @@ template <typename Record, typename Values> QStringList TakeChain(quintptr head,
     return lines;
 }
 
-// Takes the place of the database service: notes every work item and finished
-// patient the controller hands over, and frees them as the service would.
+// Stands in for the database service: notes and frees what the controller hands over.
 struct WorkItemSink : QObject
 {
     // The head ("type uuid", for a new patient "type uuid sn id read"), then the records.
@@ -210,8 +207,7 @@ void ProtocolFramesTest::recordPayloads()
     ParseAll(control, Answer(0x020D, nibp) + Answer(0x020E, spo2) + Answer(0x020F, temp) +
                           Answer(0x020F, QByteArray(9, '\0')));
 
-    // Work items for the patient, NIBP, SpO2 and temperature (35 bytes: two
-    // records, five ignored).
+    // Work items for the patient and each kind (temperature: 35 bytes, two records).
     const auto item = [&](int type, const QStringList &records) {
         return QStringList{QStringLiteral("%1 %2").arg(type).arg(expected.toString())} + records;
     };
@@ -295,9 +291,8 @@ void ProtocolFramesTest::plugInAndOut()
              (QStringList{"connected", "disconnected", "connected", "disconnected", "connected"}));
 }
 
-// Several packages arriving in one chunk larger than the staging buffer are
-// all handled, with no later bytes needed to trigger the parse; a package
-// that comes twice is handled once. A new run drops what is left.
+// A chunk larger than the staging buffer is parsed whole, without waiting for more
+// bytes; a package that comes twice counts once. A new run drops what is left.
 void ProtocolFramesTest::burstLargerThanStagingBuffer()
 {
     TestEnvironment env;

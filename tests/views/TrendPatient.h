@@ -6,8 +6,7 @@
 #include <tuple>
 #include <vector>
 
-// A patient's three record chains, handed to the process-wide PatientData the
-// way the database service does: the detail record first, then the lists.
+// A patient's record chains, handed to PatientData as the database service does.
 struct TrendPatient
 {
     using Nibp = std::tuple<QDateTime, quint16, quint16, quint16, quint16>; // sys, dia, mean, pr
@@ -17,8 +16,7 @@ struct TrendPatient
     std::vector<Spo2> spo2;
     std::vector<Temp> temp;
 
-    // Makes a patient current, a fresh one unless told, and delivers its
-    // three chains.
+    // Makes a patient current (a fresh one unless told) and delivers its chains.
     QUuid Deliver(const QUuid &uuid = QUuid::createUuid()) const
     {
         PatientData *pData = PatientData::GetInstance();

@@ -41,8 +41,7 @@ void Click(const QWidget &view, const QString &names)
                 QTest::mouseClick(pButton, Qt::LeftButton);
 }
 
-// The page shown, as "index: start - end" and "+" or "-" for whether
-// "Previous" and "Next" are enabled.
+// The page shown: "index: start - end", then "+"/"-" for Previous and Next enabled.
 QString State(const TrendGrapView &v)
 {
     const char *format = "yyyy-MM-dd hh:mm";
@@ -54,9 +53,8 @@ QString State(const TrendGrapView &v)
     return state;
 }
 
-// A row of the paging table: the records (Sys 100, 101, ...; after "|" the
-// temperatures, 36, 37, ...), the buttons clicked, and what the page shows
-// then: its state, the NIBP Sys points followed by the temperature points.
+// A paging row: records (Sys 100, 101, ...; after "|" temperatures 36, 37, ...), the
+// buttons clicked, then the page's state and the Sys and temperature points.
 struct PageCase
 {
     const char *span, *records, *clicks, *state;
@@ -98,8 +96,7 @@ class TestTrendViews : public QObject
     TestEnvironment m_env;
 
 private slots:
-    // One zone with clock changes for every test, so that windows of 23 and 25
-    // hours are met and results do not depend on the machine's zone.
+    // A zone with clock changes (days of 23 and 25 hours), whatever the machine's.
     void initTestCase()
     {
         qputenv("TZ", "Europe/Berlin");
@@ -107,11 +104,9 @@ private slots:
     }
     void init() { TestEnvironment::FailOnWarnings(); }
 
-    // The earliest record, 07:30 on Thursday 3 March 2022, falls in the day from
-    // 08:00 on the 2nd and in the week from Monday the 28th. A record exactly at a
-    // window's end belongs to the next page; one before 08:00 still to the page
-    // before. Across the clock changes keys stay true seconds. The
-    // last page is the one of the last record of any kind.
+    // 07:30 on Thursday 3 March 2022 falls in the day from 08:00 on the 2nd and the week
+    // from Monday the 28th; a record at a window's end is on the next page. Keys are
+    // true seconds across clock changes; the last page holds the last record of any kind.
     void pages_data()
     {
         QTest::addColumn<PageCase>("c");
@@ -157,11 +152,9 @@ private slots:
         QCOMPARE(Graphs(v->NIBPPlot())[0] + Graphs(v->TEMPPlot())[0], c.points);
     }
 
-    // Each value on its own graph; records within one second give one point, the
-    // last one's; a sparse page's band follows the two lines exactly. A page
-    // without data keeps the value axes it had; clearing empties the graphs but
-    // keeps the page; a patient without records goes back
-    // to page 0 with no page to move to.
+    // Records within one second give one point, the last one's; a sparse band follows
+    // the lines. An empty page keeps its value axes; clearing keeps the page; a patient
+    // without records goes back to page 0 with no page to move to.
     void hourPagesOfOnePatient()
     {
         const auto v = ConnectedView<TrendGrapView>();
@@ -250,8 +243,7 @@ private slots:
         second.Deliver(uuid);
         QCOMPARE(Shown(*view), secondRows);
 
-        // Clearing empties the tables under numbered headers, until the next
-        // patient brings the texts back.
+        // Cleared tables have numbered headers until the next patient comes.
         PatientData::GetInstance()->ClearPatientData(&uuid);
         QCOMPARE(Shown(*view), QStringList({"1|2|3|4|5", "1|2|3", "1|2"}));
         first.Deliver();
