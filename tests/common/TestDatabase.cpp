@@ -70,11 +70,9 @@ private:
             dir.setAutoRemove(false);
         }
     }
-    // Runs one of the server's programs with its arguments, its output into the
-    // log; the newest installed server's first (Debian keeps them out of PATH).
-    // Through the shell, so that no Qt event machinery is needed when the
-    // server is stopped at the end of the program. The temporary folder's name
-    // needs no quoting.
+    // Runs a server program, output into the log, the newest installed server's first (Debian
+    // keeps them out of PATH). Through the shell, so that stopping the server at the program's end
+    // needs no Qt event machinery; the temporary folder's name needs no quoting.
     bool Run(const QString &command) const
     {
         const QString line =
@@ -86,8 +84,7 @@ private:
     }
 };
 
-// Runs the statement on a connection of its own to the file or, where there
-// is none, to the server's database; see TestDatabase::Sql().
+// TestDatabase::Sql() on a connection of its own; no file means the server's database.
 QVariant Query(const QString &file, const QString &sql, bool everyRow = false,
                const QString &database = kDatabase)
 {

@@ -8,15 +8,11 @@
 
 class QSqlDatabase;
 
-// A test's database of either kind, for store tests that run against both:
-// the SQLite file of a private TestEnvironment, or a fresh database on the
-// throw-away PostgreSQL server with the environment's setting pointing at it.
-// Checks run on a connection of their own, independent of the store.
-//
-// The server serves the tests of one test program: its data folder and its
-// Unix socket live in a temporary folder, it listens on no network address,
-// and it runs under an unprivileged account when the tests run as root.
-// Started at first use, stopped and removed when the program ends.
+// A test's database of either kind: the SQLite file of a private TestEnvironment, or a fresh
+// database on the throw-away PostgreSQL server the environment's setting points at. Checks run on
+// a connection of their own. The server serves one test program: data folder and Unix socket in a
+// temporary folder, no network address, an unprivileged account when the tests run as root;
+// started at first use, stopped and removed when the program ends.
 class TestDatabase
 {
 public:
@@ -44,9 +40,8 @@ public:
     // The SQLite file.
     QString File() const { return m_env.DatabaseDirectory() + QStringLiteral("/Data.db"); }
 
-    // The first column of the first row, true where there is no row, or an
-    // invalid value where the statement failed; with everyRow, every row's
-    // columns as text.
+    // The first row's first column, true where there is no row, invalid where the statement
+    // failed; with everyRow, every row's columns as text.
     QVariant Sql(const QString &sql, bool everyRow = false) const;
     int Count(const QString &sql) const { return Sql(sql).toInt(); }
     // The patient key as a literal in the stored form.
@@ -62,9 +57,8 @@ private:
     TestEnvironment m_env;
 };
 
-// Skips the running test (or data row) when no server could be started, or
-// fails it where the server is required (VANTREL_REQUIRE_POSTGRES=1, as CI
-// sets it).
+// Skips the running test (or data row) when no server could be started, or fails it where the
+// server is required (VANTREL_REQUIRE_POSTGRES=1, as CI sets it).
 #define POSTGRES_OR_SKIP()                                                                         \
     do {                                                                                           \
         if (const QByteArray why = TestDatabase::ServerProblem().toUtf8(); !why.isEmpty()) {       \

@@ -5,8 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
-#include <QTest>
 
 TestEnvironment::TestEnvironment(bool outLog, const QString &databaseSetting)
 {
@@ -34,15 +32,9 @@ QString TestEnvironment::LogText() const
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-void TestEnvironment::FailOnWarnings()
-{
-    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
-}
-
 void TestEnvironment::UseDatabaseSetting(const QString &setting) const
 {
-    // Loading applies a file's lines over the values held: a file of one line
-    // elsewhere changes that one value.
+    // Loading applies a file over the values held: a one-line file elsewhere changes that value.
     Load(m_dir.filePath(QStringLiteral("other-config")),
          QStringLiteral("DATABASE_FILE_PATH = %1\n")
              .arg(setting.isEmpty() ? DatabaseDirectory() : setting));
