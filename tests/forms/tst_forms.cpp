@@ -290,12 +290,11 @@ private:
     QStringList Shown() const
     {
         QStringList texts;
-        for (QWidget *field : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        for (QWidget *field : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             if (auto *edit = qobject_cast<QLineEdit *>(field))
                 texts << edit->text();
             else if (auto *combo = qobject_cast<QComboBox *>(field))
                 texts << combo->currentText();
-        }
         return texts;
     }
 

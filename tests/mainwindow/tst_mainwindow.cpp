@@ -407,10 +407,7 @@ private:
     static quintptr Param(const void *pointer) { return reinterpret_cast<quintptr>(pointer); }
     static void Click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
     QTableWidget *Table() const { return m_window->Form().PatientListTable; }
-    QUuid RowId(int row) const
-    {
-        return Table()->model()->index(row, 0).data(Qt::UserRole).toUuid();
-    }
+    QUuid RowId(int row) const { return Table()->item(row, 0)->data(Qt::UserRole).toUuid(); }
     int RowOf(const QUuid &uuid) const
     {
         int row = Table()->rowCount() - 1;
