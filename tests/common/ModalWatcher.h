@@ -18,10 +18,9 @@ inline void FailOnWarnings()
         QStringLiteral("^(?!This plugin does not support propagateSizeHints).*")));
 }
 
-// Answers the modal dialogs a test provokes. Every few milliseconds it looks at
-// the active modal widget: a message box is recorded ("title|text") and closed
-// with OK; any other dialog is handed to the next scripted action, which must
-// close it (with none left, it is rejected).
+// Answers the modal dialogs a test provokes, looking every 10 ms: a message box is recorded
+// ("title|text") and closed with OK; any other dialog goes to the next scripted action, which
+// must close it (with none left, it is rejected).
 class ModalWatcher
 {
 public:
@@ -51,10 +50,7 @@ private:
             return;
         }
         ++m_dialogsSeen;
-        if (m_actions.isEmpty())
-            dialog->reject();
-        else
-            m_actions.takeFirst()(dialog);
+        m_actions.isEmpty() ? dialog->reject() : m_actions.takeFirst()(dialog);
     }
 
     QTimer m_timer;

@@ -8,8 +8,7 @@
 
 #include <iterator>
 
-// Records as the database service hands them to the model, the forms and the
-// export, for the tests that play the service.
+// Records as the database service hands them over, for the tests that play the service.
 
 // A patient with the given key and name and nothing else filled in.
 inline STU_DB_PATIENT_LIST *NewPatient(const QString &name = QString(),

@@ -38,7 +38,6 @@ QByteArray ReadBytes(const QString &strPath)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// The three record files, one after the other.
 QByteArray RecordFiles(const QString &strFolder)
 {
     return ReadBytes(strFolder + "/NIBPData.csv") + ReadBytes(strFolder + "/SPO2Data.csv") +
@@ -50,23 +49,20 @@ QStringList Entries(const QString &strFolder)
     return QDir(strFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
 }
 
-const QUuid kA = QUuid::createUuid();
-const QUuid kB = QUuid::createUuid();
+const QUuid kA = QUuid::createUuid(), kB = QUuid::createUuid();
 
-// Answers the three list requests for a patient as the database service does.
+// Answers the three list requests as the database service does.
 void Answer(PatientData &model, const QUuid &uuid, int iLength)
 {
     AnswerLists(model, uuid, NewChain<Nibp>(iLength), NewChain<Spo2>(iLength),
                 NewChain<Temp>(iLength));
 }
 
-// The three lists the model holds.
 QList<quintptr> Lists(const PatientData &model)
 {
     return {quintptr(model.GetNIBPDataList()), quintptr(model.GetSPO2DataList()),
             quintptr(model.GetTEMPDataList())};
 }
-const QList<quintptr> kNoLists = {0, 0, 0};
 
 // A model and the names of its change signals in the order they come.
 struct LoggedModel : PatientData
@@ -144,7 +140,7 @@ private slots:
         QVERIFY(Lists(model) == lists && model.HasAllDataLists());
         STU_DB_PATIENT_LIST *pB = NewPatient({}, kB);
         model.SetCurrentPatient(pB);
-        QCOMPARE(Lists(model), kNoLists);
+        QCOMPARE(Lists(model), QList<quintptr>(3));
         model.OnDatabaseGetNIBPDataListSucc(new QUuid(kB), NewChain<Nibp>(1));
         model.OnDatabaseGetSPO2DataListSucc(new QUuid(kB), nullptr);
         QVERIFY(!model.HasAllDataLists());
@@ -167,13 +163,12 @@ private slots:
         model.SetCurrentPatient(NewPatient({}, kA));
         Answer(model, kA, 1);
         model.SetCurrentPatient(nullptr);
-        QCOMPARE(Lists(model), kNoLists);
+        QCOMPARE(Lists(model), QList<quintptr>(3));
         model.SetCurrentPatient(nullptr);
         model.SetCurrentPatientAndNotify(nullptr);
         QCOMPARE(model.Take(), "clear nibp spo2 temp clear detail");
 
-        // Whatever is held when the model goes is freed with it (checked by the
-        // sanitizer build).
+        // Whatever is held when the model goes is freed with it (checked by the sanitizer build).
         model.SetCurrentPatient(NewPatient({}, kA));
         Answer(model, kA, 4);
     }
@@ -195,8 +190,7 @@ private slots:
                  QByteArray("Device SN,A1\nID,3\nName,Doe\nGender,Female\nHeight(cm),170\n"
                             "Weight(kg),62.25\nMobile,555-0100\nDoctor,Smith\n"
                             "Identity Type,ID Card\nIdentity Code,ID-42\nSociety Code,SC-7\n"
-                            "Patient Type,Adult\nAge,47\nAddress,Hauptstra\xc3\x9f"
-                            "e 5\n"));
+                            "Patient Type,Adult\nAge,47\nAddress,Hauptstra\u00dfe 5\n"));
         QCOMPARE(RecordFiles(strFolder),
                  QByteArray("Time,Sys,Dia,Mean,PR\n2016-06-22 09:05:07,120,80,93,72\n"
                             "2016-12-31 23:59:00,118,79,92,70\n"
@@ -227,8 +221,7 @@ private slots:
         QCOMPARE(RecordFiles(strFolder),
                  QByteArray("Time,Sys,Dia,Mean,PR\nTime,SPO2,PR\nTime,Temp\n"));
 
-        // Other codes than those above, out of range ones giving empty words;
-        // the number 0 and a negative age as they are.
+        // Other codes, out of range ones as empty words; ID 0 and a negative age as they are.
         const std::tuple<int, int, int, const char *> cases[] = {
             {1, 2, 2, "ID,0|Gender,Male|Identity Type,SIN Card|Patient Type,Ped|Age,-1"},
             {3, 99, 3, "ID,0|Gender,|Identity Type,|Patient Type,Neo|Age,-1"},
@@ -266,9 +259,8 @@ private slots:
                                           names[3] + "20160622090507"));
     }
 
-    // Fields with a comma, a quote or a line break are quoted, quotes doubled. In
-    // the folder name such texts, "." and ".." included, cannot reach outside the
-    // export directory, and long ones are cut to fit.
+    // Fields with a comma, a quote or a line break are quoted, quotes doubled. In the folder name
+    // such texts, "." and ".." too, cannot reach outside the export directory; long ones are cut.
     void oddTexts()
     {
         STU_DB_PATIENT_LIST *pPatient = NewFullPatient();
@@ -319,8 +311,8 @@ private slots:
         QCOMPARE(Export(false), QString());
         QVERIFY(Entries(m_env->ExportDirectory()).isEmpty());
         m_model.SetCurrentPatient(NewFullPatient());
-        // The disk fills while the NIBP file is written: nothing of the export
-        // remains, not even a temporary folder.
+        // The disk fills while NIBP is written: nothing of the export remains, not even a temp
+        // folder.
         m_model.OnDatabaseGetNIBPDataListSucc(new QUuid(m_model.GetCurrentPatient()->PatientID),
                                               NewChain<Nibp>(100));
         {
