@@ -441,9 +441,7 @@ void TrendGrapView::SetTimeAxis()
     auto ticker = QSharedPointer<QCPAxisTickerText>::create();
     ticker->setTicks(TrendPageWindow::TickPositions(span, m_StartTime),
                      TrendPageWindow::TickLabels(span, m_StartTime));
-    // A day with the clocks put back lasts 25 hours; its last hour is drawn too.
-    const double length = std::max(TrendPageWindow::AxisLength(span, m_StartTime),
-                                   double(m_StartTime.secsTo(m_EndTime)));
+    const double length = TrendPageWindow::AxisLength(span, m_StartTime);
     for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
         pPlot->xAxis->setVisible(true);
         pPlot->xAxis->setTicker(ticker);

@@ -197,17 +197,23 @@ int TrendPageWindow::MaxPageIndex(Span span, const QDateTime &baseStart,
 
 double TrendPageWindow::AxisLength(Span span, const QDateTime &start)
 {
+    double nominal = 0.0;
     switch (span) {
     case SpanHour:
-        return kSecondsPerHour;
+        nominal = kSecondsPerHour;
+        break;
     case SpanDay:
-        return kSecondsPerDay;
+        nominal = kSecondsPerDay;
+        break;
     case SpanWeek:
-        return double(kDaysPerWeek) * kSecondsPerDay;
+        nominal = double(kDaysPerWeek) * kSecondsPerDay;
+        break;
     case SpanMonth:
-        return double(DaysInWindowMonth(start)) * kSecondsPerDay;
+        nominal = double(DaysInWindowMonth(start)) * kSecondsPerDay;
+        break;
     }
-    return 0.0;
+    // A window over the clocks being put back lasts an hour longer; its last hour is drawn too.
+    return std::max(nominal, double(start.secsTo(PageStart(span, start, 1))));
 }
 
 QVector<double> TrendPageWindow::TickPositions(Span span, const QDateTime &start)
