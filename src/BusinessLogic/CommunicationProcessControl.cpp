@@ -850,3 +850,10 @@ unsigned CommunicationProcessControl::ParseStagedBytes(unsigned n)
     }
     return total;
 }
+
+QString CommunicationProcessControl::ConnectedPortPath() const
+{
+    if (m_portState != PortState::Open || m_iPortCount <= 0)
+        return QString();
+    return ComPortPath::DevicePath(m_ports[0]);
+}

@@ -112,6 +112,8 @@ public:
     ComDeviceCommunication *GetCommunication() const { return m_pCommunication; }
     int GetPortCount() const { return m_iPortCount; }
     QString GetDeviceSN() const;
+    // The device path of the open monitor port; empty while none is open.
+    QString ConnectedPortPath() const;
     QVector<int> GetPatientIdQueue() const { return m_patientIdQueue; }
     int GetCurrentPatientID() const { return m_iCurrentPatientID; }
     QUuid GetCurrentPatientUuid() const { return m_uuidCurrentPatient; }
@@ -139,6 +141,9 @@ signals:
     void ImportProgressChanged(const QString &strText);
     // The monitor's port strPort could not be opened (iError: a ComOpenError).
     void DeviceOpenFailed(int iError, const QString &strPort);
+    // After every finished or failed run: what the store made of it.
+    void ImportSummaryReady(uint iNewPatients, uint iNewRecords, uint iSkippedRecords,
+                            uint iPatientsNotStored, uint iRecordsNotStored);
 
 public slots:
     // port: array made by the scan, owned (and freed) here in every case.

@@ -36,6 +36,11 @@ struct STU_DB_PATIENT_LIST
     QDateTime LastUpdateTime;
     bool ReadFlag = false;
     STU_DB_PATIENT_LIST *pNext = nullptr;
+    // Filled by the brief-record reads only: what tells look-alike rows apart.
+    quint32 NIBPCount = 0;
+    quint32 SPO2Count = 0;
+    quint32 TEMPCount = 0;
+    QDateTime NewestMeasureTime;
 };
 
 struct STU_DB_NIBP_DATA_LIST

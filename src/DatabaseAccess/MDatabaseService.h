@@ -60,6 +60,8 @@ signals:
     // their records, or may have while the server could not be reached; the
     // patient list should be read again.
     void OnDatabaseChangedElsewhere();
+    // Another workstation changed this one patient only; the receiver owns pGUID.
+    void OnPatientChangedElsewhere(QUuid *pGUID);
     // Every work item of the import run iRun has been handled; the counts say
     // how many of its new patients and records could not be stored.
     void OnImportRunStored(uint iRun, uint iPatientsNotStored, uint iRecordsNotStored);

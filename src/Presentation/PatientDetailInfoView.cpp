@@ -386,3 +386,8 @@ void PatientDetailInfoView::ShowSaveMessage(const QString &text)
 {
     QMessageBox::information(this, tr("Save Patient Information"), text);
 }
+
+bool PatientDetailInfoView::ConfirmLeave()
+{
+    return true;
+}

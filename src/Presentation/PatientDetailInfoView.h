@@ -34,6 +34,9 @@ public:
     // Tells the user the save is done ("Save patient detail information
     // successfully!").
     void ConfirmSave();
+    // Before the form is left (another patient, page, Import, closing): with
+    // unsaved edits asks Save / Discard / Cancel. False means stay where you are.
+    bool ConfirmLeave();
 
 signals:
     // A database work item. Pointers in wParam/lParam are created with new

@@ -22,10 +22,28 @@ const QString kDoe = "A1_3_Doe_20160622090507";
 STU_DB_PATIENT_LIST *NewFullPatient(quint32 uId = 3, qint32 iGender = 2, qint32 iIdentityType = 1,
                                     qint32 iPatientType = 1, qint32 iAge = 47)
 {
-    return new STU_DB_PATIENT_LIST{
-        QUuid::createUuid(),   u"A1",    uId,           u"Doe",   iGender, 170.0f,       62.25f,
-        u"555-0100",           u"Smith", iIdentityType, u"ID-42", u"SC-7", iPatientType, iAge,
-        u"Hauptstra\u00dfe 5", {},       false,         nullptr};
+    return new STU_DB_PATIENT_LIST{QUuid::createUuid(),
+                                   u"A1",
+                                   uId,
+                                   u"Doe",
+                                   iGender,
+                                   170.0f,
+                                   62.25f,
+                                   u"555-0100",
+                                   u"Smith",
+                                   iIdentityType,
+                                   u"ID-42",
+                                   u"SC-7",
+                                   iPatientType,
+                                   iAge,
+                                   u"Hauptstra\u00dfe 5",
+                                   {},
+                                   false,
+                                   nullptr,
+                                   0,
+                                   0,
+                                   0,
+                                   {}};
 }
 
 using Nibp = STU_DB_NIBP_DATA_LIST;
