@@ -64,6 +64,8 @@ signals:
     void OnPatientChangedElsewhere(QUuid *pGUID);
     // Every work item of the import run iRun has been handled; the counts say
     // how many of its new patients and records could not be stored.
+    // What run iRun brought, sent just before OnImportRunStored for the same run.
+    void OnImportRunCounted(uint iRun, uint iNewPatients, uint iNewRecords, uint iSkippedRecords);
     void OnImportRunStored(uint iRun, uint iPatientsNotStored, uint iRecordsNotStored);
 
 public slots:
