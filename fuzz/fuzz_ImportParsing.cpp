@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the import controller as if the monitor had sent
-// them: through the front object's read buffer into OnReadFinished, frame
-// scanning and every answer handler.
+// them during a run: through the front object's read buffer into
+// OnReadFinished, frame scanning, answer matching and every answer handler.
 //
 // Input: byte 0 chooses the chunk size in which the rest arrives, whether
 // frame CRCs are made valid first (so the handlers are reached, not only the
@@ -10,6 +10,7 @@
 #include "ComDeviceCommunication.h"
 #include "CommunicationProcessControl.h"
 #include "DatabaseRecords.h"
+#include "DeviceFrameCodec.h"
 #include "MLog.h"
 
 #include <QCoreApplication>
@@ -70,8 +71,7 @@ void FixFrameCrcs(std::vector<unsigned char> &bytes)
         const size_t length = (size_t(bytes[p + 6]) << 8) | bytes[p + 7];
         if (length > 4096 || p + length + 12 > n)
             continue;
-        const unsigned crc =
-            CommunicationProcessControl::CalculateCRCValue(&bytes[p], unsigned(length + 8));
+        const unsigned crc = DeviceFrameCodec::CalculateCRCValue(&bytes[p], unsigned(length + 8));
         for (int i = 0; i < 4; ++i)
             bytes[p + 8 + length + size_t(i)] = static_cast<unsigned char>(crc >> (24 - 8 * i));
     }
@@ -85,8 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, size_t size)
         return 0;
     CommunicationProcessControl &control = Control();
     ComDeviceCommunication *front = control.GetCommunication();
-    front->ClearReadWriteBuffer();
-    control.ResetImportState();
+    // A new run each time: it asks for the device type and empties the read buffer, so
+    // bytes that answer the run's requests in order reach every handler.
+    control.StartImportData();
 
     const unsigned mode = data[0];
     MLog::SetOutLog((mode & 0x40) != 0);

@@ -43,7 +43,8 @@ Result RunImport(const MonitorPatientSet &set, bool outLog)
     if (!rig.Plug(set))
         return result;
     QElapsedTimer timer;
-    QObject::connect(&rig.Control(), &CommunicationProcessControl::ImportDataFinished, &rig, [&] {
+    // The run ends when its last answer is handled; ImportDataFinished waits for the store.
+    QObject::connect(&rig.Control(), &CommunicationProcessControl::ImportRunEnded, &rig, [&] {
         result.answeredSeconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     });
     const double cpuBefore = CpuSeconds();

@@ -1,6 +1,6 @@
 #include "ImportProgress.h"
 
-#include "CommunicationProcessControl.h"
+#include "DeviceFrameCodec.h"
 
 ImportProgress::ImportProgress(QObject *parent) : QObject(parent)
 {
@@ -15,13 +15,13 @@ void ImportProgress::ReadingPatientList()
 
 void ImportProgress::Patient(int iNumber, int iCount, unsigned short cmd)
 {
-    using Control = CommunicationProcessControl;
+    using Codec = DeviceFrameCodec;
     QString text = tr("Importing patient %1 of %2").arg(iNumber).arg(iCount);
-    if (cmd == Control::CMD_NIBP_DATA)
+    if (cmd == Codec::CMD_NIBP_DATA)
         text += tr(" (NIBP records)");
-    else if (cmd == Control::CMD_SPO2_DATA)
+    else if (cmd == Codec::CMD_SPO2_DATA)
         text += tr(" (SpO2 records)");
-    else if (cmd == Control::CMD_TEMP_DATA)
+    else if (cmd == Codec::CMD_TEMP_DATA)
         text += tr(" (temperature records)");
     Show(text + QStringLiteral("…"));
 }

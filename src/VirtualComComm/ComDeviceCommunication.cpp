@@ -85,7 +85,7 @@ void ComDeviceCommunication::GetReadBuffer(char *data, int &sz)
         return;
     }
     sz = std::min(sz, m_pendingBytes);
-    std::memcpy(data, m_readBuffer.get(), static_cast<size_t>(sz));
+    std::memcpy(data, m_readBuffer.get() + m_head, static_cast<size_t>(sz));
 }
 
 void ComDeviceCommunication::UpdateReadBuffer2(int sz)
@@ -93,19 +93,19 @@ void ComDeviceCommunication::UpdateReadBuffer2(int sz)
     if (sz <= 0 || m_pendingBytes <= 0)
         return;
     const int removed = std::min(sz, m_pendingBytes);
-    const int rest = m_pendingBytes - removed;
-    std::memmove(m_readBuffer.get(), m_readBuffer.get() + removed, static_cast<size_t>(rest));
-    m_pendingBytes = rest;
+    m_pendingBytes -= removed;
+    m_head = m_pendingBytes == 0 ? 0 : m_head + removed;
 }
 
 void ComDeviceCommunication::ReadDataFromDev(char *&data, int &size)
 {
-    data = m_readBuffer.get();
+    data = m_readBuffer.get() + m_head;
     size = m_pendingBytes;
 }
 
 void ComDeviceCommunication::ClearReadWriteBuffer()
 {
+    m_head = 0;
     m_pendingBytes = 0;
 }
 
@@ -116,14 +116,20 @@ void ComDeviceCommunication::ReadFinishedSlot(char *readed_data_buffer, int len,
         return;
     // The buffer is never filled completely: a chunk must leave a byte free.
     if (len < kReadBufferSize - m_pendingBytes) {
-        std::memcpy(m_readBuffer.get() + m_pendingBytes, chunk.get(), static_cast<size_t>(len));
+        if (m_head + m_pendingBytes + len > kReadBufferSize) {
+            std::memmove(m_readBuffer.get(), m_readBuffer.get() + m_head,
+                         static_cast<size_t>(m_pendingBytes));
+            m_head = 0;
+        }
+        std::memcpy(m_readBuffer.get() + m_head + m_pendingBytes, chunk.get(),
+                    static_cast<size_t>(len));
         chunk.reset();
         m_pendingBytes += len;
         emit ReadFinished();
         return;
     }
     chunk.reset();
-    m_pendingBytes = 0;
+    ClearReadWriteBuffer();
     if (len < kReadBufferSize)
         MLOG("Read Buffer of USBDevCommunication overflowed.");
 }

@@ -9,7 +9,10 @@ class ComDeviceWriteRead;
 
 // The device link's front, in the GUI thread: open, close and write requests
 // go to the worker thread; received bytes gather in a 512 KiB read buffer and
-// ReadFinished() tells that new bytes have arrived.
+// ReadFinished() tells that new bytes have arrived. The buffer is the only place
+// where received bytes wait: readers look at them in place and remove what they
+// have used from the front, which costs no copy; the rest moves down only when
+// a new chunk would not fit behind it.
 class ComDeviceCommunication : public QObject
 {
     Q_OBJECT
@@ -41,7 +44,8 @@ public slots:
     void GetReadBuffer(char *data, int &sz);
     // Removes the first sz pending bytes.
     void UpdateReadBuffer2(int sz);
-    // Points data at the first pending byte, without copying.
+    // Points data at the first pending byte, without copying; valid until the
+    // next chunk is taken in.
     void ReadDataFromDev(char *&data, int &size);
     void ClearReadWriteBuffer();
     // Takes ownership of readed_data_buffer (a new char[len]).
@@ -56,6 +60,7 @@ private:
     std::unique_ptr<ComDeviceCommThread> m_thread;
     std::unique_ptr<ComDeviceWriteRead> m_worker;
     std::unique_ptr<char[]> m_readBuffer;
+    int m_head = 0; // index of the first pending byte
     int m_pendingBytes = 0;
     // Set while being destroyed: late read chunks are freed, not reported.
     bool m_stopping = false;

@@ -108,7 +108,7 @@ bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPl
         return connected.wait(waitMs);
     }
     ComPortPath::SetPathResolver([path](int com) { return com == PORT_NUMBER ? path : QString(); });
-    auto *ports = new unsigned short[20]();
+    auto *ports = new unsigned short[ComDeviceScanThread::kMaxPorts]();
     ports[0] = PORT_NUMBER;
     m_control->DevicePlugInPlugOutStatusChanged(1, ports);
     return connected.size() == 1;

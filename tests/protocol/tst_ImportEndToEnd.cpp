@@ -93,6 +93,7 @@ void ImportEndToEndTest::fullImportAndRepeat()
     faults.packagePayload = 100; // several packages per answer
     QVERIFY(rig.Plug(set, faults));
     QSignalSpy progress(&rig.Control(), &Cpc::ImportProgressChanged);
+    QSignalSpy summary(&rig.Control(), &Cpc::ImportSummaryReady);
     QVERIFY(rig.Import());
     QCOMPARE(rig.importFinishedCount, 1);
     QVERIFY(rig.StoredExactly(set));
@@ -105,6 +106,8 @@ void ImportEndToEndTest::fullImportAndRepeat()
     QCOMPARE(rig.patientsFinished, 10);
     QVERIFY(rig.Import()); // the same monitor again: nothing new
     QVERIFY(rig.StoredExactly(set));
+    QCOMPARE(summary.size(), 2); // one per run, all stored
+    QCOMPARE(summary.last().mid(3), (QList<QVariant>{0u, 0u}));
 
     rig.Link().Stop();
     QString once = "0200:0 0202:0 0210:0";
@@ -189,7 +192,8 @@ void ImportEndToEndTest::stallStopsRun()
     const bool hangUp = fault == int(MonitorFault::HangUp);
     if (hangUp) {
         QTRY_VERIFY_WITH_TIMEOUT(rig.Link().HasHungUp(), ImportTestRig::WAIT_MS);
-        rig.Control().DevicePlugInPlugOutStatusChanged(0, new unsigned short[20]());
+        rig.Control().DevicePlugInPlugOutStatusChanged(
+            0, new unsigned short[ComDeviceScanThread::kMaxPorts]());
     }
     QTRY_COMPARE_WITH_TIMEOUT(rig.stalledCount, 1, ImportTestRig::WAIT_MS);
     QVERIFY(!rig.Control().IsImportRunning());
@@ -233,9 +237,13 @@ void ImportEndToEndTest::unstoredRecordsFail()
     QVERIFY(rig.Plug(set));
     QCOMPARE(rig.Rows("ALTER TABLE NIBPData RENAME TO Kept"), QStringList());
     QSignalSpy failed(&rig.Control(), &Cpc::ImportDataFailed);
+    QSignalSpy summary(&rig.Control(), &Cpc::ImportSummaryReady);
     rig.Control().StartImportData();
     QVERIFY(failed.wait(ImportTestRig::WAIT_MS));
     QCOMPARE(failed.first(), (QList<QVariant>{0u, 4u * 5}));
+    // The summary comes once, before the failure, with the same counts of the lost.
+    QCOMPARE(summary.size(), 1);
+    QCOMPARE(summary.first().mid(3), (QList<QVariant>{0u, 4u * 5}));
     QCOMPARE(rig.importFinishedCount, 0);
     QCOMPARE(rig.Rows("ALTER TABLE Kept RENAME TO NIBPData"), QStringList());
     QVERIFY(rig.Import());
