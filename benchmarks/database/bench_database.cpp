@@ -53,7 +53,7 @@ struct StoreFixture
             store = std::make_unique<DatabaseAccessSQLite>();
     }
     TestDatabase db;
-    std::unique_ptr<DatabaseAccessSQLite> store;
+    std::unique_ptr<PatientStore> store;
 
     QUuid AddPatient()
     {

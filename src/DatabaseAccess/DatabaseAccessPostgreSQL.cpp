@@ -1,10 +1,9 @@
 #include "DatabaseAccessPostgreSQL.h"
 
-#include "DatabaseSchema.h"
 #include "MLog.h"
 #include "MSettings.h"
+#include "PostgresDialect.h"
 #include "PostgresStatements.h"
-#include "StoreDialect.h"
 
 #include <QCoreApplication>
 #include <QSqlDriver>
@@ -29,7 +28,7 @@ QString Cause(const QSqlError &error)
 } // namespace
 
 DatabaseAccessPostgreSQL::DatabaseAccessPostgreSQL(const QString &connectionName)
-    : DatabaseAccessSQLite(NoDatabase())
+    : PatientStore(std::make_unique<PostgresDialect>())
 {
     const QString setting = MSettings::GetInstance()->GetDatabaseFilePath();
     m_address = DatabaseServerAddress::Parse(setting);
@@ -46,7 +45,7 @@ DatabaseAccessPostgreSQL::DatabaseAccessPostgreSQL(const QString &connectionName
         m_uOpenResult = DB_ERR_DRIVER_OR_PATH;
         return;
     }
-    const QString driver = QLatin1String(StoreDialect::Postgres().driverName);
+    const QString driver = QLatin1String(m_connection.Dialect().DriverName());
     if (!QSqlDatabase::isDriverAvailable(driver)) {
         MLOG("PostgreSQL driver is not available.");
         m_strOpenProblem = Tr("The patient database \"%1\" on the server %2 cannot be opened: the "
@@ -104,18 +103,9 @@ uint DatabaseAccessPostgreSQL::PrepareServerSchema()
     QSqlQuery lock(m_db);
     if (!lock.exec(QLatin1String(kPgLockSchema)))
         return DB_ERR_CREATE_TABLES;
-    uint code = DB_OK;
-    DatabaseSchema schema(m_db);
-    if (!schema.Read()) {
-        code = DB_ERR_CREATE_TABLES;
-    } else if (schema.HasNoTables()) {
-        code = CreateTables();
-        if (code == DB_OK)
-            code = InsertDemoData();
-    } else if (!schema.AddMissingTables()) {
-        MLOG("Create tables failed!");
-        code = DB_ERR_CREATE_TABLES;
-    }
+    QSqlError readError;
+    const uint code =
+        PrepareSchema(readError) == SchemaState::Ready ? uint(DB_OK) : uint(DB_ERR_CREATE_TABLES);
     QSqlQuery(m_db).exec(QLatin1String(kPgUnlockSchema));
     m_bSchemaReady = code == DB_OK;
     return code;

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "DatabaseAccessSQLite.h"
 #include "DatabaseServerAddress.h"
+#include "PatientStore.h"
 
-// The patient database on a PostgreSQL server, shared by several
-// workstations, reached through Qt's "QPSQL" driver when the settings'
-// database path is a server URI. Every operation is the SQLite store's (the
-// differences are in StoreDialect); this class connects, builds the schema
-// of an empty database once, and connects again when the server was lost.
-class DatabaseAccessPostgreSQL : public DatabaseAccessSQLite
+// Opens the patient database on a PostgreSQL server, shared by several
+// workstations, through Qt's "QPSQL" driver when the settings' database path
+// is a server URI: connects, builds the schema of an empty database once,
+// listens for the other workstations' changes, and connects again when the
+// server was lost.
+class DatabaseAccessPostgreSQL : public PatientStore
 {
 public:
     // The connection name defaults to the store's fixed one; a second store

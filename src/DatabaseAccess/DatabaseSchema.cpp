@@ -1,19 +1,20 @@
 #include "DatabaseSchema.h"
 
 #include "DatabaseTransaction.h"
+#include "StoreConnection.h"
 
 #include <QSqlQuery>
 
-DatabaseSchema::DatabaseSchema(QSqlDatabase &db) : m_db(db), m_dialect(StoreDialect::Of(db)) {}
+DatabaseSchema::DatabaseSchema(StoreConnection &connection) : m_connection(connection) {}
 
 bool DatabaseSchema::Read()
 {
     m_names.clear();
-    QSqlQuery query(m_db);
+    QSqlQuery query(m_connection.db);
     query.setForwardOnly(true);
     // Reading the schema is the first read of the file: a file that is no
     // database, or that another program holds locked, fails here.
-    if (!query.exec(QLatin1String(m_dialect.schemaNames))) {
+    if (!query.exec(QLatin1String(m_connection.Dialect().SchemaNames()))) {
         m_error = query.lastError();
         return false;
     }
@@ -34,35 +35,35 @@ bool DatabaseSchema::HasNoTables() const
 
 bool DatabaseSchema::AddMissingTables()
 {
-    return AddMissing(m_dialect.tables, 4);
+    return AddMissing(m_connection.Dialect().Tables());
 }
 
-bool DatabaseSchema::AddMissingTimeIndexes()
+bool DatabaseSchema::AddMissingSpeedUps()
 {
-    return AddMissing(m_dialect.timeIndexes, m_dialect.timeIndexCount);
+    return AddMissing(m_connection.Dialect().SpeedUps());
 }
 
-bool DatabaseSchema::AddMissing(const StoreDialect::SchemaPart *parts, int count)
+bool DatabaseSchema::AddMissing(const QList<StoreDialect::SchemaPart> &parts)
 {
-    QList<const StoreDialect::SchemaPart *> missing;
-    for (int i = 0; i < count; ++i) {
-        if (!m_names.contains(QString::fromLatin1(parts[i].name).toLower()))
-            missing.append(&parts[i]);
+    QList<StoreDialect::SchemaPart> missing;
+    for (const StoreDialect::SchemaPart &part : parts) {
+        if (!m_names.contains(QString::fromLatin1(part.name).toLower()))
+            missing.append(part);
     }
     if (missing.isEmpty())
         return true;
-    DatabaseTransaction transaction(m_db, DatabaseTransaction::Immediate);
+    DatabaseTransaction transaction(m_connection, DatabaseTransaction::Immediate);
     bool ok = transaction.IsBegun();
-    for (const StoreDialect::SchemaPart *part : missing) {
-        for (const char *sql : part->statements) {
-            QSqlQuery query(m_db);
+    for (const StoreDialect::SchemaPart &part : missing) {
+        for (const char *sql : part.statements) {
+            QSqlQuery query(m_connection.db);
             ok = ok && (!sql || query.exec(QLatin1String(sql)));
         }
     }
     ok = ok && transaction.Commit();
     if (ok) {
-        for (const StoreDialect::SchemaPart *part : missing)
-            m_names.insert(QString::fromLatin1(part->name).toLower());
+        for (const StoreDialect::SchemaPart &part : missing)
+            m_names.insert(QString::fromLatin1(part.name).toLower());
     }
     return ok;
 }

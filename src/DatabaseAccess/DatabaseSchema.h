@@ -3,9 +3,10 @@
 #include "StoreDialect.h"
 
 #include <QSet>
-#include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
+
+class StoreConnection;
 
 // The program's tables and indexes in an open database: which of them it
 // holds, and adding those it lacks with the statements a new database is
@@ -13,28 +14,28 @@
 class DatabaseSchema
 {
 public:
-    explicit DatabaseSchema(QSqlDatabase &db);
+    explicit DatabaseSchema(StoreConnection &connection);
 
-    // Reads the names of the file's tables and indexes. False when the file
+    // Reads the names of the database's tables and indexes. False when it
     // cannot be read at all (not a database, locked, damaged): LastError()
     // says why.
     bool Read();
     QSqlError LastError() const { return m_error; }
 
-    // None of the four tables: the file holds no patient data yet (a new or
-    // empty file, or one a failed first start left behind).
+    // None of the four tables of patient data: the database holds none yet
+    // (a new or empty one, or one a failed first start left behind).
     bool HasNoTables() const;
-    // Creates each table the file lacks, with its index, in one transaction.
+    // Creates each table the database lacks, with its index, in one
+    // transaction; the other tables are not touched.
     bool AddMissingTables();
-    // Creates the measure-time indexes the file lacks, in one transaction; a
-    // file that holds them all is not written to.
-    bool AddMissingTimeIndexes();
+    // Adds the speed-ups the database lacks, in one transaction; one that
+    // holds them all is not written to.
+    bool AddMissingSpeedUps();
 
 private:
-    bool AddMissing(const StoreDialect::SchemaPart *parts, int count);
+    bool AddMissing(const QList<StoreDialect::SchemaPart> &parts);
 
-    QSqlDatabase &m_db;
-    const StoreDialect &m_dialect;
+    StoreConnection &m_connection;
     QSet<QString> m_names;
     QSqlError m_error;
 };

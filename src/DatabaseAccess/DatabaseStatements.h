@@ -56,12 +56,15 @@ inline constexpr const char kSqlUpdateLastImportTime[] =
     "UPDATE Patient SET LastUpdateTime = :LastUpdateTime WHERE PatientID = :id";
 inline constexpr const char kSqlUpdateReadFlag[] =
     "UPDATE Patient SET ReadFlag = :ReadFlag WHERE PatientID = :id";
-inline constexpr const char kSqlInsertPatient[] =
-    "INSERT INTO Patient (PatientID, DeviceSN, IdInDevice, Name, \t\t\t\t\t\t\t Gender, Height, "
-    "Weight, Mobile, Doctor, IdentityType, \t\t\t\t\t\t\t IdentityCode, SocietyCode, PatientType, "
-    "Age, Address, LastUpdateTime) \t\t\t\t\t\t\t VALUES(:PatientID, :DeviceSN, :IdInDevice, "
-    ":Name, \t\t\t\t\t\t\t :Gender, :Height, :Weight, :Mobile, :Doctor, :IdentityType, "
-    "\t\t\t\t\t\t\t :IdentityCode, :SocietyCode, :PatientType, :Age, :Address, :LastUpdateTime)";
+// Shared with the server's insert, which adds what it does on a conflict.
+#define VM_SQL_INSERT_PATIENT                                                                      \
+    "INSERT INTO Patient (PatientID, DeviceSN, IdInDevice, Name, \t\t\t\t\t\t\t Gender, Height, "  \
+    "Weight, Mobile, Doctor, IdentityType, \t\t\t\t\t\t\t IdentityCode, SocietyCode, "             \
+    "PatientType, "                                                                                \
+    "Age, Address, LastUpdateTime) \t\t\t\t\t\t\t VALUES(:PatientID, :DeviceSN, :IdInDevice, "     \
+    ":Name, \t\t\t\t\t\t\t :Gender, :Height, :Weight, :Mobile, :Doctor, :IdentityType, "           \
+    "\t\t\t\t\t\t\t :IdentityCode, :SocietyCode, :PatientType, :Age, :Address, :LastUpdateTime)"
+inline constexpr const char kSqlInsertPatient[] = VM_SQL_INSERT_PATIENT;
 inline constexpr const char kSqlUpdatePatient[] =
     "UPDATE Patient SET Name = :Name, \t\t\t\t\t\t\t Gender = :Gender, Height = :Height, Weight = "
     ":Weight, Mobile = :Mobile, \t\t\t\t\t\t\t Doctor = :Doctor, IdentityType = :IdentityType, "
@@ -102,3 +105,24 @@ inline constexpr const char kSqlCreateSpo2TimeIndex[] =
     "CREATE INDEX IF NOT EXISTS SPO2Time_SPO2Data ON SPO2Data(PatientID, MeasureTime)";
 inline constexpr const char kSqlCreateTempTimeIndex[] =
     "CREATE INDEX IF NOT EXISTS TEMPTime_TEMPData ON TEMPData(PatientID, MeasureTime)";
+
+// The UUIDs of patients merged into another one, each naming the patient
+// that holds his records now, so that a later import of the same monitor
+// patient goes to him. A table of its own: older files gain it untouched.
+struct AliasStatements
+{
+    const char *createTable;
+    const char *createIndex;
+    const char *selectTarget;    // :id
+    const char *insert;          // :AliasID, :PatientID
+    const char *move;            // to :PatientID from :AliasID
+    const char *deleteOfPatient; // :id
+};
+inline constexpr AliasStatements kSqlAlias = {
+    "CREATE TABLE IF NOT EXISTS PatientAlias(AliasID UNIQUEIDENTIFIER PRIMARY KEY, "
+    "PatientID UNIQUEIDENTIFIER)",
+    "CREATE INDEX PatientID_PatientAlias ON PatientAlias(PatientID)",
+    "SELECT PatientID FROM PatientAlias WHERE AliasID = :id",
+    "INSERT INTO PatientAlias (AliasID, PatientID) VALUES(:AliasID, :PatientID)",
+    "UPDATE PatientAlias SET PatientID = :PatientID WHERE PatientID = :AliasID",
+    "DELETE FROM PatientAlias WHERE PatientID = :id"};

@@ -1,6 +1,6 @@
 #include "DatabaseTransaction.h"
 
-#include "StoreDialect.h"
+#include "StoreConnection.h"
 
 #include <QSqlQuery>
 
@@ -14,15 +14,20 @@ bool Exec(QSqlDatabase &db, const char *sql)
 
 } // namespace
 
-DatabaseTransaction::DatabaseTransaction(QSqlDatabase &db, Mode mode) : m_db(db)
+DatabaseTransaction::DatabaseTransaction(StoreConnection &connection, Mode mode)
+    : m_connection(connection), m_bSavepoint(connection.IsShared())
 {
-    const StoreDialect &dialect = StoreDialect::Of(db);
+    QSqlDatabase &db = m_connection.db;
+    const StoreDialect &dialect = m_connection.Dialect();
     // Commit and rollback are the same for both kinds of begin.
-    const char *begin = mode == Immediate ? dialect.beginWrite : nullptr;
+    const char *begin = mode == Immediate ? dialect.BeginWrite() : nullptr;
     if (mode == Immediate)
-        m_pNotify = dialect.notifyChange;
+        m_pNotify = dialect.NotifyChange();
     // A closed connection cannot begin anything; asking it would only warn.
-    m_bBegun = m_db.isOpen() && (begin ? Exec(m_db, begin) : m_db.transaction());
+    if (m_bSavepoint)
+        m_bBegun = db.isOpen() && Exec(db, "SAVEPOINT work_item");
+    else
+        m_bBegun = db.isOpen() && (begin ? Exec(db, begin) : db.transaction());
     m_bOpen = m_bBegun;
 }
 
@@ -35,10 +40,17 @@ bool DatabaseTransaction::Commit()
 {
     if (!m_bOpen)
         return false;
+    QSqlDatabase &db = m_connection.db;
+    if (m_bSavepoint) {
+        if (!Exec(db, "RELEASE work_item"))
+            return false;
+        m_bOpen = false;
+        return true;
+    }
     // Delivered to the listeners only if the commit succeeds.
-    if (m_pNotify && !Exec(m_db, m_pNotify))
+    if (m_pNotify && !Exec(db, m_pNotify))
         return false;
-    if (!m_db.commit())
+    if (!db.commit())
         return false;
     m_bOpen = false;
     return true;
@@ -48,6 +60,12 @@ void DatabaseTransaction::Rollback()
 {
     if (!m_bOpen)
         return;
-    m_db.rollback();
+    QSqlDatabase &db = m_connection.db;
+    if (m_bSavepoint) {
+        Exec(db, "ROLLBACK TO work_item");
+        Exec(db, "RELEASE work_item");
+    } else {
+        db.rollback();
+    }
     m_bOpen = false;
 }

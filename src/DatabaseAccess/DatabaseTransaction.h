@@ -1,10 +1,12 @@
 #pragma once
 
-#include <QSqlDatabase>
+class StoreConnection;
 
-// One transaction on a connection. Begins on construction; whatever has not
-// been committed when the object goes away is rolled back, so every path out
-// of an operation (an early return or an exception included) ends it.
+// One transaction on the store's connection. Begins on construction;
+// whatever has not been committed when the object goes away is rolled back,
+// so every path out of an operation (an early return or an exception
+// included) ends it. Inside a shared transaction it is a savepoint: a
+// failure undoes this operation's work only.
 class DatabaseTransaction
 {
 public:
@@ -19,7 +21,7 @@ public:
         Immediate
     };
 
-    DatabaseTransaction(QSqlDatabase &db, Mode mode);
+    DatabaseTransaction(StoreConnection &connection, Mode mode);
     ~DatabaseTransaction();
     DatabaseTransaction(const DatabaseTransaction &) = delete;
     DatabaseTransaction &operator=(const DatabaseTransaction &) = delete;
@@ -27,15 +29,16 @@ public:
     // Whether beginning the transaction succeeded.
     bool IsBegun() const { return m_bBegun; }
     // Commits (a writing one tells the other workstations, where the
-    // database has listeners); false when nothing was begun or the commit failed, in which
-    // case the transaction is still rolled back later.
+    // database has listeners); false when nothing was begun or the commit
+    // failed, in which case the transaction is still rolled back later.
     bool Commit();
     // Rolls back now if still open.
     void Rollback();
 
 private:
-    QSqlDatabase &m_db;
+    StoreConnection &m_connection;
     bool m_bBegun = false;
     bool m_bOpen = false;
+    bool m_bSavepoint = false;
     const char *m_pNotify = nullptr;
 };

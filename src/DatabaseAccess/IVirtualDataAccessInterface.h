@@ -50,4 +50,11 @@ public:
     // True once after a lost connection to a shared database has been made
     // again: what others changed meanwhile was never told.
     virtual bool TakeReconnected() { return false; }
+
+    // Lets the operations until EndSharedTransaction() share one
+    // transaction, each in a savepoint of its own so that a failing one
+    // still fails alone; false where the database does not allow it (then
+    // each keeps its own). The end commits; false if that failed.
+    virtual bool BeginSharedTransaction() { return false; }
+    virtual bool EndSharedTransaction() { return true; }
 };

@@ -4,6 +4,7 @@
 #include "DatabaseAccessSQLite.h"
 #include "MLog.h"
 #include "MSettings.h"
+#include "RecordChainPtr.h"
 
 #include <QSqlDriver>
 #include <QThread>
@@ -15,11 +16,7 @@
 namespace {
 
 // Frees a whole chain (or a single record) when no signal has taken it.
-template <typename Record> struct ChainDeleter
-{
-    void operator()(Record *head) const { FreeRecordChain(head); }
-};
-template <typename Record> using ChainPtr = std::unique_ptr<Record, ChainDeleter<Record>>;
+template <typename Record> using ChainPtr = RecordChainPtr<Record>;
 using UuidPtr = std::unique_ptr<QUuid>;
 
 template <typename Record> ChainPtr<Record> AdoptChain(quintptr value)

@@ -1,3 +1,3 @@
 #include "PreparedStatement.h"
 
-PreparedStatement::~PreparedStatement() = default;
+ParameterSink::~ParameterSink() = default;

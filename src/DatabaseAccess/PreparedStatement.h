@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QVariant>
+#include "ParameterSink.h"
 
 // A statement prepared once and run once per record of an import, bound by
 // position (0 = first placeholder).
-class PreparedStatement
+class PreparedStatement : public ParameterSink
 {
 public:
     enum StepResult
@@ -14,10 +14,7 @@ public:
         Error
     };
 
-    virtual ~PreparedStatement();
-
     virtual bool IsValid() const = 0;
-    virtual bool Bind(int position, const QVariant &value) = 0;
     // Runs to the first row; afterwards Reset() before binding again.
     virtual StepResult Step() = 0;
     // How many rows the last Step() of a writing statement wrote.

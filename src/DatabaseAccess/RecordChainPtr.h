@@ -32,7 +32,6 @@ public:
         m_pTail = nullptr;
         return m_head.release();
     }
-    bool IsEmpty() const { return !m_head; }
 
 private:
     RecordChainPtr<Record> m_head;

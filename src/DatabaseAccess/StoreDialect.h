@@ -1,58 +1,53 @@
 #pragma once
 
-#include "PreparedStatement.h"
+#include "MeasureRecords.h"
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QUuid>
 #include <QVariant>
 
-#include <memory>
+class DatabaseTransaction;
 
 // What the store does differently on each kind of database: the statements
 // that differ, how the patient key is bound, how a writing transaction
-// begins and whom it tells. Everything else is the same on both.
+// begins and whom it tells, and how a record chain is stored without its
+// duplicates. Chosen once, when the store is made.
 class StoreDialect
 {
 public:
-    // The dialect of the connection's driver (SQLite unless it is QPSQL).
-    static const StoreDialect &Of(const QSqlDatabase &db);
-    static const StoreDialect &Sqlite();
-    static const StoreDialect &Postgres();
-
     struct SchemaPart
     {
         const char *name;
         const char *statements[2];
     };
 
-    const char *driverName;
-    // The four tables with their index; the measure-time indexes of the
-    // duplicate check (none where the tables' own constraint serves).
-    const SchemaPart *tables;
-    const SchemaPart *timeIndexes;
-    int timeIndexCount;
-    // Lists the names of the database's tables and indexes.
-    const char *schemaNames;
-    const char *insertPatient;
-    const char *insertNibp;
-    const char *insertSpo2;
-    const char *insertTemp;
-    // The duplicate checks; null where the inserts take whole chains.
-    // The record inserts bind :PatientID, :MeasureTime, then the values.
-    const char *checkNibp;
-    const char *checkSpo2;
-    const char *checkTemp;
-    // Begins a writing transaction; null for the driver's own begin.
-    const char *beginWrite;
-    // Run before every writing commit; null where nobody listens.
-    const char *notifyChange;
-    // Binds and runs the import loops on the SQLite handle itself.
-    bool nativeSqlite;
-    // The record inserts take a whole chain as arrays (see ArrayParameters).
-    bool chainInserts;
+    virtual ~StoreDialect();
 
+    virtual const char *DriverName() const = 0;
+    // The tables the program needs, each with its index, in creation order.
+    QList<SchemaPart> Tables() const;
+    // The CREATE TABLE statements of Patient, NIBPData, SPO2Data, TEMPData
+    // and PatientAlias, in this order (the indexes are the same everywhere).
+    virtual QList<const char *> CreateTables() const = 0;
+    // What only speeds the work up: a database that cannot take it goes without.
+    virtual QList<SchemaPart> SpeedUps() const { return {}; }
+    // Lists the names of the database's tables and indexes.
+    virtual const char *SchemaNames() const = 0;
+    virtual const char *InsertPatient() const = 0;
     // The patient key as every statement binds it.
-    QVariant Key(const QUuid &id) const;
-    // A statement for the per-record loops of an import.
-    std::unique_ptr<PreparedStatement> Prepare(const QSqlDatabase &db, const char *sql) const;
+    virtual QVariant Key(const QUuid &id) const = 0;
+    // Begins a writing transaction; null for the driver's own begin.
+    virtual const char *BeginWrite() const { return nullptr; }
+    // Run before every writing commit; null where nobody listens.
+    virtual const char *NotifyChange() const { return nullptr; }
+    // Whether several work items may share one transaction: a lost
+    // connection would lose what earlier items of it stored.
+    virtual bool SharesTransactions() const { return false; }
+
+    // Stores the records whose MeasureTime (to the second) the patient does
+    // not hold yet, inside the caller's transaction; rolls it back on failure.
+    virtual bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction,
+                                 const QVariant &key, MeasureRecords &records,
+                                 bool &insertedAny) const = 0;
 };

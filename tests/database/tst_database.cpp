@@ -33,10 +33,11 @@ const QString kOld = QStringLiteral("2020-01-01T00:00:00");
 const QString kCount = QStringLiteral("SELECT count(*) FROM %1");
 const char *const kRecordTables[] = {"NIBPData", "SPO2Data", "TEMPData"};
 
-std::unique_ptr<DatabaseAccessSQLite> NewStore(TestDatabase::Kind kind)
+std::unique_ptr<PatientStore> NewStore(TestDatabase::Kind kind)
 {
-    return std::unique_ptr<DatabaseAccessSQLite>(
-        kind == TestDatabase::PostgreSQL ? new DatabaseAccessPostgreSQL : new DatabaseAccessSQLite);
+    if (kind == TestDatabase::PostgreSQL)
+        return std::make_unique<DatabaseAccessPostgreSQL>();
+    return std::make_unique<DatabaseAccessSQLite>();
 }
 
 // A store on a new database of the given kind, with its demo data.
@@ -49,8 +50,8 @@ struct Fixture
         db.Sql("UPDATE Patient SET ReadFlag = '1', LastUpdateTime = '" + kOld + "'" + where);
     }
     TestDatabase db;
-    std::unique_ptr<DatabaseAccessSQLite> store;
-    DatabaseAccessSQLite &s;
+    std::unique_ptr<PatientStore> store;
+    PatientStore &s;
 };
 
 auto Patient(const QString &name, const QUuid &id = QUuid::createUuid())

@@ -1,0 +1,98 @@
+#include "PatientMerge.h"
+
+#include "DatabaseStatements.h"
+#include "MLog.h"
+#include "MeasureOperations.h"
+#include "MergeKeys.h"
+#include "PatientRowCodec.h"
+
+using namespace StoreQueries;
+
+namespace {
+
+using Codec = PatientRowCodec;
+
+void ReadCompletePatient(const QSqlQuery &query, STU_DB_PATIENT_LIST &patient)
+{
+    for (int column = Codec::ColPatientID; column < Codec::ColumnCount; ++column)
+        Codec::FromDb(patient, column, query.value(column));
+}
+
+} // namespace
+
+namespace PatientMerge {
+
+uint FindCandidates(StoreConnection &connection, uint keyBits, STU_DB_PATIENT_LIST *patient,
+                    STU_DB_PATIENT_LIST **result)
+{
+    if (result)
+        *result = nullptr;
+    if (!patient || patient->PatientID.isNull()) {
+        MLOG("SearchPatientToMerge that GUID is null.");
+        return DB_ERR_SEARCH_TO_MERGE;
+    }
+    // Two empty values are no match: only keys the patient has a value for
+    // count, and with none of the asked ones left nobody is alike.
+    const uint valuedBits = MergeKeysWithValues(keyBits, *patient);
+    if (keyBits != 0 && valuedBits == 0)
+        return DB_OK;
+    keyBits = valuedBits;
+    // Bit i asks for equality in table column i + 1 (DeviceSN ... Address).
+    QList<int> keyColumns;
+    QString sql = QLatin1String(kSqlSelectMergeCandidates);
+    for (int column = Codec::ColDeviceSN; column <= Codec::ColAddress; ++column) {
+        if (keyBits & (1u << (column - 1))) {
+            keyColumns.append(column);
+            sql += QStringLiteral("AND %1 = %2 ")
+                       .arg(Codec::ColumnName(column), Codec::Placeholder(column));
+        }
+    }
+    RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
+    DatabaseTransaction transaction(connection, DatabaseTransaction::Deferred);
+    QSqlQuery query = MakeQuery(connection);
+    bool ok = result && transaction.IsBegun() && query.prepare(sql);
+    if (ok) {
+        BindPatientColumns(query, connection, *patient, Codec::ColPatientID, Codec::ColPatientID);
+        for (int column : keyColumns)
+            BindPatientColumns(query, connection, *patient, column, column);
+        ok = query.exec();
+    }
+    while (ok && query.next()) {
+        STU_DB_PATIENT_LIST *candidate = new STU_DB_PATIENT_LIST();
+        chain.Append(candidate);
+        ReadCompletePatient(query, *candidate);
+    }
+    ok = ok && RowsReadCompletely(query) && transaction.Commit();
+    if (!ok) {
+        MLOG("Search Patient to merge failed.");
+        return DB_ERR_SEARCH_TO_MERGE;
+    }
+    *result = chain.Release();
+    return DB_OK;
+}
+
+bool Merge(StoreConnection &c, const QUuid &remainingId, const QUuid &removedId)
+{
+    using namespace MeasureOperations;
+    const QVariant remaining = c.Key(remainingId), removed = c.Key(removedId);
+    // One transaction: the removed patient goes only together with the move of
+    // his records, so a failure keeps both patients as they were. Merging a
+    // patient into himself, or into one not stored, would lose his records.
+    if (remaining == removed)
+        return false;
+    DatabaseTransaction transaction(c, DatabaseTransaction::Immediate);
+    bool insertedAny = false;
+    bool ok = transaction.IsBegun() && PatientRowExists(c, remaining) &&
+              Move<STU_DB_NIBP_DATA_LIST>(c, transaction, remaining, removed, insertedAny) &&
+              Move<STU_DB_SPO2_DATA_LIST>(c, transaction, remaining, removed, insertedAny) &&
+              Move<STU_DB_TEMP_DATA_LIST>(c, transaction, remaining, removed, insertedAny);
+    if (ok && insertedAny)
+        ok = MarkPatientUpdated(c, remaining);
+    ok = ok && AddAliases(c, remaining, removed);
+    ok = ok && DeletePatientRows(c, removed) && transaction.Commit();
+    if (!ok)
+        transaction.Rollback();
+    return ok;
+}
+
+} // namespace PatientMerge

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "StoreDialect.h"
+
+// A PostgreSQL server shared by several workstations: the key as a UUID,
+// a change notice with every writing commit, and each record chain stored
+// by one statement that skips the times the patient has, also those another
+// workstation stored meanwhile.
+class PostgresDialect : public StoreDialect
+{
+public:
+    const char *DriverName() const override { return "QPSQL"; }
+    QList<const char *> CreateTables() const override;
+    const char *SchemaNames() const override;
+    const char *InsertPatient() const override;
+    QVariant Key(const QUuid &id) const override;
+    const char *NotifyChange() const override;
+    bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
+                         MeasureRecords &records, bool &insertedAny) const override;
+};
