@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -47,7 +48,7 @@ void BM_FillPatientList(benchmark::State &state)
     const int count = int(state.range(0));
     for (auto _ : state) {
         // Start-up: the list is empty when the answer arrives.
-        g_window->Form().PatientListTable->setRowCount(0);
+        g_window->OnDatabaseGetAllPatientBriefSucc(nullptr);
         QApplication::processEvents();
         STU_DB_PATIENT_LIST *chain = MakeChain(count);
         const auto begin = std::chrono::steady_clock::now();
@@ -55,7 +56,7 @@ void BM_FillPatientList(benchmark::State &state)
         QApplication::processEvents();
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(end - begin).count());
-        if (g_window->Form().PatientListTable->rowCount() != count)
+        if (g_window->Form().PatientListTable->model()->rowCount() != count)
             state.SkipWithError("wrong row count");
     }
     state.SetComplexityN(count);

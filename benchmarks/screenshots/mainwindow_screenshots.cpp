@@ -8,7 +8,7 @@
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTextStream>
 #include <QThread>
 #include <QToolButton>
@@ -83,8 +83,8 @@ int main(int argc, char *argv[])
     TestEnvironment environment(false);
     QuarvelPCSoftware window;
     window.show();
-    QTableWidget *table = window.Form().PatientListTable;
-    if (!WaitFor([table] { return table->rowCount() >= 2; })) {
+    QTableView *table = window.Form().PatientListTable;
+    if (!WaitFor([table] { return table->model()->rowCount() >= 2; })) {
         err << "the patient list did not fill\n";
         return 1;
     }

@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -299,11 +299,9 @@ void Ui_PCViewer::setupPatientList()
     verticalLayout = new QVBoxLayout(PatientListWidget);
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
 
-    PatientListTable = new QTableWidget(PatientListWidget);
+    // Its model, with the three columns and their headers, comes from the window.
+    PatientListTable = new QTableView(PatientListWidget);
     PatientListTable->setObjectName(QStringLiteral("PatientListTable"));
-    PatientListTable->setColumnCount(3);
-    for (int column = 0; column < 3; ++column)
-        PatientListTable->setHorizontalHeaderItem(column, new QTableWidgetItem());
     PatientListTable->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     PatientListTable->setShowGrid(true);
     PatientListTable->setSortingEnabled(false);
@@ -458,9 +456,6 @@ void Ui_PCViewer::retranslateUi(QDialog *PCViewer)
     MinButton->setText(QString());
     MaxButton->setText(QString());
     CloseButton->setText(QString());
-    PatientListTable->horizontalHeaderItem(0)->setText(Translate("SN"));
-    PatientListTable->horizontalHeaderItem(1)->setText(Translate("ID"));
-    PatientListTable->horizontalHeaderItem(2)->setText(Translate("Name"));
     ImportButton->setText(Translate("Import"));
     DeleteButton->setText(Translate("Delete"));
     ExportButton->setText(Translate("Export"));

@@ -12,7 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QSpacerItem;
 class QTabWidget;
-class QTableWidget;
+class QTableView;
 class QToolButton;
 class QVBoxLayout;
 class QWidget;
@@ -43,7 +43,7 @@ public:
     QWidget *WorkStationTab = nullptr;
     QWidget *PatientListWidget = nullptr;
     QVBoxLayout *verticalLayout = nullptr;
-    QTableWidget *PatientListTable = nullptr;
+    QTableView *PatientListTable = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;
     QPushButton *ImportButton = nullptr;
     QPushButton *DeleteButton = nullptr;

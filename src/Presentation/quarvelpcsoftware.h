@@ -2,16 +2,20 @@
 
 #include "DatabaseRecords.h"
 #include "Ui_PCViewer.h"
+#include "UserMessages.h"
 
 #include <QDialog>
-#include <QRect>
 #include <QUuid>
 
+#include <memory>
+
 class QStackedWidget;
-class QTableWidgetItem;
+class MergeFlow;
 class PatientDetailInfoView;
-class TrendTableView;
-class TrendGrapView;
+class PatientListPanel;
+class PatientViewStack;
+class SettingsTab;
+class WindowChrome;
 
 // The program's single frameless main window: the patient list, the commands
 // on it, the view stack and the Settings tab. It asks for database work only
@@ -25,14 +29,9 @@ public:
     explicit QuarvelPCSoftware(QWidget *parent = nullptr, Qt::WindowFlags flags = {});
     ~QuarvelPCSoftware() override;
 
-    // The 1024 x 768 window centred in an available screen area; on a smaller
-    // area the window keeps to its top left corner and its height.
-    static QRect RestoredGeometry(const QRect &available);
-    // The rounded outline the window shows itself in (corner radius 5).
-    static QRegion WindowMask(int width, int height);
-
-    QStackedWidget *ViewStack() const { return m_pStackedWidget; }
+    QStackedWidget *ViewStack() const;
     const Ui_PCViewer &Form() const { return ui; }
+    PatientListPanel *PatientList() const { return m_pPatientList; }
 
 signals:
     // Every database work item of the window. wParam and lParam carry the
@@ -77,38 +76,24 @@ protected:
     // The program ends with this window: what is queued for the database is
     // stored first, while the window says so.
     void done(int r) override;
-
-protected:
     // Escape does nothing here: the window is a dialog, and a dialog closes on
     // Escape, which would end the program and lose whatever was being typed.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void ApplyWindowMask();
-    void SetUpPatientListTable();
-    void CreateViews();
-    void AddViewPage(QWidget *view);
-    void LoadSettingsTab();
     void LayOutDesktopTab();
     void ConnectImportControl();
     void ConnectCommands();
     void ConnectDatabaseService();
     void ShowPage(int page);
-    void ShowInformation(const QString &title, const QString &text);
-
-    void InsertPatientRow(const STU_DB_PATIENT_LIST &record);
-    void FillPatientRow(int row, const STU_DB_PATIENT_LIST &record);
-    void SetPatientRowReadState(const QUuid &uuid, bool read);
-    int FindPatientRow(const QUuid &uuid) const;
-    QUuid RowPatientId(int row) const;
-    QList<int> SelectedRows() const;
-    void RepaintPatientList();
+    QUuid ShownRowPatient() const;
 
     Ui_PCViewer ui;
-    QStackedWidget *m_pStackedWidget = nullptr;
+    UserMessages m_messages{this};
+    WindowChrome *m_pChrome = nullptr;
+    PatientListPanel *m_pPatientList = nullptr;
+    PatientViewStack *m_pViews = nullptr;
     PatientDetailInfoView *m_pPatientDetailInfoView = nullptr;
-    TrendTableView *m_pTrendTableView = nullptr;
-    TrendGrapView *m_pTrendGrapView = nullptr;
-    // True while the next MaxMainDialog() fills the screen's available area.
-    bool m_bMaximise = true;
+    MergeFlow *m_pMergeFlow = nullptr;
+    std::unique_ptr<SettingsTab> m_pSettingsTab;
 };

@@ -7,6 +7,7 @@
 #include "PatientDetailInfoView.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
+#include "WindowChrome.h"
 #include "quarvelpcsoftware.h"
 
 #include <QtTest>
@@ -43,7 +44,7 @@ private slots:
         m_window = std::make_unique<QuarvelPCSoftware>();
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-        QTRY_COMPARE(Table()->rowCount(), 2);
+        QTRY_COMPARE(Rows(), 2);
     }
     void init() { FailOnWarnings(); }
     void cleanupTestCase()
@@ -63,9 +64,8 @@ private slots:
 
         // The two demo patients, both unread; the pseudo-patient shows "monitor".
         QVERIFY(RowIsBold(0) && RowIsBold(1));
-        QCOMPARE(Table()->item(1, 0)->text(), QStringLiteral("demo_device_data"));
-        QCOMPARE(QSet<QString>({Table()->item(0, 1)->text(), Table()->item(1, 1)->text()}),
-                 QSet<QString>({"1", "monitor"}));
+        QCOMPARE(Cell(1, 0), QStringLiteral("demo_device_data"));
+        QCOMPARE(QSet<QString>({Cell(0, 1), Cell(1, 1)}), QSet<QString>({"1", "monitor"}));
 
         // Nothing is current yet: export and print ask for a patient.
         ModalWatcher watcher;
@@ -132,11 +132,16 @@ private slots:
     }
     void importedPatientMovesToTopOnlyWhenNewer()
     {
-        // The patient in the last row was updated an hour ago, as far as the list knows.
-        const int last = Table()->rowCount() - 1;
+        // The patient in the last row was updated an hour ago, as the list read again knows.
+        const int last = Rows() - 1;
         const QUuid uuid = RowId(last);
         const QDateTime hourAgo = QDateTime::currentDateTime().addSecs(-3600);
-        Table()->item(last, 1)->setData(Qt::UserRole, uint(hourAgo.toSecsSinceEpoch()));
+        const uint shown = uint(hourAgo.toSecsSinceEpoch());
+        QVERIFY(m_db->Sql("UPDATE Patient SET LastUpdateTime = '" +
+                          hourAgo.toString("yyyy-MM-ddThh:mm:ss") + "'" + m_db->Where(uuid))
+                    .isValid());
+        Request(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0);
+        QTRY_COMPARE(Data(last, 1, Qt::UserRole).toUInt(), shown);
 
         // An older brief record leaves the row where it is, a stranger's changes nothing.
         STU_DB_PATIENT_LIST *older = NewPatient({}, uuid), *stranger = NewPatient("Nobody");
@@ -155,11 +160,10 @@ private slots:
         Request(DB_WORK_INSERT_TEMP_DATA, Param(new QUuid(uuid)), Param(temperature));
         QSignalSpy spy(m_window.get(), &QuarvelPCSoftware::GetDataFromDatabaseRequest);
         QTRY_COMPARE(RowOf(uuid), 0);
-        QCOMPARE(Table()->rowCount(), last + 1);
+        QCOMPARE(Rows(), last + 1);
         QVERIFY(RowIsBold(0));
         QCOMPARE(WorkTypes(spy), QList<uint>({DB_WORK_GET_ONE_PATIENT_BRIEF}));
-        QVERIFY(Table()->item(0, 1)->data(Qt::UserRole).toUInt() >
-                uint(hourAgo.toSecsSinceEpoch()));
+        QVERIFY(Data(0, 1, Qt::UserRole).toUInt() > shown);
     }
     void importAndToolButtons()
     {
@@ -194,7 +198,7 @@ private slots:
     void insertDeleteAndMergeRows()
     {
         // Three patients added as an import does: on top, unread; the last with two temperatures.
-        const int rows = Table()->rowCount();
+        const int rows = Rows();
         QList<QUuid> ids;
         for (const char *name : {"One", "Two", "Merged Away"}) {
             STU_DB_PATIENT_LIST *patient = NewPatient(QLatin1String(name));
@@ -203,7 +207,7 @@ private slots:
         }
         Request(DB_WORK_INSERT_TEMP_DATA, Param(new QUuid(ids.at(0))),
                 Param(NewChain<STU_DB_TEMP_DATA_LIST>(2)));
-        QTRY_COMPARE(Table()->rowCount(), rows + 3);
+        QTRY_COMPARE(Rows(), rows + 3);
         QCOMPARE(QList<QUuid>({RowId(0), RowId(1), RowId(2)}), ids);
         QVERIFY(RowIsBold(1));
 
@@ -213,7 +217,7 @@ private slots:
         QSignalSpy cleared(PatientData::GetInstance(), &PatientData::OnClearPatientData);
         Click(m_window->Form().DeleteButton);
         QCOMPARE(WorkTypes(spy), QList<uint>({2, 2}));
-        QTRY_COMPARE(Table()->rowCount(), rows + 1);
+        QTRY_COMPARE(Rows(), rows + 1);
         QVERIFY(RowOf(ids.at(1)) < 0 && RowOf(ids.at(2)) < 0);
         QCOMPARE(cleared.size(), 1);
         QVERIFY(!PatientData::GetInstance()->GetCurrentPatient());
@@ -232,7 +236,7 @@ private slots:
         const QString refused =
             "Merge|The patients could not be merged. Both patients are unchanged.";
         QTRY_COMPARE(watcher.MessageBoxes(), QStringList({refused}));
-        QTRY_COMPARE(Table()->rowCount(), rows + 1);
+        QTRY_COMPARE(Rows(), rows + 1);
         QVERIFY(RowOf(ids.at(0)) >= 0);
 
         // Saved under that patient's name, the kept one is offered him; merged in the dialog,
@@ -246,8 +250,8 @@ private slots:
         Click(form->findChild<QPushButton *>("pushButton_Save"));
         QTRY_COMPARE(watcher.MessageBoxes(), QStringList({refused, Saved}));
         QCOMPARE(watcher.DialogsSeen(), 1);
-        QCOMPARE(Table()->item(RowOf(kept), 2)->text(), QStringLiteral("Merged Away"));
-        QTRY_COMPARE(Table()->rowCount(), rows);
+        QCOMPARE(Cell(RowOf(kept), 2), QStringLiteral("Merged Away"));
+        QTRY_COMPARE(Rows(), rows);
         QCOMPARE(RowOf(ids.at(0)), -1);
         QTRY_COMPARE(RecordChainLength(PatientData::GetInstance()->GetTEMPDataList()),
                      temperatures + 2);
@@ -339,7 +343,7 @@ private slots:
     // clipped or scrolled, one font on all pages; restored, the window is centred.
     void pagesFitAndLookAlike()
     {
-        QCOMPARE(QuarvelPCSoftware::RestoredGeometry(QRect(0, 40, 1920, 1040)),
+        QCOMPARE(WindowChrome::RestoredGeometry(QRect(0, 40, 1920, 1040)),
                  QRect(448, 176, 1024, 768));
         const auto restore =
             qScopeGuard([this, before = m_window->geometry()] { m_window->setGeometry(before); });
@@ -371,16 +375,16 @@ private slots:
             emit MDatabaseService::GetInstance()->OnDatabaseChangedElsewhere();
             return ok;
         };
-        const int rows = Table()->rowCount();
+        const int rows = Rows();
         const QUuid id = QUuid::createUuid();
         QVERIFY(elsewhere("INSERT INTO Patient(PatientID, Name, LastUpdateTime) VALUES(" +
                           m_db->Key(id) + ", 'Elsewhere', '2099-01-01T00:00:00')"));
-        QTRY_COMPARE(Table()->rowCount(), rows + 1);
+        QTRY_COMPARE(Rows(), rows + 1);
         QCOMPARE(RowId(0), id);
         QVERIFY(SelectAndLoad({0}));
         QSignalSpy cleared(PatientData::GetInstance(), &PatientData::OnClearPatientData);
         QVERIFY(elsewhere("DELETE FROM Patient" + m_db->Where(id)));
-        QTRY_COMPARE(Table()->rowCount(), rows);
+        QTRY_COMPARE(Rows(), rows);
         QCOMPARE(cleared.count(), 1);
         QVERIFY(!PatientData::GetInstance()->GetCurrentPatient());
     }
@@ -406,19 +410,28 @@ private slots:
 private:
     static quintptr Param(const void *pointer) { return reinterpret_cast<quintptr>(pointer); }
     static void Click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
-    QTableWidget *Table() const { return m_window->Form().PatientListTable; }
-    QUuid RowId(int row) const { return Table()->item(row, 0)->data(Qt::UserRole).toUuid(); }
+    QTableView *Table() const { return m_window->Form().PatientListTable; }
+    int Rows() const { return Table()->model()->rowCount(); }
+    QVariant Data(int row, int column, int role = Qt::DisplayRole) const
+    {
+        return Table()->model()->index(row, column).data(role);
+    }
+    QString Cell(int row, int column) const { return Data(row, column).toString(); }
+    QUuid RowId(int row) const { return Data(row, 0, Qt::UserRole).toUuid(); }
     int RowOf(const QUuid &uuid) const
     {
-        int row = Table()->rowCount() - 1;
+        int row = Rows() - 1;
         while (row >= 0 && RowId(row) != uuid)
             --row;
         return row;
     }
     bool RowIsBold(int row) const
     {
-        return Table()->item(row, 0)->font().bold() && Table()->item(row, 1)->font().bold() &&
-               Table()->item(row, 2)->font().bold();
+        for (int column = 0; column < 3; ++column) {
+            if (!Data(row, column, Qt::FontRole).value<QFont>().bold())
+                return false;
+        }
+        return true;
     }
     void Request(uint type, quintptr wParam, quintptr lParam)
     {
