@@ -116,6 +116,10 @@ bool PatientData::TakeListAnswer(Record *&pHeld, bool &bArrived, QUuid *pInQuid,
         FreeRecordChain(pHeld);
         pHeld = pDataList;
     }
+    // An answer after a full set begins the next set (the patient's lists asked
+    // for again): its three answers are awaited anew.
+    if (HasAllDataLists())
+        m_bNIBPArrived = m_bSPO2Arrived = m_bTEMPArrived = false;
     bArrived = true;
     return true;
 }

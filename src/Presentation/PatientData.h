@@ -48,7 +48,9 @@ public:
     void ClearPatientData(const QUuid *puuidPatient);
 
     // Whether the NIBP, SpO2 and temperature answers for the current patient
-    // have all arrived (false without a current patient).
+    // have all arrived (false without a current patient). The answer that
+    // completes a set is the one after which the views have the patient's
+    // three lists in place, whatever the order of the answers.
     bool HasAllDataLists() const;
     // Runs the event loop, without user input, until the current patient's
     // three chains are in or iTimeoutMs has passed. True when they are in for

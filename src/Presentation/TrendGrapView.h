@@ -29,6 +29,9 @@ public:
     QCustomPlot *NIBPPlot() const { return NIBPTrendGrap; }
     QCustomPlot *SPO2Plot() const { return SPO2TrendGrap; }
     QCustomPlot *TEMPPlot() const { return TEMPTrendGrap; }
+    // Whether the page was on screen since the current patient's records
+    // arrived.
+    bool HasBeenShown() const { return m_bShownSinceData; }
     // The shown window in words, beside the paging buttons.
     QString PageRangeText() const;
 
@@ -46,10 +49,12 @@ public slots:
     void OnNextButtonClicked();
     void OnLastButtonClicked();
 
+protected:
+    void showEvent(QShowEvent *pEvent) override;
+
 private:
     void SetupUi();
     void RetranslateUi();
-    void ConfigurePlots();
     void ConnectButtons();
     QPushButton *CreatePageButton(const char *pName);
     QRadioButton *CreateRadioButton(const char *pName);
@@ -60,15 +65,15 @@ private:
     void GetPageTimeRange();
     void SetTimeAxis();
     void UpdateTrendGraph();
-    void DrawNIBP();
-    void DrawSPO2();
-    void DrawTEMP();
+    void DrawPage();
+    void OnDataListArrived();
     void ReplotAligned();
     void UpdatePageButtons();
 
     int m_iCurrentPage = 0;
     QDateTime m_StartTime;
     QDateTime m_EndTime;
+    bool m_bShownSinceData = false;
 
     QVBoxLayout *verticalLayout = nullptr;
     QCustomPlot *NIBPTrendGrap = nullptr;

@@ -116,7 +116,29 @@ QString TickLabel(TrendPageWindow::Span span, int iIndex)
     return QString();
 }
 
+qint64 WallMs(const QDateTime &time)
+{
+    return time.date().toJulianDay() * 86400000 + time.time().msecsSinceStartOfDay();
+}
+
 } // namespace
+
+// Converting a local time to the epoch asks the C library for the zone on
+// every call, so while the window's two ends share one UTC offset the keys
+// come from the wall clock instead, which then gives the same seconds.
+TrendPageWindow::Keys::Keys(const QDateTime &start, const QDateTime &end)
+    : m_start(start), m_end(end), m_iStartWallMs(WallMs(start)),
+      m_bWallClock(start.offsetFromUtc() == end.offsetFromUtc())
+{
+}
+
+double TrendPageWindow::Keys::Key(const QDateTime &time) const
+{
+    if (m_bWallClock && time.timeSpec() == m_start.timeSpec()) {
+        return static_cast<double>((WallMs(time) - m_iStartWallMs) / 1000);
+    }
+    return static_cast<double>(m_start.secsTo(time));
+}
 
 QDateTime TrendPageWindow::ReferenceTime(const STU_DB_NIBP_DATA_LIST *pNIBP,
                                          const STU_DB_SPO2_DATA_LIST *pSPO2,

@@ -8,8 +8,8 @@
 
 // The time windows of the trend graphs, without any widget: where page 0
 // starts for a patient, where page p lies, which page a record belongs to,
-// and the fixed ticks of the key axis. Days run from 08:00 to 08:00, weeks
-// start on Monday 08:00 and months on the first at 08:00.
+// the key of a time on a page, and the fixed ticks of the key axis. Days run from 08:00 to 08:00,
+// weeks start on Monday 08:00 and months on the first at 08:00.
 class TrendPageWindow
 {
 public:
@@ -19,6 +19,23 @@ public:
         SpanDay,
         SpanWeek,
         SpanMonth
+    };
+
+    // The keys of one window [start, end): whole seconds from its start,
+    // true seconds across a clock change.
+    class Keys
+    {
+    public:
+        Keys(const QDateTime &start, const QDateTime &end);
+        bool Holds(const QDateTime &time) const { return m_start <= time && time < m_end; }
+        double Key(const QDateTime &time) const;
+        QDateTime Start() const { return m_start; }
+
+    private:
+        QDateTime m_start;
+        QDateTime m_end;
+        qint64 m_iStartWallMs;
+        bool m_bWallClock;
     };
 
     // The patient's earliest record over the three chains, or now if all are empty.

@@ -18,6 +18,43 @@ namespace {
 constexpr int kTableHeight = 250;
 const char *const kTimeFormat = "yyyy-MM-dd hh:mm:ss";
 
+// The columns of each table: header text and drawn width. Before its first
+// refill the NIBP table names its pulse column in capitals, like the SpO2
+// table; every refill sets the texts given here.
+struct Column
+{
+    const char *pTitle;
+    int iWidth;
+    const char *pFirstTitle;
+};
+const Column kNIBPColumns[] = {
+    {"Time", 320, nullptr}, {"Sys", 120, nullptr}, {"Dia", 120, nullptr},
+    {"Mean", 120, nullptr}, {"Pr", 120, "PR"},
+};
+const Column kSPO2Columns[] = {
+    {"Time", 200, nullptr}, {"SPO2", 100, nullptr}, {"PR", 100, nullptr}};
+const Column kTEMPColumns[] = {{"Time", 240, nullptr}, {"Temp", 160, nullptr}};
+
+template <size_t N>
+QStringList Titles(const Column (&columns)[N], const char *pContext, bool bFirst)
+{
+    QStringList titles;
+    for (const Column &column : columns) {
+        const char *pTitle = bFirst && column.pFirstTitle ? column.pFirstTitle : column.pTitle;
+        titles << QCoreApplication::translate(pContext, pTitle);
+    }
+    return titles;
+}
+
+template <size_t N> QList<int> Widths(const Column (&columns)[N])
+{
+    QList<int> widths;
+    for (const Column &column : columns) {
+        widths << column.iWidth;
+    }
+    return widths;
+}
+
 QSpacerItem *VerticalSpacer()
 {
     return new QSpacerItem(20, 53, QSizePolicy::Minimum, QSizePolicy::Expanding);
@@ -168,17 +205,15 @@ void TrendTableView::RetranslateUi()
     label->setText(tr("NIBP"));
     label_2->setText(tr("SPO2"));
     label_3->setText(tr("TEMP"));
-    const QStringList nibp = {tr("Time"), tr("Sys"), tr("Dia"), tr("Mean"), tr("PR")};
-    const QStringList spo2 = {tr("Time"), tr("SPO2"), tr("PR")};
-    const QStringList temp = {tr("Time"), tr("Temp")};
-    for (int i = 0; i < nibp.size(); ++i) {
-        m_NIBPTable->horizontalHeaderItem(i)->setText(nibp.at(i));
-    }
-    for (int i = 0; i < spo2.size(); ++i) {
-        m_SPO2Table->horizontalHeaderItem(i)->setText(spo2.at(i));
-    }
-    for (int i = 0; i < temp.size(); ++i) {
-        m_TEMPTable->horizontalHeaderItem(i)->setText(temp.at(i));
+    SetHeaderTexts(m_NIBPTable, Titles(kNIBPColumns, "TrendTable", true));
+    SetHeaderTexts(m_SPO2Table, Titles(kSPO2Columns, "TrendTable", true));
+    SetHeaderTexts(m_TEMPTable, Titles(kTEMPColumns, "TrendTable", true));
+}
+
+void TrendTableView::SetHeaderTexts(QTableWidget *pTable, const QStringList &titles)
+{
+    for (int i = 0; i < titles.size(); ++i) {
+        pTable->horizontalHeaderItem(i)->setText(titles.at(i));
     }
 }
 
@@ -213,15 +248,15 @@ void TrendTableView::PrepareTable(QTableWidget *pTable, const QStringList &heade
 void TrendTableView::OnPatientNIBPDataChanged()
 {
     const STU_DB_NIBP_DATA_LIST *pChain = PatientData::GetInstance()->GetNIBPDataList();
-    PrepareTable(m_NIBPTable, {tr("Time"), tr("Sys"), tr("Dia"), tr("Mean"), tr("Pr")},
-                 {320, 120, 120, 120, 120}, ChainLength(pChain));
+    PrepareTable(m_NIBPTable, Titles(kNIBPColumns, "TrendTableView", false), Widths(kNIBPColumns),
+                 ChainLength(pChain));
     FillRows(m_NIBPTable, pChain);
 }
 
 void TrendTableView::OnPatientSPO2DataChanged()
 {
     const STU_DB_SPO2_DATA_LIST *pChain = PatientData::GetInstance()->GetSPO2DataList();
-    PrepareTable(m_SPO2Table, {tr("Time"), tr("SPO2"), tr("PR")}, {200, 100, 100},
+    PrepareTable(m_SPO2Table, Titles(kSPO2Columns, "TrendTableView", false), Widths(kSPO2Columns),
                  ChainLength(pChain));
     FillRows(m_SPO2Table, pChain);
 }
@@ -229,7 +264,8 @@ void TrendTableView::OnPatientSPO2DataChanged()
 void TrendTableView::OnPatientTEMPDataChanged()
 {
     const STU_DB_TEMP_DATA_LIST *pChain = PatientData::GetInstance()->GetTEMPDataList();
-    PrepareTable(m_TEMPTable, {tr("Time"), tr("Temp")}, {240, 160}, ChainLength(pChain));
+    PrepareTable(m_TEMPTable, Titles(kTEMPColumns, "TrendTableView", false), Widths(kTEMPColumns),
+                 ChainLength(pChain));
     FillRows(m_TEMPTable, pChain);
 }
 

@@ -36,6 +36,7 @@ private:
     void ApplyTableSettings(QTableWidget *pTable);
     QTableWidget *CreateTable(const char *pName, int iColumns);
 
+    static void SetHeaderTexts(QTableWidget *pTable, const QStringList &titles);
     static void EmptyTable(QTableWidget *pTable);
     static void PrepareTable(QTableWidget *pTable, const QStringList &headers,
                              const QList<int> &widths, int iRows);
