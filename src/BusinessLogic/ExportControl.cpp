@@ -3,6 +3,7 @@
 #include "DatabaseRecords.h"
 #include "MLog.h"
 #include "MSettings.h"
+#include "PatientCodeWords.h"
 #include "PatientData.h"
 #include "StagedExportFolder.h"
 
@@ -191,21 +192,19 @@ QString ExportControl::PatientInfoText() const
     const STU_DB_PATIENT_LIST *p = m_pPatientData->GetCurrentPatient();
     if (!p)
         return QString();
-    const QString strId =
-        p->IdInDevice == MONITOR_PSEUDO_PATIENT_ID ? tr("monitor") : QString::number(p->IdInDevice);
     QString strText;
     AppendInfoLine(strText, tr("Device SN,"), GetRecordText(p->DeviceSN));
-    AppendInfoLine(strText, tr("ID,"), strId);
+    AppendInfoLine(strText, tr("ID,"), PatientCodeWords::IdInDevice(p->IdInDevice));
     AppendInfoLine(strText, tr("Name,"), GetRecordText(p->Name));
-    AppendInfoLine(strText, tr("Gender,"), GenderWord(p->Gender));
+    AppendInfoLine(strText, tr("Gender,"), PatientCodeWords::Gender(p->Gender));
     AppendInfoLine(strText, tr("Height(cm),"), FloatText(p->Height));
     AppendInfoLine(strText, tr("Weight(kg),"), FloatText(p->Weight));
     AppendInfoLine(strText, tr("Mobile,"), GetRecordText(p->Mobile));
     AppendInfoLine(strText, tr("Doctor,"), GetRecordText(p->Doctor));
-    AppendInfoLine(strText, tr("Identity Type,"), IdentityTypeWord(p->IdentityType));
+    AppendInfoLine(strText, tr("Identity Type,"), PatientCodeWords::IdentityType(p->IdentityType));
     AppendInfoLine(strText, tr("Identity Code,"), GetRecordText(p->IdentityCode));
     AppendInfoLine(strText, tr("Society Code,"), GetRecordText(p->SocietyCode));
-    AppendInfoLine(strText, tr("Patient Type,"), PatientTypeWord(p->PatientType));
+    AppendInfoLine(strText, tr("Patient Type,"), PatientCodeWords::PatientType(p->PatientType));
     AppendInfoLine(strText, tr("Age,"), QString::number(p->Age));
     AppendInfoLine(strText, tr("Address,"), GetRecordText(p->Address));
     return strText;
@@ -245,42 +244,4 @@ QString ExportControl::TEMPDataText() const
                                                  FloatText(p->TempValue));
     }
     return strText;
-}
-
-QString ExportControl::GenderWord(qint32 iGender) const
-{
-    switch (iGender) {
-    case 1:
-        return tr("Male");
-    case 2:
-        return tr("Female");
-    default:
-        return QString();
-    }
-}
-
-QString ExportControl::IdentityTypeWord(qint32 iIdentityType) const
-{
-    switch (iIdentityType) {
-    case 1:
-        return tr("ID Card");
-    case 2:
-        return tr("SIN Card");
-    default:
-        return QString();
-    }
-}
-
-QString ExportControl::PatientTypeWord(qint32 iPatientType) const
-{
-    switch (iPatientType) {
-    case 1:
-        return tr("Adult");
-    case 2:
-        return tr("Ped");
-    case 3:
-        return tr("Neo");
-    default:
-        return QString();
-    }
 }

@@ -60,9 +60,6 @@ private:
     QString NIBPDataText() const;
     QString SPO2DataText() const;
     QString TEMPDataText() const;
-    QString GenderWord(qint32 iGender) const;
-    QString IdentityTypeWord(qint32 iIdentityType) const;
-    QString PatientTypeWord(qint32 iPatientType) const;
 
     PatientData *m_pPatientData;
     std::function<QDateTime()> m_clock;

@@ -1,6 +1,7 @@
 #include "MergePatientDataDialog.h"
 
 #include "LongButtonStyle.h"
+#include "PatientCodeWords.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -224,24 +225,27 @@ void MergePatientDataDialog::FillColumn(int column, const STU_DB_PATIENT_LIST &p
     auto textCell = [&](int row, const auto &field, const auto &currentField) {
         SetCell(row, column, text(field), text(field) != text(currentField));
     };
-    auto codeCell = [&](int row, qint32 code, qint32 currentCode) {
-        SetCell(row, column, CodeText(row, code), code != currentCode);
+    auto codeCell = [&](int row, QString (*word)(qint32), qint32 code, qint32 currentCode) {
+        SetCell(row, column, word(code), code != currentCode);
     };
 
     textCell(RowDeviceSN, patient.DeviceSN, current.DeviceSN);
-    SetCell(RowID, column, IdText(patient.IdInDevice), patient.IdInDevice != current.IdInDevice);
+    SetCell(RowID, column, PatientCodeWords::IdInDevice(patient.IdInDevice),
+            patient.IdInDevice != current.IdInDevice);
     textCell(RowName, patient.Name, current.Name);
-    codeCell(RowGender, patient.Gender, current.Gender);
+    codeCell(RowGender, &PatientCodeWords::Gender, patient.Gender, current.Gender);
     SetCell(RowHeight, column, FloatText(patient.Height),
             FloatsDiffer(patient.Height, current.Height));
     SetCell(RowWeight, column, FloatText(patient.Weight),
             FloatsDiffer(patient.Weight, current.Weight));
     textCell(RowMobile, patient.Mobile, current.Mobile);
     textCell(RowDoctor, patient.Doctor, current.Doctor);
-    codeCell(RowIdentityType, patient.IdentityType, current.IdentityType);
+    codeCell(RowIdentityType, &PatientCodeWords::IdentityType, patient.IdentityType,
+             current.IdentityType);
     textCell(RowIdentityCode, patient.IdentityCode, current.IdentityCode);
     textCell(RowSocietyCode, patient.SocietyCode, current.SocietyCode);
-    codeCell(RowPatientType, patient.PatientType, current.PatientType);
+    codeCell(RowPatientType, &PatientCodeWords::PatientType, patient.PatientType,
+             current.PatientType);
     SetCell(RowAge, column, QString::number(patient.Age), patient.Age != current.Age);
     textCell(RowAddress, patient.Address, current.Address);
 
@@ -255,25 +259,6 @@ void MergePatientDataDialog::SetCell(int row, int column, const QString &text, b
     auto *item = new QTableWidgetItem(text);
     item->setForeground(differs ? QColor(255, 0, 0) : QColor(0, 0, 0));
     tableWidget_Patient->setItem(row, column, item);
-}
-
-QString MergePatientDataDialog::CodeText(int row, qint32 code) const
-{
-    switch (row) {
-    case RowGender:
-        return code == 1 ? tr("Male") : code == 2 ? tr("Female") : QString();
-    case RowIdentityType:
-        return code == 1 ? tr("ID Card") : code == 2 ? tr("SIN Card") : QString();
-    case RowPatientType:
-        return code == 1 ? tr("Adult") : code == 2 ? tr("Ped") : code == 3 ? tr("Neo") : QString();
-    default:
-        return QString::number(code);
-    }
-}
-
-QString MergePatientDataDialog::IdText(quint32 idInDevice) const
-{
-    return idInDevice == MONITOR_PSEUDO_PATIENT_ID ? tr("monitor") : QString::number(idInDevice);
 }
 
 void MergePatientDataDialog::OnMergeButtonClicked()

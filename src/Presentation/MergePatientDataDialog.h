@@ -50,8 +50,6 @@ private:
     void FillColumn(int column, const STU_DB_PATIENT_LIST &patient,
                     const STU_DB_PATIENT_LIST &current);
     void SetCell(int row, int column, const QString &text, bool differs);
-    QString CodeText(int row, qint32 code) const;
-    QString IdText(quint32 idInDevice) const;
     void ClearChosen();
 
     QVBoxLayout *verticalLayout = nullptr;

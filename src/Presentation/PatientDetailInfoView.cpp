@@ -2,6 +2,7 @@
 
 #include "LongButtonStyle.h"
 #include "MergePatientDataDialog.h"
+#include "PatientCodeWords.h"
 #include "PatientData.h"
 
 #include <QComboBox>
@@ -115,7 +116,7 @@ void PatientDetailInfoView::SetupUi()
     lineEdit_Name = NewLineEdit("lineEdit_Name", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Name)));
     AddLabelledRow(3, label_Name, lineEdit_Name);
     label_Gender = NewLabel("label_Gender");
-    comboBox_Gender = NewComboBox("comboBox_Gender", 3);
+    comboBox_Gender = NewComboBox("comboBox_Gender", PatientCodeWords::GenderItems());
     AddLabelledRow(4, label_Gender, comboBox_Gender);
     label_Height = NewLabel("label_Height");
     lineEdit_Height = NewLineEdit("lineEdit_Height", 0);
@@ -132,7 +133,8 @@ void PatientDetailInfoView::SetupUi()
         NewLineEdit("lineEdit_Doctor", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Doctor)));
     AddLabelledRow(8, label_Doctor, lineEdit_Doctor);
     label_IdentityType = NewLabel("label_IdentityType");
-    comboBox_IdentityType = NewComboBox("comboBox_IdentityType", 3);
+    comboBox_IdentityType =
+        NewComboBox("comboBox_IdentityType", PatientCodeWords::IdentityTypeItems());
     AddLabelledRow(9, label_IdentityType, comboBox_IdentityType);
     label_IdentityCode = NewLabel("label_IdentityCode");
     lineEdit_IdentityCode = NewLineEdit("lineEdit_IdentityCode",
@@ -143,7 +145,8 @@ void PatientDetailInfoView::SetupUi()
                                        MaxTextLength(sizeof(STU_DB_PATIENT_LIST::SocietyCode)));
     AddLabelledRow(11, label_SocietyCode, lineEdit_SocietyCode);
     label_PatientType = NewLabel("label_PatientType");
-    comboBox_PatientType = NewComboBox("comboBox_PatientType", 4);
+    comboBox_PatientType =
+        NewComboBox("comboBox_PatientType", PatientCodeWords::PatientTypeItems());
     AddLabelledRow(12, label_PatientType, comboBox_PatientType);
     label_Age = NewLabel("label_Age");
     lineEdit_Age = NewLineEdit("lineEdit_Age", 0);
@@ -191,13 +194,12 @@ QLineEdit *PatientDetailInfoView::NewLineEdit(const char *objectName, int maxLen
     return edit;
 }
 
-QComboBox *PatientDetailInfoView::NewComboBox(const char *objectName, int itemCount)
+QComboBox *PatientDetailInfoView::NewComboBox(const char *objectName, const QStringList &items)
 {
     auto *combo = new QComboBox(this);
     combo->setObjectName(QString::fromLatin1(objectName));
     combo->setMinimumSize(QSize(0, 32));
-    for (int i = 0; i < itemCount; ++i)
-        combo->addItem(QString());
+    combo->addItems(items);
     return combo;
 }
 
@@ -209,21 +211,14 @@ void PatientDetailInfoView::RetranslateUi()
     label_ID->setText(tr("ID:"));
     label_Name->setText(tr("Name:"));
     label_Gender->setText(tr("Gender:"));
-    comboBox_Gender->setItemText(1, tr("Male"));
-    comboBox_Gender->setItemText(2, tr("Female"));
     label_Height->setText(tr("Height(cm):"));
     label_Weight->setText(tr("Weight(kg):"));
     label_Mobile->setText(tr("Mobile:"));
     label_Doctor->setText(tr("Doctor:"));
     label_IdentityType->setText(tr("Identity Type:"));
-    comboBox_IdentityType->setItemText(1, tr("ID Card"));
-    comboBox_IdentityType->setItemText(2, tr("SIN Card"));
     label_IdentityCode->setText(tr("Identity Code:"));
     label_SocietyCode->setText(tr("Society Code:"));
     label_PatientType->setText(tr("Patient Type:"));
-    comboBox_PatientType->setItemText(1, tr("Adult"));
-    comboBox_PatientType->setItemText(2, tr("Ped"));
-    comboBox_PatientType->setItemText(3, tr("Neo"));
     label_Age->setText(tr("Age:"));
     label_Address->setText(tr("Address:"));
     pushButton_Save->setText(tr("Save"));
@@ -241,9 +236,7 @@ void PatientDetailInfoView::OnPatientDetailInfoChanged()
 void PatientDetailInfoView::ShowPatient(const STU_DB_PATIENT_LIST &patient)
 {
     lineEdit_SN->setText(GetRecordText(patient.DeviceSN));
-    lineEdit_ID->setText(patient.IdInDevice == MONITOR_PSEUDO_PATIENT_ID
-                             ? tr("monitor")
-                             : QString::number(patient.IdInDevice));
+    lineEdit_ID->setText(PatientCodeWords::IdInDevice(patient.IdInDevice));
     lineEdit_Name->setText(GetRecordText(patient.Name));
     comboBox_Gender->setCurrentIndex(patient.Gender);
     lineEdit_Height->setText(FloatText(patient.Height));

@@ -55,7 +55,7 @@ private:
     void SetupUi();
     void AddLabelledRow(int row, QLabel *label, QWidget *field);
     QLineEdit *NewLineEdit(const char *objectName, int maxLength);
-    QComboBox *NewComboBox(const char *objectName, int itemCount);
+    QComboBox *NewComboBox(const char *objectName, const QStringList &items);
     QLabel *NewLabel(const char *objectName);
     void RetranslateUi();
     void ShowPatient(const STU_DB_PATIENT_LIST &patient);
