@@ -2,6 +2,7 @@
 
 #include "LongButtonStyle.h"
 #include "PatientCodeWords.h"
+#include "PatientValueRules.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -73,11 +74,6 @@ constexpr int FirstPatientColumn = 1;
 bool FloatsDiffer(float a, float b)
 {
     return std::fabs(double(a) - double(b)) > FloatTolerance;
-}
-
-QString FloatText(float value)
-{
-    return QStringLiteral("%1").arg(double(value));
 }
 
 } // namespace
@@ -234,9 +230,9 @@ void MergePatientDataDialog::FillColumn(int column, const STU_DB_PATIENT_LIST &p
             patient.IdInDevice != current.IdInDevice);
     textCell(RowName, patient.Name, current.Name);
     codeCell(RowGender, &PatientCodeWords::Gender, patient.Gender, current.Gender);
-    SetCell(RowHeight, column, FloatText(patient.Height),
+    SetCell(RowHeight, column, PatientValueRules::NumberText(double(patient.Height)),
             FloatsDiffer(patient.Height, current.Height));
-    SetCell(RowWeight, column, FloatText(patient.Weight),
+    SetCell(RowWeight, column, PatientValueRules::NumberText(double(patient.Weight)),
             FloatsDiffer(patient.Weight, current.Weight));
     textCell(RowMobile, patient.Mobile, current.Mobile);
     textCell(RowDoctor, patient.Doctor, current.Doctor);
@@ -246,7 +242,7 @@ void MergePatientDataDialog::FillColumn(int column, const STU_DB_PATIENT_LIST &p
     textCell(RowSocietyCode, patient.SocietyCode, current.SocietyCode);
     codeCell(RowPatientType, &PatientCodeWords::PatientType, patient.PatientType,
              current.PatientType);
-    SetCell(RowAge, column, QString::number(patient.Age), patient.Age != current.Age);
+    SetCell(RowAge, column, PatientValueRules::NumberText(patient.Age), patient.Age != current.Age);
     textCell(RowAddress, patient.Address, current.Address);
 
     // The merge button finds each column's patient through this value.

@@ -4,6 +4,7 @@
 #include "MergePatientDataDialog.h"
 #include "PatientCodeWords.h"
 #include "PatientData.h"
+#include "PatientValueRules.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -11,14 +12,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSpacerItem>
 
 #include <array>
-#include <cmath>
 #include <memory>
 
 namespace {
@@ -36,39 +35,19 @@ struct ChainDeleter
 };
 using PatientChain = std::unique_ptr<STU_DB_PATIENT_LIST, ChainDeleter>;
 
-QString FloatText(float value)
+// A refused value takes the field's name and what it accepts.
+struct ValueCheck
 {
-    return QStringLiteral("%1").arg(double(value));
-}
+    QLineEdit *edit;
+    bool bValid;
+    const char *refusal;
+};
 
-// Height and weight: empty (not given, 0) or a number of at least 0 that a
-// float holds, with a decimal point or a decimal comma.
-bool ReadMeasure(const QString &text, float &value)
+double Number(const QString &text, const PatientValueRules::NumberRange &range)
 {
-    QString number = text.trimmed();
-    if (number.isEmpty()) {
-        value = 0.0f;
-        return true;
-    }
-    bool ok = false;
-    const float parsed =
-        QLocale::c().toFloat(number.replace(QLatin1Char(','), QLatin1Char('.')), &ok);
-    if (!ok || !std::isfinite(parsed) || parsed < 0.0f)
-        return false;
-    value = parsed;
-    return true;
-}
-
-// Age: empty (not given, 0) or a whole number of at least 0.
-bool ReadAge(const QString &text, qint32 &value)
-{
-    const QString number = text.trimmed();
-    bool ok = number.isEmpty();
-    const int parsed = ok ? 0 : QLocale::c().toInt(number, &ok);
-    if (!ok || parsed < 0)
-        return false;
-    value = parsed;
-    return true;
+    double value = 0.0;
+    PatientValueRules::ReadNumber(text, range, value);
+    return value;
 }
 
 } // namespace
@@ -239,15 +218,15 @@ void PatientDetailInfoView::ShowPatient(const STU_DB_PATIENT_LIST &patient)
     lineEdit_ID->setText(PatientCodeWords::IdInDevice(patient.IdInDevice));
     lineEdit_Name->setText(GetRecordText(patient.Name));
     comboBox_Gender->setCurrentIndex(patient.Gender);
-    lineEdit_Height->setText(FloatText(patient.Height));
-    lineEdit_Weight->setText(FloatText(patient.Weight));
+    lineEdit_Height->setText(PatientValueRules::NumberText(double(patient.Height)));
+    lineEdit_Weight->setText(PatientValueRules::NumberText(double(patient.Weight)));
     lineEdit_Mobile->setText(GetRecordText(patient.Mobile));
     lineEdit_Doctor->setText(GetRecordText(patient.Doctor));
     comboBox_IdentityType->setCurrentIndex(patient.IdentityType);
     lineEdit_IdentityCode->setText(GetRecordText(patient.IdentityCode));
     lineEdit_SocietyCode->setText(GetRecordText(patient.SocietyCode));
     comboBox_PatientType->setCurrentIndex(patient.PatientType);
-    lineEdit_Age->setText(QString::number(patient.Age));
+    lineEdit_Age->setText(PatientValueRules::NumberText(patient.Age));
     lineEdit_Address->setText(GetRecordText(patient.Address));
 }
 
@@ -266,39 +245,40 @@ void PatientDetailInfoView::OnSaveButtonClicked()
         ShowSaveMessage(tr("Please select a patient to modify detail information!"));
         return;
     }
-    if (!CheckNumbers())
+    if (!CheckValues())
         return;
     STU_DB_PATIENT_LIST *record = BuildEditedRecord(*current);
     emit AddDatabaseWork(DB_WORK_UPDATE_PATIENT, reinterpret_cast<quintptr>(record), 0);
 }
 
-// A number that cannot be stored is refused with the field's name rather
-// than stored as 0. The field keeps its text and gets the focus.
-bool PatientDetailInfoView::CheckNumbers()
+// A value no patient can have is refused with the field's name and what it
+// accepts rather than stored. The field keeps its text and gets the focus.
+bool PatientDetailInfoView::CheckValues()
 {
-    float measure = 0.0f;
-    qint32 age = 0;
-    QLineEdit *invalid = nullptr;
-    QString text;
-    if (!ReadMeasure(lineEdit_Height->text(), measure)) {
-        invalid = lineEdit_Height;
-        text = tr("Please enter a number for Height(cm)!");
-    } else if (!ReadMeasure(lineEdit_Weight->text(), measure)) {
-        invalid = lineEdit_Weight;
-        text = tr("Please enter a number for Weight(kg)!");
-    } else if (!ReadAge(lineEdit_Age->text(), age)) {
-        invalid = lineEdit_Age;
-        text = tr("Please enter a whole number for Age!");
+    using namespace PatientValueRules;
+    double number = 0.0;
+    const ValueCheck checks[] = {
+        {lineEdit_Height, ReadNumber(lineEdit_Height->text(), Height, number),
+         QT_TR_NOOP("Please enter a number from 20 to 250 for Height(cm)!")},
+        {lineEdit_Weight, ReadNumber(lineEdit_Weight->text(), Weight, number),
+         QT_TR_NOOP("Please enter a number from 0.2 to 400 for Weight(kg)!")},
+        {lineEdit_Mobile, IsMobileNumber(lineEdit_Mobile->text()),
+         QT_TR_NOOP("Please enter digits, spaces or dashes, with an optional leading +, for "
+                    "Mobile!")},
+        {lineEdit_Age, ReadNumber(lineEdit_Age->text(), Age, number),
+         QT_TR_NOOP("Please enter a whole number from 0 to 150 for Age!")}};
+    for (const ValueCheck &check : checks) {
+        if (check.bValid)
+            continue;
+        const QPointer<QLineEdit> field(check.edit);
+        ShowSaveMessage(tr(check.refusal));
+        if (field) {
+            field->setFocus();
+            field->selectAll();
+        }
+        return false;
     }
-    if (!invalid)
-        return true;
-    const QPointer<QLineEdit> field(invalid);
-    ShowSaveMessage(text);
-    if (field) {
-        field->setFocus();
-        field->selectAll();
-    }
-    return false;
+    return true;
 }
 
 // The identity comes from the model, never from the read-only widgets.
@@ -312,15 +292,15 @@ PatientDetailInfoView::BuildEditedRecord(const STU_DB_PATIENT_LIST &current) con
 
     SetRecordText(record->Name, lineEdit_Name->text());
     record->Gender = comboBox_Gender->currentIndex();
-    ReadMeasure(lineEdit_Height->text(), record->Height);
-    ReadMeasure(lineEdit_Weight->text(), record->Weight);
+    record->Height = float(Number(lineEdit_Height->text(), PatientValueRules::Height));
+    record->Weight = float(Number(lineEdit_Weight->text(), PatientValueRules::Weight));
     SetRecordText(record->Mobile, lineEdit_Mobile->text());
     SetRecordText(record->Doctor, lineEdit_Doctor->text());
     record->IdentityType = comboBox_IdentityType->currentIndex();
     SetRecordText(record->IdentityCode, lineEdit_IdentityCode->text());
     SetRecordText(record->SocietyCode, lineEdit_SocietyCode->text());
     record->PatientType = comboBox_PatientType->currentIndex();
-    ReadAge(lineEdit_Age->text(), record->Age);
+    record->Age = qint32(Number(lineEdit_Age->text(), PatientValueRules::Age));
     SetRecordText(record->Address, lineEdit_Address->text());
     return record;
 }

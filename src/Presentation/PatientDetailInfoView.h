@@ -60,7 +60,7 @@ private:
     void RetranslateUi();
     void ShowPatient(const STU_DB_PATIENT_LIST &patient);
     STU_DB_PATIENT_LIST *BuildEditedRecord(const STU_DB_PATIENT_LIST &current) const;
-    bool CheckNumbers();
+    bool CheckValues();
     void OfferMerge(const STU_DB_PATIENT_LIST &current, const STU_DB_PATIENT_LIST *candidates);
     void ShowSaveMessage(const QString &text);
 

@@ -209,19 +209,28 @@ private slots:
                  QStringList({SaveBox + "Please select a patient to modify detail information!"}));
         QCOMPARE(m_works.size(), size_t(1));
     }
-    // A number that cannot be stored is refused by field name, not stored as 0; the text stays.
-    void FormRefusesBadNumbers()
+    // A value no patient can have is refused by field name and range, not stored; the text stays.
+    void FormRefusesImplausibleValues()
     {
-        const QString age = SaveBox + "Please enter a whole number for Age!";
-        const QString weight = SaveBox + "Please enter a number for Weight(kg)!";
-        const QString height = SaveBox + "Please enter a number for Height(cm)!";
+        const QString age = SaveBox + "Please enter a whole number from 0 to 150 for Age!";
+        const QString weight = SaveBox + "Please enter a number from 0.2 to 400 for Weight(kg)!";
+        const QString height = SaveBox + "Please enter a number from 20 to 250 for Height(cm)!";
+        const QString mobile = SaveBox + "Please enter digits, spaces or dashes, with an optional "
+                                         "leading +, for Mobile!";
         const std::tuple<const char *, QString, QString> cases[] = {
-            {"lineEdit_Age", "70 years", age},  {"lineEdit_Age", "70.5", age},
-            {"lineEdit_Age", "-1", age},        {"lineEdit_Weight", "65,5,1", weight},
-            {"lineEdit_Weight", "inf", weight}, {"lineEdit_Height", "tall", height},
-            {"lineEdit_Height", "", QString()}};
+            {"lineEdit_Age", "150", {}},          {"lineEdit_Age", "151", age},
+            {"lineEdit_Age", "-1", age},          {"lineEdit_Age", "70.5", age},
+            {"lineEdit_Age", "70 years", age},    {"lineEdit_Weight", "0,2", {}},
+            {"lineEdit_Weight", "0.19", weight},  {"lineEdit_Weight", "400.5", weight},
+            {"lineEdit_Weight", "inf", weight},   {"lineEdit_Height", "250", {}},
+            {"lineEdit_Height", "19.9", height},  {"lineEdit_Height", "tall", height},
+            {"lineEdit_Height", "", {}},          {"lineEdit_Mobile", "+49 170-555 12", {}},
+            {"lineEdit_Mobile", "hello", mobile}, {"lineEdit_Mobile", "12+3", mobile},
+            {"lineEdit_Mobile", "+", mobile}};
         for (const auto &[field, text, refusal] : cases) {
             PatientData::GetInstance()->SetCurrentPatientAndNotify(NewAnna());
+            // Numbers never given (0) show as empty fields.
+            QCOMPARE(Edit("lineEdit_Weight")->text() + Edit("lineEdit_Age")->text(), QString());
             Edit(field)->setText(text);
             m_works.clear();
             ModalWatcher watcher;
