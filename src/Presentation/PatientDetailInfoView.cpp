@@ -35,6 +35,44 @@ struct ChainDeleter
 };
 using PatientChain = std::unique_ptr<STU_DB_PATIENT_LIST, ChainDeleter>;
 
+// The editable fields are the form's rows 3 to 14, in record order.
+constexpr int kFirstEditableRow = 3;
+constexpr int kEditableCount = 12;
+
+// A field's value as text: a combo box gives its index.
+QString FieldText(const QWidget *field)
+{
+    if (const auto *combo = qobject_cast<const QComboBox *>(field))
+        return QString::number(combo->currentIndex());
+    return static_cast<const QLineEdit *>(field)->text();
+}
+
+void SetFieldText(QWidget *field, const QString &text)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(field))
+        combo->setCurrentIndex(text.toInt());
+    else
+        static_cast<QLineEdit *>(field)->setText(text);
+}
+
+// What the editable fields show for a record, in row order.
+QStringList RecordTexts(const STU_DB_PATIENT_LIST &p)
+{
+    using PatientValueRules::NumberText;
+    return {GetRecordText(p.Name),
+            QString::number(p.Gender),
+            NumberText(double(p.Height)),
+            NumberText(double(p.Weight)),
+            GetRecordText(p.Mobile),
+            GetRecordText(p.Doctor),
+            QString::number(p.IdentityType),
+            GetRecordText(p.IdentityCode),
+            GetRecordText(p.SocietyCode),
+            QString::number(p.PatientType),
+            NumberText(p.Age),
+            GetRecordText(p.Address)};
+}
+
 // A refused value takes the field's name and what it accepts.
 struct ValueCheck
 {
@@ -206,28 +244,83 @@ void PatientDetailInfoView::RetranslateUi()
 void PatientDetailInfoView::OnPatientDetailInfoChanged()
 {
     const STU_DB_PATIENT_LIST *patient = PatientData::GetInstance()->GetCurrentPatient();
-    if (patient)
-        ShowPatient(*patient);
-    else
+    if (!patient)
         Clear();
+    else if (m_shown && m_shown->PatientID == patient->PatientID && HasUnsavedEdits())
+        KeepEditsOver(*patient);
+    else
+        ShowPatient(*patient);
 }
 
 void PatientDetailInfoView::ShowPatient(const STU_DB_PATIENT_LIST &patient)
 {
-    lineEdit_SN->setText(GetRecordText(patient.DeviceSN));
-    lineEdit_ID->setText(PatientCodeWords::IdInDevice(patient.IdInDevice));
-    lineEdit_Name->setText(GetRecordText(patient.Name));
-    comboBox_Gender->setCurrentIndex(patient.Gender);
-    lineEdit_Height->setText(PatientValueRules::NumberText(double(patient.Height)));
-    lineEdit_Weight->setText(PatientValueRules::NumberText(double(patient.Weight)));
-    lineEdit_Mobile->setText(GetRecordText(patient.Mobile));
-    lineEdit_Doctor->setText(GetRecordText(patient.Doctor));
-    comboBox_IdentityType->setCurrentIndex(patient.IdentityType);
-    lineEdit_IdentityCode->setText(GetRecordText(patient.IdentityCode));
-    lineEdit_SocietyCode->setText(GetRecordText(patient.SocietyCode));
-    comboBox_PatientType->setCurrentIndex(patient.PatientType);
-    lineEdit_Age->setText(PatientValueRules::NumberText(patient.Age));
-    lineEdit_Address->setText(GetRecordText(patient.Address));
+    // patient may be the shown record itself (Discard).
+    std::unique_ptr<STU_DB_PATIENT_LIST> shown(CopyRecord(patient));
+    lineEdit_SN->setText(GetRecordText(shown->DeviceSN));
+    lineEdit_ID->setText(PatientCodeWords::IdInDevice(shown->IdInDevice));
+    SetEditableTexts(RecordTexts(*shown));
+    m_shown = std::move(shown);
+    m_shownTexts = EditableTexts();
+}
+
+// A newer record of the patient being edited, from an import or another
+// workstation: what the user has not touched takes the new values, his edits
+// stay unsaved, and Discard comes back to the new record. He is told only
+// when a field he edited was also changed elsewhere.
+void PatientDetailInfoView::KeepEditsOver(const STU_DB_PATIENT_LIST &patient)
+{
+    const QStringList edited = EditableTexts();
+    const QStringList before = m_shownTexts;
+    ShowPatient(patient);
+    QStringList kept = m_shownTexts;
+    QStringList changedBoth;
+    for (int i = 0; i < kEditableCount; ++i) {
+        if (edited[i] == before[i])
+            continue;
+        if (kept[i] != before[i] && kept[i] != edited[i])
+            changedBoth << EditableFieldName(i);
+        kept[i] = edited[i];
+    }
+    SetEditableTexts(kept);
+    if (!changedBoth.isEmpty())
+        ShowSaveMessage(tr("While you were editing, this patient's details were changed "
+                           "elsewhere: %1. Your edits are kept; Save stores them over those "
+                           "changes.")
+                            .arg(changedBoth.join(QStringLiteral(", "))));
+}
+
+QWidget *PatientDetailInfoView::EditableField(int i) const
+{
+    return formLayout->itemAt(kFirstEditableRow + i, QFormLayout::FieldRole)->widget();
+}
+
+QString PatientDetailInfoView::EditableFieldName(int i) const
+{
+    const auto *label = static_cast<const QLabel *>(
+        formLayout->itemAt(kFirstEditableRow + i, QFormLayout::LabelRole)->widget());
+    QString name = label->text();
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    return name;
+}
+
+QStringList PatientDetailInfoView::EditableTexts() const
+{
+    QStringList texts;
+    for (int i = 0; i < kEditableCount; ++i)
+        texts << FieldText(EditableField(i));
+    return texts;
+}
+
+void PatientDetailInfoView::SetEditableTexts(const QStringList &texts)
+{
+    for (int i = 0; i < kEditableCount; ++i)
+        SetFieldText(EditableField(i), texts[i]);
+}
+
+bool PatientDetailInfoView::HasUnsavedEdits() const
+{
+    return m_shown && EditableTexts() != m_shownTexts;
 }
 
 void PatientDetailInfoView::Clear()
@@ -236,19 +329,31 @@ void PatientDetailInfoView::Clear()
         edit->clear();
     for (QComboBox *combo : {comboBox_Gender, comboBox_IdentityType, comboBox_PatientType})
         combo->setCurrentIndex(0);
+    m_shown.reset();
+    m_shownTexts = EditableTexts();
 }
 
 void PatientDetailInfoView::OnSaveButtonClicked()
 {
+    Save();
+}
+
+bool PatientDetailInfoView::Save()
+{
     const STU_DB_PATIENT_LIST *current = PatientData::GetInstance()->GetCurrentPatient();
     if (!current) {
         ShowSaveMessage(tr("Please select a patient to modify detail information!"));
-        return;
+        return false;
     }
     if (!CheckValues())
-        return;
+        return false;
     STU_DB_PATIENT_LIST *record = BuildEditedRecord(*current);
+    // What is sent counts as saved: a failed update is only logged, and
+    // Discard comes back to these values.
+    m_shown.reset(CopyRecord(*record));
+    m_shownTexts = EditableTexts();
     emit AddDatabaseWork(DB_WORK_UPDATE_PATIENT, reinterpret_cast<quintptr>(record), 0);
+    return true;
 }
 
 // A value no patient can have is refused with the field's name and what it
@@ -362,5 +467,22 @@ void PatientDetailInfoView::ShowSaveMessage(const QString &text)
 
 bool PatientDetailInfoView::ConfirmLeave()
 {
-    return true;
+    if (!HasUnsavedEdits())
+        return true;
+    auto *box = new QMessageBox(
+        QMessageBox::Question, tr("Save Patient Information"),
+        tr("This patient's details have been changed but not saved. Do you want to save them?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setEscapeButton(QMessageBox::Cancel);
+    const QPointer<QMessageBox> guard(box);
+    const int answer = box->exec();
+    if (!guard)
+        return false; // the form went while the question was open
+    delete box;
+    if (answer == QMessageBox::Save)
+        return Save();
+    if (answer == QMessageBox::Discard)
+        ShowPatient(*m_shown);
+    return answer == QMessageBox::Discard;
 }

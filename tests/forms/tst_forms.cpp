@@ -64,6 +64,48 @@ template <typename T> std::unique_ptr<T> Take(quintptr param)
     return std::unique_ptr<T>(reinterpret_cast<T *>(param));
 }
 
+// Answers the form's question with the scripted button text or key ("Escape", "Return") and
+// every other message box with OK, recording "text" or "text|buttons" of each.
+class QuestionAnswerer
+{
+public:
+    explicit QuestionAnswerer(QStringList answers) : m_answers(std::move(answers))
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start(10);
+    }
+    QStringList seen;
+
+private:
+    void Poll()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        if (box->buttons().size() == 1) {
+            seen << box->text();
+            box->button(QMessageBox::Ok)->click();
+            return;
+        }
+        QStringList buttons;
+        for (QAbstractButton *button : box->buttons())
+            buttons << button->text() + (button == box->defaultButton() ? "*" : "");
+        buttons.sort();
+        seen << box->text() + '|' + buttons.join(',');
+        const QString answer = m_answers.takeFirst();
+        if (answer == "Escape" || answer == "Return")
+            QTest::keyClick(box, answer == "Escape" ? Qt::Key_Escape : Qt::Key_Return);
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == answer)
+                button->click();
+    }
+    QTimer m_timer;
+    QStringList m_answers;
+};
+
+const QString Question = "This patient's details have been changed but not saved. Do you want "
+                         "to save them?|Cancel*,Discard,Save";
+
 } // namespace
 
 // The merge dialog alone, and the detail form with the model; the test plays the service.
@@ -240,6 +282,74 @@ private slots:
                      refusal.isEmpty() ? QStringList() : QStringList(refusal));
             QCOMPARE(Edit(field)->text(), text);
         }
+    }
+    // Unsaved edits are asked about before the form is left; saved or newly shown, they are not.
+    void FormAsksBeforeEditsAreLeft()
+    {
+        PatientData::GetInstance()->SetCurrentPatientAndNotify(NewAnna());
+        auto leave = [this](const QStringList &answers, bool expected, const QStringList &seen) {
+            QuestionAnswerer answerer(answers);
+            QCOMPARE(m_form->ConfirmLeave(), expected);
+            QCOMPARE(answerer.seen, seen);
+        };
+        leave({}, true, {});
+        Edit("lineEdit_Name")->setText("Bea");
+        leave({"Cancel"}, false, {Question});
+        leave({"Escape"}, false, {Question});
+        leave({"Return"}, false, {Question});
+        QCOMPARE(Edit("lineEdit_Name")->text(), "Bea");
+        leave({"Discard"}, true, {Question});
+        QCOMPARE(Shown().at(2), "Anna");
+        leave({}, true, {});
+
+        // Save refused by a value stays; Save sent counts as saved.
+        Edit("lineEdit_Name")->setText("Bea");
+        Edit("lineEdit_Age")->setText("151");
+        leave({"Save"}, false, {Question, "Please enter a whole number from 0 to 150 for Age!"});
+        QVERIFY(m_works.empty());
+        Edit("lineEdit_Age")->setText("51");
+        leave({"Save"}, true, {Question});
+        QCOMPARE(m_works.size(), size_t(1));
+        QCOMPARE(GetRecordText(m_works[0].record->Name), "Bea");
+        leave({}, true, {});
+        Edit("lineEdit_Age")->clear();
+        leave({"Discard"}, true, {Question});
+        QCOMPARE(Edit("lineEdit_Age")->text(), "51");
+
+        // Another patient shown starts without edits.
+        Edit("lineEdit_Doctor")->setText("Dr. Ott");
+        PatientData::GetInstance()->SetCurrentPatientAndNotify(NewAnna("Cleo"));
+        leave({}, true, {});
+    }
+    // A newer record of the patient being edited takes the untouched fields only.
+    void FormKeepsEditsOverNewerRecord()
+    {
+        STU_DB_PATIENT_LIST *anna = NewAnna();
+        const std::unique_ptr<STU_DB_PATIENT_LIST> newer(CopyRecord(*anna));
+        PatientData *model = PatientData::GetInstance();
+        model->SetCurrentPatientAndNotify(anna);
+        Edit("lineEdit_Name")->setText("Bea");
+        Edit("lineEdit_Height")->setText("180");
+        newer->Age = 40;
+        newer->Height = 175.0f;
+        QuestionAnswerer answerer({"Discard"});
+        model->SetCurrentPatientAndNotify(CopyRecord(*newer));
+        SetRecordText(newer->Mobile, "+1 555");
+        model->SetCurrentPatientAndNotify(CopyRecord(*newer));
+        QCOMPARE(Shown().mid(2, 5), QStringList({"Bea", "Male", "180", "", "+1 555"}));
+        QCOMPARE(Edit("lineEdit_Age")->text(), "40");
+        // Told once, for the field changed on both sides; Discard comes back to the newest.
+        QVERIFY(m_form->ConfirmLeave());
+        QCOMPARE(answerer.seen,
+                 QStringList({"While you were editing, this patient's details were changed "
+                              "elsewhere: Height(cm). Your edits are kept; Save stores them over "
+                              "those changes.",
+                              Question}));
+        QCOMPARE(Shown().mid(2, 5), QStringList({"Anna", "Male", "175", "", "+1 555"}));
+        // Without edits a newer record is simply shown.
+        SetRecordText(newer->Name, "Cleo");
+        model->SetCurrentPatientAndNotify(CopyRecord(*newer));
+        QCOMPARE(Shown().at(2), "Cleo");
     }
     void FormMergeWorkItems()
     {
