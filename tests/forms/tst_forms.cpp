@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -26,12 +27,16 @@ STU_DB_PATIENT_LIST *NewAnna(const QString &name = QStringLiteral("Anna"))
     return patient;
 }
 
-// Anna 1 to Anna <count>, so that each column shows whose it is.
+// Anna 1 to Anna <count>, ID i, age 10 * i, so that each column shows whose it is.
 Chain NewCandidates(int count)
 {
     RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
-    for (int i = 1; i <= count; ++i)
-        chain.Append(NewAnna(QStringLiteral("Anna %1").arg(i)));
+    for (int i = 1; i <= count; ++i) {
+        STU_DB_PATIENT_LIST *anna = NewAnna(QStringLiteral("Anna %1").arg(i));
+        anna->IdInDevice = quint32(i);
+        anna->Age = 10 * i;
+        chain.Append(anna);
+    }
     return Chain(chain.Release());
 }
 
@@ -127,21 +132,38 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QStringList>("headers");  // and, but for one candidate, its boxes
         QTest::addColumn<QList<int>>("unchecked"); // then unchecked by the user
+        QTest::addColumn<QString>("outcome");      // the words, then the age after the merge
+        const QString name = "Anna %1 (SN SN-42, ID %1)", anna = "Anna (SN SN-42, ID 0)";
+        const QString merged = "%1 remains; %2 will be merged into it and removed.|%3";
         // None (or no current patient) fills nothing, and merging then chooses nothing.
-        QTest::newRow("none") << 0 << QStringList() << QList<int>();
+        QTest::newRow("none") << 0 << QStringList() << QList<int>() << QString();
         // One candidate hides both boxes but keeps them checked: merge the pair or nothing.
-        QTest::newRow("one") << 1 << QStringList{"Item", "New", "Old"} << QList<int>();
+        // The remaining patient's empty age is filled; where both have one, his own stays.
+        QTest::newRow("one") << 1 << QStringList{"Item", "New", "Old", "After Merge"}
+                             << QList<int>() << merged.arg(anna, name.arg(1), "10");
         QTest::newRow("three, New and Old2 unchecked")
-            << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3"} << QList<int>{0, 2};
+            << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3", "After Merge"}
+            << QList<int>{0, 2} << merged.arg(name.arg(1), name.arg(3), "10");
+        QTest::newRow("three, Old2 alone")
+            << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3", "After Merge"}
+            << QList<int>{0, 1, 3}
+            << "Fewer than two patients are chosen: nothing will be merged.|";
         QTest::newRow("eight, six shown")
-            << 8 << QStringList{"Item", "New", "Old", "Old2", "Old3", "Old4", "Old5", "Old6"}
-            << QList<int>();
+            << 8 << QStringList{"Item", "New",  "Old",  "Old2",       "Old3",
+                                "Old4", "Old5", "Old6", "After Merge"}
+            << QList<int>()
+            << merged.arg(anna,
+                          QStringList{name.arg(1), name.arg(2), name.arg(3), name.arg(4),
+                                      name.arg(5), name.arg(6)}
+                              .join(", "),
+                          "10");
     }
     void DialogColumns()
     {
         QFETCH(int, count);
         QFETCH(QStringList, headers);
         QFETCH(QList<int>, unchecked);
+        QFETCH(QString, outcome);
         const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewAnna());
         const Chain candidates = NewCandidates(count);
         MergePatientDataDialog dialog;
@@ -153,7 +175,7 @@ private slots:
         for (int c = 0; c < table->columnCount(); ++c)
             shown << table->horizontalHeaderItem(c)->text();
         // The current patient, who is kept, under New; the candidates in their order.
-        for (int c = 1; c < table->columnCount(); ++c)
+        for (int c = 1; c < table->columnCount() - 1; ++c)
             QCOMPARE(table->item(2, c)->text(),
                      c == 1 ? "Anna" : QStringLiteral("Anna %1").arg(c - 1));
         for (QCheckBox *box : dialog.findChildren<QCheckBox *>())
@@ -161,9 +183,9 @@ private slots:
                 boxes << box->text() + (box->isChecked() ? "+" : "-");
         QCOMPARE(shown, headers);
         if (count > 0) // an empty dialog's boxes choose nothing, shown or not
-            QCOMPARE(boxes, count == 1
-                                ? QStringList()
-                                : headers.mid(1).replaceInStrings(QRegularExpression("$"), "+"));
+            QCOMPARE(boxes, count == 1 ? QStringList()
+                                       : headers.mid(1, headers.size() - 2)
+                                             .replaceInStrings(QRegularExpression("$"), "+"));
 
         QList<QUuid> chosen;
         if (count > 0)
@@ -175,6 +197,10 @@ private slots:
             chosen[i] = QUuid();
         }
         chosen.removeAll(QUuid());
+        if (count > 0)
+            QCOMPARE(dialog.findChild<QLabel *>("label_Outcome")->text() + '|' +
+                         table->item(12, table->columnCount() - 1)->text(),
+                     outcome);
         // A second click chooses afresh rather than adding to the choice.
         auto *merge = dialog.findChild<QPushButton *>("pushButton_Merge");
         merge->click();
