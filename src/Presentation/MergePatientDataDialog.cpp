@@ -2,6 +2,7 @@
 
 #include "LongButtonStyle.h"
 #include "PatientCodeWords.h"
+#include "PatientValueRules.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -75,11 +76,6 @@ bool FloatsDiffer(float a, float b)
     return std::fabs(double(a) - double(b)) > FloatTolerance;
 }
 
-QString FloatText(float value)
-{
-    return QStringLiteral("%1").arg(double(value));
-}
-
 } // namespace
 
 MergePatientDataDialog::MergePatientDataDialog(QWidget *parent) : QDialog(parent)
@@ -114,12 +110,18 @@ void MergePatientDataDialog::SetupUi()
     tableWidget_Patient = new QTableWidget(this);
     tableWidget_Patient->setObjectName(QStringLiteral("tableWidget_Patient"));
     verticalLayout->addWidget(tableWidget_Patient);
+    label_Outcome = new QLabel(this);
+    label_Outcome->setObjectName(QStringLiteral("label_Outcome"));
+    label_Outcome->setMinimumSize(QSize(0, 32));
+    label_Outcome->setWordWrap(true);
+    verticalLayout->addWidget(label_Outcome);
 
     horizontalLayout_CheckBox = new QHBoxLayout();
     horizontalLayout_CheckBox->setObjectName(QStringLiteral("horizontalLayout_CheckBox"));
     for (int i = 0; i < MaxChosen; ++i) {
         m_checkBoxes[i] = NewCheckBox(CheckBoxNames[i]);
         horizontalLayout_CheckBox->addWidget(m_checkBoxes[i]);
+        connect(m_checkBoxes[i], &QCheckBox::toggled, this, [this] { ShowOutcome(); });
     }
     m_checkBoxes[0]->setChecked(true);
     horizontalLayout_CheckBox->addItem(
@@ -192,10 +194,12 @@ void MergePatientDataDialog::SetPatientList(const STU_DB_PATIENT_LIST *current,
         m_checkBoxes[1]->hide();
     }
 
-    SetupTable(headers);
+    m_iPatientCount = shownCount + 1;
+    SetupTable(headers << tr("After Merge"));
     FillColumn(FirstPatientColumn, *current, *current);
     for (int k = 0; k < shownCount; ++k)
         FillColumn(FirstPatientColumn + 1 + k, *shown[k], *current);
+    ShowOutcome();
     tableWidget_Patient->viewport()->update();
 }
 
@@ -234,9 +238,9 @@ void MergePatientDataDialog::FillColumn(int column, const STU_DB_PATIENT_LIST &p
             patient.IdInDevice != current.IdInDevice);
     textCell(RowName, patient.Name, current.Name);
     codeCell(RowGender, &PatientCodeWords::Gender, patient.Gender, current.Gender);
-    SetCell(RowHeight, column, FloatText(patient.Height),
+    SetCell(RowHeight, column, PatientValueRules::NumberText(double(patient.Height)),
             FloatsDiffer(patient.Height, current.Height));
-    SetCell(RowWeight, column, FloatText(patient.Weight),
+    SetCell(RowWeight, column, PatientValueRules::NumberText(double(patient.Weight)),
             FloatsDiffer(patient.Weight, current.Weight));
     textCell(RowMobile, patient.Mobile, current.Mobile);
     textCell(RowDoctor, patient.Doctor, current.Doctor);
@@ -246,7 +250,7 @@ void MergePatientDataDialog::FillColumn(int column, const STU_DB_PATIENT_LIST &p
     textCell(RowSocietyCode, patient.SocietyCode, current.SocietyCode);
     codeCell(RowPatientType, &PatientCodeWords::PatientType, patient.PatientType,
              current.PatientType);
-    SetCell(RowAge, column, QString::number(patient.Age), patient.Age != current.Age);
+    SetCell(RowAge, column, PatientValueRules::NumberText(patient.Age), patient.Age != current.Age);
     textCell(RowAddress, patient.Address, current.Address);
 
     // The merge button finds each column's patient through this value.
@@ -259,6 +263,44 @@ void MergePatientDataDialog::SetCell(int row, int column, const QString &text, b
     auto *item = new QTableWidgetItem(text);
     item->setForeground(differs ? QColor(255, 0, 0) : QColor(0, 0, 0));
     tableWidget_Patient->setItem(row, column, item);
+}
+
+// The first chosen patient remains and every other chosen one is merged into
+// it, in column order; a detail the remaining patient lacks is taken from the
+// first of them that has it. Device SN and ID stay the remaining patient's.
+void MergePatientDataDialog::ShowOutcome()
+{
+    if (m_iPatientCount == 0)
+        return; // not filled yet
+    QList<int> chosen;
+    for (int i = 0; i < m_iPatientCount; ++i)
+        if (m_checkBoxes[i]->isChecked())
+            chosen << FirstPatientColumn + i;
+    const int outcomeColumn = FirstPatientColumn + m_iPatientCount;
+    for (int row = 0; row < RowCount; ++row) {
+        QString text;
+        for (int k = 0; k < chosen.size() && chosen.size() >= 2 && text.isEmpty(); ++k)
+            if (k == 0 || row > RowID)
+                text = tableWidget_Patient->item(row, chosen[k])->text();
+        SetCell(row, outcomeColumn, text, false);
+    }
+    if (chosen.size() < 2) {
+        label_Outcome->setText(tr("Fewer than two patients are chosen: nothing will be merged."));
+        return;
+    }
+    QStringList removed;
+    for (int k = 1; k < chosen.size(); ++k)
+        removed << PatientName(chosen[k]);
+    label_Outcome->setText(tr("%1 remains; %2 will be merged into it and removed.")
+                               .arg(PatientName(chosen[0]), removed.join(QStringLiteral(", "))));
+}
+
+QString MergePatientDataDialog::PatientName(int column) const
+{
+    auto text = [&](int row) { return tableWidget_Patient->item(row, column)->text(); };
+    return text(RowName).isEmpty()
+               ? tr("SN %1, ID %2").arg(text(RowDeviceSN), text(RowID))
+               : tr("%1 (SN %2, ID %3)").arg(text(RowName), text(RowDeviceSN), text(RowID));
 }
 
 void MergePatientDataDialog::OnMergeButtonClicked()

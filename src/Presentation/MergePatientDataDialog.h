@@ -18,8 +18,9 @@ class QVBoxLayout;
 
 // Shows a just-saved patient beside up to six stored look-alikes, marks every
 // differing value in red and lets the user choose which of them are the same
-// person. It sends nothing itself: the caller reads the chosen UUIDs after
-// exec() returns.
+// person. As the choice changes it says who remains and who is merged into him,
+// and shows what the remaining patient will hold. It sends nothing itself: the caller reads the
+// chosen UUIDs after exec() returns.
 class MergePatientDataDialog : public QDialog
 {
     Q_OBJECT
@@ -50,11 +51,14 @@ private:
     void FillColumn(int column, const STU_DB_PATIENT_LIST &patient,
                     const STU_DB_PATIENT_LIST &current);
     void SetCell(int row, int column, const QString &text, bool differs);
+    void ShowOutcome();
+    QString PatientName(int column) const;
     void ClearChosen();
 
     QVBoxLayout *verticalLayout = nullptr;
     QLabel *label = nullptr;
     QTableWidget *tableWidget_Patient = nullptr;
+    QLabel *label_Outcome = nullptr;
     QHBoxLayout *horizontalLayout_CheckBox = nullptr;
     std::array<QCheckBox *, MaxChosen> m_checkBoxes{};
     QHBoxLayout *horizontalLayout = nullptr;
@@ -63,4 +67,6 @@ private:
 
     std::array<std::unique_ptr<QUuid>, MaxChosen> m_chosenIDs;
     int m_iChosenCount = 0;
+    // Patient columns filled: the saved patient and the shown candidates.
+    int m_iPatientCount = 0;
 };

@@ -4,6 +4,7 @@
 #include "MergePatientDataDialog.h"
 #include "PatientCodeWords.h"
 #include "PatientData.h"
+#include "PatientValueRules.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -11,14 +12,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QSpacerItem>
 
 #include <array>
-#include <cmath>
 #include <memory>
 
 namespace {
@@ -36,39 +35,57 @@ struct ChainDeleter
 };
 using PatientChain = std::unique_ptr<STU_DB_PATIENT_LIST, ChainDeleter>;
 
-QString FloatText(float value)
+// The editable fields are the form's rows 3 to 14, in record order.
+constexpr int kFirstEditableRow = 3;
+constexpr int kEditableCount = 12;
+
+// A field's value as text: a combo box gives its index.
+QString FieldText(const QWidget *field)
 {
-    return QStringLiteral("%1").arg(double(value));
+    if (const auto *combo = qobject_cast<const QComboBox *>(field))
+        return QString::number(combo->currentIndex());
+    return static_cast<const QLineEdit *>(field)->text();
 }
 
-// Height and weight: empty (not given, 0) or a number of at least 0 that a
-// float holds, with a decimal point or a decimal comma.
-bool ReadMeasure(const QString &text, float &value)
+void SetFieldText(QWidget *field, const QString &text)
 {
-    QString number = text.trimmed();
-    if (number.isEmpty()) {
-        value = 0.0f;
-        return true;
-    }
-    bool ok = false;
-    const float parsed =
-        QLocale::c().toFloat(number.replace(QLatin1Char(','), QLatin1Char('.')), &ok);
-    if (!ok || !std::isfinite(parsed) || parsed < 0.0f)
-        return false;
-    value = parsed;
-    return true;
+    if (auto *combo = qobject_cast<QComboBox *>(field))
+        combo->setCurrentIndex(text.toInt());
+    else
+        static_cast<QLineEdit *>(field)->setText(text);
 }
 
-// Age: empty (not given, 0) or a whole number of at least 0.
-bool ReadAge(const QString &text, qint32 &value)
+// What the editable fields show for a record, in row order.
+QStringList RecordTexts(const STU_DB_PATIENT_LIST &p)
 {
-    const QString number = text.trimmed();
-    bool ok = number.isEmpty();
-    const int parsed = ok ? 0 : QLocale::c().toInt(number, &ok);
-    if (!ok || parsed < 0)
-        return false;
-    value = parsed;
-    return true;
+    using PatientValueRules::NumberText;
+    return {GetRecordText(p.Name),
+            QString::number(p.Gender),
+            NumberText(double(p.Height)),
+            NumberText(double(p.Weight)),
+            GetRecordText(p.Mobile),
+            GetRecordText(p.Doctor),
+            QString::number(p.IdentityType),
+            GetRecordText(p.IdentityCode),
+            GetRecordText(p.SocietyCode),
+            QString::number(p.PatientType),
+            NumberText(p.Age),
+            GetRecordText(p.Address)};
+}
+
+// A refused value takes the field's name and what it accepts.
+struct ValueCheck
+{
+    QLineEdit *edit;
+    bool bValid;
+    const char *refusal;
+};
+
+double Number(const QString &text, const PatientValueRules::NumberRange &range)
+{
+    double value = 0.0;
+    PatientValueRules::ReadNumber(text, range, value);
+    return value;
 }
 
 } // namespace
@@ -227,28 +244,83 @@ void PatientDetailInfoView::RetranslateUi()
 void PatientDetailInfoView::OnPatientDetailInfoChanged()
 {
     const STU_DB_PATIENT_LIST *patient = PatientData::GetInstance()->GetCurrentPatient();
-    if (patient)
-        ShowPatient(*patient);
-    else
+    if (!patient)
         Clear();
+    else if (m_shown && m_shown->PatientID == patient->PatientID && HasUnsavedEdits())
+        KeepEditsOver(*patient);
+    else
+        ShowPatient(*patient);
 }
 
 void PatientDetailInfoView::ShowPatient(const STU_DB_PATIENT_LIST &patient)
 {
-    lineEdit_SN->setText(GetRecordText(patient.DeviceSN));
-    lineEdit_ID->setText(PatientCodeWords::IdInDevice(patient.IdInDevice));
-    lineEdit_Name->setText(GetRecordText(patient.Name));
-    comboBox_Gender->setCurrentIndex(patient.Gender);
-    lineEdit_Height->setText(FloatText(patient.Height));
-    lineEdit_Weight->setText(FloatText(patient.Weight));
-    lineEdit_Mobile->setText(GetRecordText(patient.Mobile));
-    lineEdit_Doctor->setText(GetRecordText(patient.Doctor));
-    comboBox_IdentityType->setCurrentIndex(patient.IdentityType);
-    lineEdit_IdentityCode->setText(GetRecordText(patient.IdentityCode));
-    lineEdit_SocietyCode->setText(GetRecordText(patient.SocietyCode));
-    comboBox_PatientType->setCurrentIndex(patient.PatientType);
-    lineEdit_Age->setText(QString::number(patient.Age));
-    lineEdit_Address->setText(GetRecordText(patient.Address));
+    // patient may be the shown record itself (Discard).
+    std::unique_ptr<STU_DB_PATIENT_LIST> shown(CopyRecord(patient));
+    lineEdit_SN->setText(GetRecordText(shown->DeviceSN));
+    lineEdit_ID->setText(PatientCodeWords::IdInDevice(shown->IdInDevice));
+    SetEditableTexts(RecordTexts(*shown));
+    m_shown = std::move(shown);
+    m_shownTexts = EditableTexts();
+}
+
+// A newer record of the patient being edited, from an import or another
+// workstation: what the user has not touched takes the new values, his edits
+// stay unsaved, and Discard comes back to the new record. He is told only
+// when a field he edited was also changed elsewhere.
+void PatientDetailInfoView::KeepEditsOver(const STU_DB_PATIENT_LIST &patient)
+{
+    const QStringList edited = EditableTexts();
+    const QStringList before = m_shownTexts;
+    ShowPatient(patient);
+    QStringList kept = m_shownTexts;
+    QStringList changedBoth;
+    for (int i = 0; i < kEditableCount; ++i) {
+        if (edited[i] == before[i])
+            continue;
+        if (kept[i] != before[i] && kept[i] != edited[i])
+            changedBoth << EditableFieldName(i);
+        kept[i] = edited[i];
+    }
+    SetEditableTexts(kept);
+    if (!changedBoth.isEmpty())
+        ShowSaveMessage(tr("While you were editing, this patient's details were changed "
+                           "elsewhere: %1. Your edits are kept; Save stores them over those "
+                           "changes.")
+                            .arg(changedBoth.join(QStringLiteral(", "))));
+}
+
+QWidget *PatientDetailInfoView::EditableField(int i) const
+{
+    return formLayout->itemAt(kFirstEditableRow + i, QFormLayout::FieldRole)->widget();
+}
+
+QString PatientDetailInfoView::EditableFieldName(int i) const
+{
+    const auto *label = static_cast<const QLabel *>(
+        formLayout->itemAt(kFirstEditableRow + i, QFormLayout::LabelRole)->widget());
+    QString name = label->text();
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
+    return name;
+}
+
+QStringList PatientDetailInfoView::EditableTexts() const
+{
+    QStringList texts;
+    for (int i = 0; i < kEditableCount; ++i)
+        texts << FieldText(EditableField(i));
+    return texts;
+}
+
+void PatientDetailInfoView::SetEditableTexts(const QStringList &texts)
+{
+    for (int i = 0; i < kEditableCount; ++i)
+        SetFieldText(EditableField(i), texts[i]);
+}
+
+bool PatientDetailInfoView::HasUnsavedEdits() const
+{
+    return m_shown && EditableTexts() != m_shownTexts;
 }
 
 void PatientDetailInfoView::Clear()
@@ -257,48 +329,61 @@ void PatientDetailInfoView::Clear()
         edit->clear();
     for (QComboBox *combo : {comboBox_Gender, comboBox_IdentityType, comboBox_PatientType})
         combo->setCurrentIndex(0);
+    m_shown.reset();
+    m_shownTexts = EditableTexts();
 }
 
 void PatientDetailInfoView::OnSaveButtonClicked()
 {
+    Save();
+}
+
+bool PatientDetailInfoView::Save()
+{
     const STU_DB_PATIENT_LIST *current = PatientData::GetInstance()->GetCurrentPatient();
     if (!current) {
         ShowSaveMessage(tr("Please select a patient to modify detail information!"));
-        return;
+        return false;
     }
-    if (!CheckNumbers())
-        return;
+    if (!CheckValues())
+        return false;
     STU_DB_PATIENT_LIST *record = BuildEditedRecord(*current);
+    // What is sent counts as saved: a failed update is only logged, and
+    // Discard comes back to these values.
+    m_shown.reset(CopyRecord(*record));
+    m_shownTexts = EditableTexts();
     emit AddDatabaseWork(DB_WORK_UPDATE_PATIENT, reinterpret_cast<quintptr>(record), 0);
+    return true;
 }
 
-// A number that cannot be stored is refused with the field's name rather
-// than stored as 0. The field keeps its text and gets the focus.
-bool PatientDetailInfoView::CheckNumbers()
+// A value no patient can have is refused with the field's name and what it
+// accepts rather than stored. The field keeps its text and gets the focus.
+bool PatientDetailInfoView::CheckValues()
 {
-    float measure = 0.0f;
-    qint32 age = 0;
-    QLineEdit *invalid = nullptr;
-    QString text;
-    if (!ReadMeasure(lineEdit_Height->text(), measure)) {
-        invalid = lineEdit_Height;
-        text = tr("Please enter a number for Height(cm)!");
-    } else if (!ReadMeasure(lineEdit_Weight->text(), measure)) {
-        invalid = lineEdit_Weight;
-        text = tr("Please enter a number for Weight(kg)!");
-    } else if (!ReadAge(lineEdit_Age->text(), age)) {
-        invalid = lineEdit_Age;
-        text = tr("Please enter a whole number for Age!");
+    using namespace PatientValueRules;
+    double number = 0.0;
+    const ValueCheck checks[] = {
+        {lineEdit_Height, ReadNumber(lineEdit_Height->text(), Height, number),
+         QT_TR_NOOP("Please enter a number from 20 to 250 for Height(cm)!")},
+        {lineEdit_Weight, ReadNumber(lineEdit_Weight->text(), Weight, number),
+         QT_TR_NOOP("Please enter a number from 0.2 to 400 for Weight(kg)!")},
+        {lineEdit_Mobile, IsMobileNumber(lineEdit_Mobile->text()),
+         QT_TR_NOOP("Please enter digits, spaces or dashes, with an optional leading +, for "
+                    "Mobile!")},
+        {lineEdit_Age, ReadNumber(lineEdit_Age->text(), Age, number),
+         QT_TR_NOOP("Please enter a whole number from 0 to 150 for Age!")}};
+    for (const ValueCheck &check : checks) {
+        if (check.bValid)
+            continue;
+        const QPointer<QLineEdit> field(check.edit);
+        ShowSaveMessage(tr(check.refusal));
+        if (field) {
+            field->setFocus();
+            field->selectAll();
+        }
+        return false;
     }
-    if (!invalid)
-        return true;
-    const QPointer<QLineEdit> field(invalid);
-    ShowSaveMessage(text);
-    if (field) {
-        field->setFocus();
-        field->selectAll();
-    }
-    return false;
+    return true;
 }
 
 // The identity comes from the model, never from the read-only widgets.
@@ -312,15 +397,15 @@ PatientDetailInfoView::BuildEditedRecord(const STU_DB_PATIENT_LIST &current) con
 
     SetRecordText(record->Name, lineEdit_Name->text());
     record->Gender = comboBox_Gender->currentIndex();
-    ReadMeasure(lineEdit_Height->text(), record->Height);
-    ReadMeasure(lineEdit_Weight->text(), record->Weight);
+    record->Height = float(Number(lineEdit_Height->text(), PatientValueRules::Height));
+    record->Weight = float(Number(lineEdit_Weight->text(), PatientValueRules::Weight));
     SetRecordText(record->Mobile, lineEdit_Mobile->text());
     SetRecordText(record->Doctor, lineEdit_Doctor->text());
     record->IdentityType = comboBox_IdentityType->currentIndex();
     SetRecordText(record->IdentityCode, lineEdit_IdentityCode->text());
     SetRecordText(record->SocietyCode, lineEdit_SocietyCode->text());
     record->PatientType = comboBox_PatientType->currentIndex();
-    ReadAge(lineEdit_Age->text(), record->Age);
+    record->Age = qint32(Number(lineEdit_Age->text(), PatientValueRules::Age));
     SetRecordText(record->Address, lineEdit_Address->text());
     return record;
 }
@@ -382,5 +467,22 @@ void PatientDetailInfoView::ShowSaveMessage(const QString &text)
 
 bool PatientDetailInfoView::ConfirmLeave()
 {
-    return true;
+    if (!HasUnsavedEdits())
+        return true;
+    auto *box = new QMessageBox(
+        QMessageBox::Question, tr("Save Patient Information"),
+        tr("This patient's details have been changed but not saved. Do you want to save them?"),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box->setDefaultButton(QMessageBox::Cancel);
+    box->setEscapeButton(QMessageBox::Cancel);
+    const QPointer<QMessageBox> guard(box);
+    const int answer = box->exec();
+    if (!guard)
+        return false; // the form went while the question was open
+    delete box;
+    if (answer == QMessageBox::Save)
+        return Save();
+    if (answer == QMessageBox::Discard)
+        ShowPatient(*m_shown);
+    return answer == QMessageBox::Discard;
 }

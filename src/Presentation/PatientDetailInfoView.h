@@ -59,8 +59,15 @@ private:
     QLabel *NewLabel(const char *objectName);
     void RetranslateUi();
     void ShowPatient(const STU_DB_PATIENT_LIST &patient);
+    void KeepEditsOver(const STU_DB_PATIENT_LIST &patient);
+    QWidget *EditableField(int i) const;
+    QString EditableFieldName(int i) const;
+    QStringList EditableTexts() const;
+    void SetEditableTexts(const QStringList &texts);
+    bool HasUnsavedEdits() const;
+    bool Save();
     STU_DB_PATIENT_LIST *BuildEditedRecord(const STU_DB_PATIENT_LIST &current) const;
-    bool CheckNumbers();
+    bool CheckValues();
     void OfferMerge(const STU_DB_PATIENT_LIST &current, const STU_DB_PATIENT_LIST *candidates);
     void ShowSaveMessage(const QString &text);
 
@@ -99,4 +106,8 @@ private:
     // Saved records whose search answers are still to come, oldest first: the
     // service answers the searches in the order they were sent.
     std::deque<std::unique_ptr<STU_DB_PATIENT_LIST>> m_pendingSaved;
+    // The record the fields show (the last one saved, once saved) and the
+    // editable fields' texts for it: unsaved edits are what differs from them.
+    std::unique_ptr<STU_DB_PATIENT_LIST> m_shown;
+    QStringList m_shownTexts;
 };

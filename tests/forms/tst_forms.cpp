@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -26,12 +27,15 @@ STU_DB_PATIENT_LIST *NewAnna(const QString &name = QStringLiteral("Anna"))
     return patient;
 }
 
-// Anna 1 to Anna <count>, so that each column shows whose it is.
+// Anna 1 to Anna <count>, aged 10 * i, so that each column shows whose it is.
 Chain NewCandidates(int count)
 {
     RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
-    for (int i = 1; i <= count; ++i)
-        chain.Append(NewAnna(QStringLiteral("Anna %1").arg(i)));
+    for (int i = 1; i <= count; ++i) {
+        STU_DB_PATIENT_LIST *anna = NewAnna(QStringLiteral("Anna %1").arg(i));
+        anna->Age = 10 * i;
+        chain.Append(anna);
+    }
     return Chain(chain.Release());
 }
 
@@ -63,6 +67,34 @@ template <typename T> std::unique_ptr<T> Take(quintptr param)
 {
     return std::unique_ptr<T>(reinterpret_cast<T *>(param));
 }
+
+// Answers each question with the next scripted button text and each message box with OK;
+// records the text of each, for a question with its default and Escape buttons.
+struct QuestionAnswerer : QTimer
+{
+    explicit QuestionAnswerer(QStringList answers) : answers(std::move(answers))
+    {
+        connect(this, &QTimer::timeout, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible())
+                return;
+            const bool question = box->buttons().size() > 1;
+            const QString keys =
+                question ? "|" + box->defaultButton()->text() + "|" + box->escapeButton()->text()
+                         : "";
+            seen << box->text() + keys; // a question's Return and Escape buttons
+            const QString answer = question ? this->answers.takeFirst() : "OK";
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == answer)
+                    button->click();
+        });
+        start(10);
+    }
+    QStringList answers, seen;
+};
+
+const QString Question = "This patient's details have been changed but not saved. Do you want to "
+                         "save them?|Cancel|Cancel";
 
 } // namespace
 
@@ -100,21 +132,31 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::addColumn<QStringList>("headers");  // and, but for one candidate, its boxes
         QTest::addColumn<QList<int>>("unchecked"); // then unchecked by the user
+        QTest::addColumn<QString>("outcome");      // the words, then the age after the merge
+        const QString name = "Anna %1 (SN SN-42, ID 0)", anna = "Anna (SN SN-42, ID 0)";
+        const QString merged = "%1 remains; %2 will be merged into it and removed.|%3";
         // None (or no current patient) fills nothing, and merging then chooses nothing.
-        QTest::newRow("none") << 0 << QStringList() << QList<int>();
+        QTest::newRow("none") << 0 << QStringList() << QList<int>() << QString();
         // One candidate hides both boxes but keeps them checked: merge the pair or nothing.
-        QTest::newRow("one") << 1 << QStringList{"Item", "New", "Old"} << QList<int>();
+        // The remaining patient's empty age is filled; where both have one, his own stays.
+        QTest::newRow("one") << 1 << QStringList{"Item", "New", "Old"} << QList<int>()
+                             << merged.arg(anna, name.arg(1), "10");
         QTest::newRow("three, New and Old2 unchecked")
-            << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3"} << QList<int>{0, 2};
+            << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3"} << QList<int>{0, 2}
+            << merged.arg(name.arg(1), name.arg(3), "10");
+        QTest::newRow("three, Old2 alone")
+            << 3 << QStringList{"Item", "New", "Old", "Old2", "Old3"} << QList<int>{0, 1, 3}
+            << "Fewer than two patients are chosen: nothing will be merged.|";
         QTest::newRow("eight, six shown")
             << 8 << QStringList{"Item", "New", "Old", "Old2", "Old3", "Old4", "Old5", "Old6"}
-            << QList<int>();
+            << QList<int>() << QString();
     }
     void DialogColumns()
     {
         QFETCH(int, count);
         QFETCH(QStringList, headers);
         QFETCH(QList<int>, unchecked);
+        QFETCH(QString, outcome);
         const std::unique_ptr<STU_DB_PATIENT_LIST> current(NewAnna());
         const Chain candidates = NewCandidates(count);
         MergePatientDataDialog dialog;
@@ -126,13 +168,13 @@ private slots:
         for (int c = 0; c < table->columnCount(); ++c)
             shown << table->horizontalHeaderItem(c)->text();
         // The current patient, who is kept, under New; the candidates in their order.
-        for (int c = 1; c < table->columnCount(); ++c)
+        for (int c = 1; c < table->columnCount() - 1; ++c)
             QCOMPARE(table->item(2, c)->text(),
                      c == 1 ? "Anna" : QStringLiteral("Anna %1").arg(c - 1));
         for (QCheckBox *box : dialog.findChildren<QCheckBox *>())
             if (box->isVisibleTo(&dialog))
                 boxes << box->text() + (box->isChecked() ? "+" : "-");
-        QCOMPARE(shown, headers);
+        QCOMPARE(shown, count ? headers + QStringList("After Merge") : headers);
         if (count > 0) // an empty dialog's boxes choose nothing, shown or not
             QCOMPARE(boxes, count == 1
                                 ? QStringList()
@@ -148,6 +190,10 @@ private slots:
             chosen[i] = QUuid();
         }
         chosen.removeAll(QUuid());
+        if (!outcome.isEmpty())
+            QCOMPARE(dialog.findChild<QLabel *>("label_Outcome")->text() + '|' +
+                         table->item(12, table->columnCount() - 1)->text(),
+                     outcome);
         // A second click chooses afresh rather than adding to the choice.
         auto *merge = dialog.findChild<QPushButton *>("pushButton_Merge");
         merge->click();
@@ -209,28 +255,84 @@ private slots:
                  QStringList({SaveBox + "Please select a patient to modify detail information!"}));
         QCOMPARE(m_works.size(), size_t(1));
     }
-    // A number that cannot be stored is refused by field name, not stored as 0; the text stays.
-    void FormRefusesBadNumbers()
+    // A value no patient can have is refused by field name and range, not stored; the text stays.
+    void FormRefusesImplausibleValues()
     {
-        const QString age = SaveBox + "Please enter a whole number for Age!";
-        const QString weight = SaveBox + "Please enter a number for Weight(kg)!";
-        const QString height = SaveBox + "Please enter a number for Height(cm)!";
-        const std::tuple<const char *, QString, QString> cases[] = {
-            {"lineEdit_Age", "70 years", age},  {"lineEdit_Age", "70.5", age},
-            {"lineEdit_Age", "-1", age},        {"lineEdit_Weight", "65,5,1", weight},
-            {"lineEdit_Weight", "inf", weight}, {"lineEdit_Height", "tall", height},
-            {"lineEdit_Height", "", QString()}};
-        for (const auto &[field, text, refusal] : cases) {
-            PatientData::GetInstance()->SetCurrentPatientAndNotify(NewAnna());
-            Edit(field)->setText(text);
-            m_works.clear();
-            ModalWatcher watcher;
-            ClickSave();
-            QCOMPARE(m_works.size(), size_t(refusal.isEmpty() ? 1 : 0));
-            QCOMPARE(watcher.MessageBoxes(),
-                     refusal.isEmpty() ? QStringList() : QStringList(refusal));
-            QCOMPARE(Edit(field)->text(), text);
-        }
+        using Strings = QStringList;
+        const std::tuple<const char *, QString, Strings, Strings> fields[] = {
+            {"Age", "a whole number from 0 to 150 for Age", {"150"}, {"151", "-1", "70.5"}},
+            {"Weight",
+             "a number from 0.2 to 400 for Weight(kg)",
+             {"0,2"},
+             {"0.19", "400.5", "inf"}},
+            {"Height", "a number from 20 to 250 for Height(cm)", {"250", ""}, {"19.9", "tall"}},
+            {"Mobile",
+             "digits, spaces or dashes, with an optional leading +, for Mobile",
+             {"+49 170-555 12"},
+             {"hello", "12+3", "+"}}};
+        for (const auto &[field, refusal, accepted, refused] : fields)
+            for (const QString &text : accepted + refused) {
+                PatientData::GetInstance()->SetCurrentPatientAndNotify(NewAnna());
+                // Numbers never given (0) show as empty fields.
+                QCOMPARE(Edit("lineEdit_Weight")->text() + Edit("lineEdit_Age")->text(), "");
+                Edit(QByteArray("lineEdit_") + field)->setText(text);
+                m_works.clear();
+                QuestionAnswerer answerer({});
+                ClickSave();
+                const bool ok = accepted.contains(text);
+                QCOMPARE(m_works.size(), size_t(ok));
+                QCOMPARE(answerer.seen, ok ? Strings() : Strings("Please enter " + refusal + "!"));
+                QCOMPARE(Edit(QByteArray("lineEdit_") + field)->text(), text);
+            }
+    }
+    // Unsaved edits are asked about before the form is left; saved or newly shown, they are not.
+    void FormAsksBeforeEditsAreLeft()
+    {
+        PatientData::GetInstance()->SetCurrentPatientAndNotify(NewAnna());
+        auto leave = [this](const QStringList &answers, bool expected, const QStringList &seen) {
+            QuestionAnswerer answerer(answers);
+            QCOMPARE(m_form->ConfirmLeave(), expected);
+            QCOMPARE(answerer.seen, seen);
+        };
+        leave({}, true, {});
+        Edit("lineEdit_Name")->setText("Bea");
+        leave({"Cancel"}, false, {Question});
+        // Save refused by a value stays; Save sent counts as saved; Discard restores it.
+        Edit("lineEdit_Age")->setText("151");
+        leave({"Save"}, false, {Question, "Please enter a whole number from 0 to 150 for Age!"});
+        Edit("lineEdit_Age")->setText("51");
+        leave({"Save"}, true, {Question});
+        QCOMPARE(GetRecordText(m_works.at(0).record->Name), "Bea");
+        leave({}, true, {});
+        Edit("lineEdit_Age")->clear();
+        leave({"Discard"}, true, {Question});
+        QCOMPARE(Edit("lineEdit_Age")->text(), "51");
+        // Another patient shown starts without edits.
+        Edit("lineEdit_Doctor")->setText("Dr. Ott");
+        PatientData::GetInstance()->SetCurrentPatientAndNotify(NewAnna("Cleo"));
+        leave({}, true, {});
+    }
+    // A newer record of the patient being edited takes the untouched fields only.
+    void FormKeepsEditsOverNewerRecord()
+    {
+        const std::unique_ptr<STU_DB_PATIENT_LIST> newer(NewAnna());
+        PatientData::GetInstance()->SetCurrentPatientAndNotify(CopyRecord(*newer));
+        Edit("lineEdit_Name")->setText("Bea");
+        Edit("lineEdit_Height")->setText("180");
+        newer->Age = 40;
+        newer->Height = 175.0f;
+        QuestionAnswerer answerer({"Discard"});
+        PatientData::GetInstance()->SetCurrentPatientAndNotify(CopyRecord(*newer));
+        QCOMPARE(Shown().mid(2, 3) << Edit("lineEdit_Age")->text(),
+                 QStringList({"Bea", "Male", "180", "40"}));
+        // Told of the field changed on both sides; Discard comes back to the newer record.
+        QVERIFY(m_form->ConfirmLeave());
+        QCOMPARE(answerer.seen,
+                 QStringList({"While you were editing, this patient's details were changed "
+                              "elsewhere: Height(cm). Your edits are kept; Save stores them over "
+                              "those changes.",
+                              Question}));
+        QCOMPARE(Shown().mid(2, 3), QStringList({"Anna", "Male", "175"}));
     }
     void FormMergeWorkItems()
     {
