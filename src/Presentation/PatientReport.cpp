@@ -13,8 +13,8 @@ using Column = PatientReportPageWriter::Column;
 // The plots are drawn at screen resolution so that their fonts and pens keep
 // the proportions they have on screen; the output stays vector graphics.
 constexpr int kReportDpi = 96;
-constexpr double kTimeColumnMm = 42;
-constexpr double kValueColumnMm = 22;
+constexpr double kTimeColumnMm = 36;
+constexpr double kValueColumnMm = 18;
 constexpr double kPlotHeightMm = 58;
 constexpr double kMarginMm = 15;
 

@@ -131,17 +131,40 @@ void PatientReportPageWriter::Paragraph(const QString &strText, const QFont &fon
     m_dY += dHeight;
 }
 
+// A narrow table runs in several columns side by side, each headed by the
+// header row, before it goes on to the next page.
 void PatientReportPageWriter::Table(const QList<Column> &columns, const QStringList &header,
                                     const QList<QStringList> &rows)
 {
+    double dTableWidth = 0;
+    for (const Column &column : columns)
+        dTableWidth += Mm(column.dWidthMm);
+    const double dGap = Mm(6);
+    const int iBlocks = std::max(1, int((m_dWidth + dGap) / (dTableWidth + dGap)));
     // A header row is never left alone at the foot of a page.
     EnsureSpace(2 * m_dTableRow);
+    double dBlockTop = m_dY;
+    double dLowest = m_dY;
+    int iBlock = 0;
     TableRow(columns, header, m_tableHeaderFont, kHeaderShade, m_dTableRow);
     for (int i = 0; i < rows.size(); ++i) {
-        if (EnsureSpace(m_dTableRow))
+        if (m_dY + m_dTableRow > m_dBottom) {
+            dLowest = std::max(dLowest, m_dY);
+            if (++iBlock < iBlocks) {
+                m_dX += dTableWidth + dGap;
+            } else {
+                iBlock = 0;
+                m_dX = 0;
+                NewPage();
+                dBlockTop = dLowest = m_dY;
+            }
+            m_dY = dBlockTop;
             TableRow(columns, header, m_tableHeaderFont, kHeaderShade, m_dTableRow);
+        }
         TableRow(columns, rows.at(i), m_tableFont, i % 2 == 1 ? kRowShade : QColor(), m_dTableRow);
     }
+    m_dX = 0;
+    m_dY = std::max(dLowest, m_dY);
 }
 
 void PatientReportPageWriter::Row(const QList<Column> &columns, const QStringList &cells,
@@ -160,10 +183,10 @@ void PatientReportPageWriter::TableRow(const QList<Column> &columns, const QStri
         for (const Column &column : columns)
             dWidth += Mm(column.dWidthMm);
         if (shade.isValid())
-            m_pPainter->fillRect(QRectF(0, m_dY, dWidth, dHeight), shade);
+            m_pPainter->fillRect(QRectF(m_dX, m_dY, dWidth, dHeight), shade);
         m_pPainter->setFont(font);
         m_pPainter->setPen(Qt::black);
-        double dX = 0;
+        double dX = m_dX;
         const double dPad = Mm(CellPaddingMm);
         for (int i = 0; i < columns.size() && i < cells.size(); ++i) {
             const double dCell = Mm(columns.at(i).dWidthMm);

@@ -48,7 +48,7 @@ public:
     // A paragraph wrapped to the page's width.
     void Paragraph(const QString &strText, const QFont &font, double dIndentMm = 0);
     // Rows under a header row; the header row is repeated at the top of every
-    // page the table runs onto.
+    // page and every column of the page the table runs onto.
     void Table(const QList<Column> &columns, const QStringList &header,
                const QList<QStringList> &rows);
 
@@ -72,6 +72,8 @@ private:
     double m_dWidth = 0;
     double m_dBottom = 0;
     double m_dY = 0;
+    // Left edge of the table column being filled.
+    double m_dX = 0;
     int m_iPage = 1;
     QFont m_tableFont;
     QFont m_tableHeaderFont;
