@@ -22,18 +22,14 @@ private slots:
 void TestHelpWindows::infoNamesTheFilesAndThePort()
 {
     TestEnvironment environment(false);
-    const QString details = AboutBox::Details(QStringLiteral("/dev/ttyACM0"));
-    const QStringList lines = details.split(QLatin1Char('\n'));
-    QCOMPARE(lines.value(0), QStringLiteral("Qt %1").arg(QLatin1String(qVersion())));
-    QCOMPARE(lines.value(1), QStringLiteral("Database: SQLite file %1")
-                                 .arg(QDir(environment.DatabaseDirectory()).filePath("Data.db")));
-    QCOMPARE(lines.value(2),
-             QStringLiteral("Settings file: %1")
-                 .arg(QDir(environment.ConfigDirectory()).filePath("Setttings.conf")));
-    QVERIFY(lines.value(3).startsWith(
-        QStringLiteral("Log file: %1").arg(environment.ConfigDirectory())));
-    QVERIFY(lines.value(3).endsWith(QLatin1String("OutLog.txt (logging is switched off)")));
-    QCOMPARE(lines.value(4), QStringLiteral("Monitor connected on /dev/ttyACM0"));
+    const QDir config(environment.ConfigDirectory());
+    const QStringList expected{
+        "Qt " + QLatin1String(qVersion()),
+        "Database: SQLite file " + QDir(environment.DatabaseDirectory()).filePath("Data.db"),
+        "Settings file: " + config.filePath("Setttings.conf"),
+        "Log file: " + config.filePath("OutLog.txt") + " (logging is switched off)",
+        "Monitor connected on /dev/ttyACM0"};
+    QCOMPARE(AboutBox::Details(QStringLiteral("/dev/ttyACM0")).split(QLatin1Char('\n')), expected);
     QVERIFY(AboutBox::Details(QString()).endsWith(QLatin1String("\nNo monitor connected")));
 
     ModalWatcher watcher;
