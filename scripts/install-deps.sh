@@ -5,7 +5,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql postgresql qt6-serialport-dev libqcustomplot-dev libgl-dev
     libsqlite3-dev sqlite3 libbenchmark-dev clang libclang-rt-14-dev
-    xvfb xauth fonts-dejavu-core clang-format
+    xvfb xauth fonts-dejavu-core clang-format poppler-utils
 )
 missing=()
 for package in "${packages[@]}"; do
