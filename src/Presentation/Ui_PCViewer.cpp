@@ -299,6 +299,11 @@ void Ui_PCViewer::setupPatientList()
     verticalLayout = new QVBoxLayout(PatientListWidget);
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
 
+    PatientSearchEdit = new QLineEdit(PatientListWidget);
+    PatientSearchEdit->setObjectName(QStringLiteral("PatientSearchEdit"));
+    PatientSearchEdit->setClearButtonEnabled(true);
+    verticalLayout->addWidget(PatientSearchEdit);
+
     // Its model, with the three columns and their headers, comes from the window.
     PatientListTable = new QTableView(PatientListWidget);
     PatientListTable->setObjectName(QStringLiteral("PatientListTable"));
@@ -310,6 +315,9 @@ void Ui_PCViewer::setupPatientList()
     PatientListTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     PatientListTable->horizontalHeader()->setHighlightSections(false);
     verticalLayout->addWidget(PatientListTable);
+    PatientCountLabel = new QLabel(PatientListWidget);
+    PatientCountLabel->setObjectName(QStringLiteral("PatientCountLabel"));
+    verticalLayout->addWidget(PatientCountLabel);
 
     horizontalLayout = new QHBoxLayout();
     horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
@@ -456,6 +464,7 @@ void Ui_PCViewer::retranslateUi(QDialog *PCViewer)
     MinButton->setText(QString());
     MaxButton->setText(QString());
     CloseButton->setText(QString());
+    PatientSearchEdit->setPlaceholderText(Translate("Search name, ID, SN or identity code"));
     ImportButton->setText(Translate("Import"));
     DeleteButton->setText(Translate("Delete"));
     ExportButton->setText(Translate("Export"));

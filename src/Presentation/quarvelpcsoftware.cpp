@@ -56,9 +56,11 @@ QuarvelPCSoftware::QuarvelPCSoftware(QWidget *parent, Qt::WindowFlags flags)
     m_pChrome->ApplyMask();
     setWindowFlags(Qt::FramelessWindowHint);
     ui.tabWidget->setCurrentIndex(0);
-    m_pPatientList = new PatientListPanel(ui.PatientListTable, this);
+    m_pPatientList =
+        new PatientListPanel(ui.PatientListTable, ui.PatientSearchEdit, ui.PatientCountLabel, this);
     m_pViews = new PatientViewStack(this);
     m_pPatientDetailInfoView = m_pViews->DetailView();
+    m_pPatientList->SetLeaveCheck([this] { return m_pPatientDetailInfoView->ConfirmLeave(); });
     m_pMergeFlow = new MergeFlow(m_pPatientDetailInfoView, m_pPatientList, m_messages, this);
     m_pSettingsTab = std::make_unique<SettingsTab>(ui, this, m_messages);
     m_pSettingsTab->Load();
@@ -104,6 +106,14 @@ void QuarvelPCSoftware::LayOutDesktopTab()
     row->addWidget(ui.PatientListWidget);
     auto *viewColumn = new QVBoxLayout();
     viewColumn->addWidget(ui.WorkstationGroupBox);
+    // Whose data the pages show, in the tool bar beside the page buttons (which
+    // keep their own place), as the list's current row says.
+    auto *barLayout = new QHBoxLayout(ui.WorkstationGroupBox);
+    barLayout->setContentsMargins(ui.horizontalLayoutWidget->sizeHint().width() + 20, 0, 10, 0);
+    m_pCurrentPatientLabel = new QLabel(ui.WorkstationGroupBox);
+    m_pCurrentPatientLabel->setObjectName(QStringLiteral("CurrentPatientLabel"));
+    m_pCurrentPatientLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    barLayout->addWidget(m_pCurrentPatientLabel);
     // Below the height a page needs (the smallest window is lower than the
     // Trend page), the page scrolls instead of squeezing its parts together.
     auto *viewScroll = new QScrollArea(ui.WorkStationTab);
@@ -159,8 +169,12 @@ void QuarvelPCSoftware::ConnectCommands()
             &QuarvelPCSoftware::SettingBrowseButtonClicked);
     connect(ui.pushButton_Save, &QPushButton::clicked, this,
             &QuarvelPCSoftware::SettingSaveButtonClicked);
-    connect(m_pPatientList, &PatientListPanel::SelectionChanged, this,
+    connect(m_pPatientList, &PatientListPanel::CurrentPatientChanged, this,
             &QuarvelPCSoftware::OnPatientListSelectRowChanged);
+    connect(m_pPatientList, &PatientListPanel::DeleteRequested, this,
+            &QuarvelPCSoftware::DeleteButtonClicked);
+    connect(m_pPatientList->Model(), &QAbstractItemModel::dataChanged, this,
+            &QuarvelPCSoftware::ShowCurrentPatientName);
     connect(m_pMergeFlow, &MergeFlow::DatabaseWork, this,
             &QuarvelPCSoftware::GetDataFromDatabaseRequest);
 }
@@ -225,6 +239,8 @@ void QuarvelPCSoftware::CloseMainDialog()
 
 void QuarvelPCSoftware::done(int r)
 {
+    if (!m_pPatientDetailInfoView->ConfirmLeave())
+        return;
     ui.StatusBarLabel->setText(tr("Storing the imported records before closing…"));
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     ui.StatusBarLabel->repaint();
@@ -243,29 +259,33 @@ void QuarvelPCSoftware::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
+// Leaving the page on show is confirmed first; refused, its button stays checked.
 void QuarvelPCSoftware::ShowPage(int page)
 {
+    QToolButton *const buttons[] = {ui.PatientInfoToolButton, ui.TableToolButton,
+                                    ui.TrendToolButton};
+    const int shown = m_pViews->Stack()->currentIndex();
+    if (page != shown && !m_pPatientDetailInfoView->ConfirmLeave())
+        page = shown;
+    buttons[page]->setChecked(true);
     m_pViews->ShowPage(page);
 }
 
 void QuarvelPCSoftware::OnPatientInfoButtonClicked()
 {
     MLOG("OnPatientInfoButtonClicked");
-    ui.PatientInfoToolButton->setChecked(true);
     ShowPage(0);
 }
 
 void QuarvelPCSoftware::OnTrendTableButtonClicked()
 {
     MLOG("OnTrendTableButtonClicked");
-    ui.TableToolButton->setChecked(true);
     ShowPage(1);
 }
 
 void QuarvelPCSoftware::OnTrendGrapButtonClicked()
 {
     MLOG("OnTrendGrapButtonClicked");
-    ui.TrendToolButton->setChecked(true);
     ShowPage(2);
 }
 
@@ -304,14 +324,21 @@ void QuarvelPCSoftware::DeviceOpenFailed(int iError, const QString &strPort)
 void QuarvelPCSoftware::ImportButtonClicked()
 {
     MLOG("ImportButtonClicked");
+    if (!m_pPatientDetailInfoView->ConfirmLeave())
+        return;
     CommunicationProcessControl::GetInstance()->StartImportData();
 }
 
 void QuarvelPCSoftware::DeleteButtonClicked()
 {
     MLOG("DeleteButtonClicked");
-    for (const QUuid &uuid : m_pPatientList->SelectedPatients())
-        emit GetDataFromDatabaseRequest(DB_WORK_DELETE_PATIENT, AsParameter(new QUuid(uuid)), 0);
+    const QList<int> rows = m_pPatientList->SelectedRows();
+    const PatientListModel *list = m_pPatientList->Model();
+    if (rows.isEmpty() || !m_messages.ConfirmDelete(*list, rows))
+        return;
+    for (int row : rows)
+        emit GetDataFromDatabaseRequest(DB_WORK_DELETE_PATIENT,
+                                        AsParameter(new QUuid(list->PatientAt(row))), 0);
 }
 
 void QuarvelPCSoftware::ExportButtonClicked()
@@ -372,7 +399,7 @@ void QuarvelPCSoftware::OnDatabaseGetOnePatientDetailSucc(STU_DB_PATIENT_LIST *p
     if (!pPatientList)
         return;
     std::unique_ptr<STU_DB_PATIENT_LIST> record(pPatientList);
-    if (ShownRowPatient() != record->PatientID)
+    if (m_pPatientList->CurrentPatient() != record->PatientID)
         return; // the selection has moved on meanwhile
     const QUuid uuid = record->PatientID;
     PatientData::GetInstance()->SetCurrentPatientAndNotify(record.release());
@@ -418,9 +445,12 @@ void QuarvelPCSoftware::OnDatabaseInsertNewPatientSucc(STU_DB_PATIENT_LIST *pPat
 void QuarvelPCSoftware::OnPatientListSelectRowChanged()
 {
     MLOG("OnPatientListSelectRowChanged");
-    const QUuid uuid = ShownRowPatient();
-    if (uuid.isNull())
+    ShowCurrentPatientName();
+    const QUuid uuid = m_pPatientList->CurrentPatient();
+    if (uuid.isNull()) {
+        PatientData::GetInstance()->SetCurrentPatient(nullptr); // the views empty
         return;
+    }
     emit GetDataFromDatabaseRequest(DB_WORK_GET_ONE_PATIENT_DETAIL,
                                     AsParameter(NewPatientKey(uuid)), 0);
     emit GetDataFromDatabaseRequest(DB_WORK_GET_NIBP_DATA, AsParameter(new QUuid(uuid)), 0);
@@ -465,9 +495,8 @@ void QuarvelPCSoftware::OnImportPatientDataFinished(QUuid *pGUID)
                                     AsParameter(NewPatientKey(*uuid)), 0);
 }
 
-// The patient whose row the views follow: the first of the selection.
-QUuid QuarvelPCSoftware::ShownRowPatient() const
+void QuarvelPCSoftware::ShowCurrentPatientName()
 {
-    const QList<QUuid> selected = m_pPatientList->SelectedPatients();
-    return selected.isEmpty() ? QUuid() : selected.first();
+    const int row = m_pPatientList->Model()->RowOf(m_pPatientList->CurrentPatient());
+    m_pCurrentPatientLabel->setText(row < 0 ? QString() : m_pPatientList->Model()->Describe(row));
 }

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class QLabel;
 class QStackedWidget;
 class MergeFlow;
 class PatientDetailInfoView;
@@ -86,11 +87,12 @@ private:
     void ConnectCommands();
     void ConnectDatabaseService();
     void ShowPage(int page);
-    QUuid ShownRowPatient() const;
+    void ShowCurrentPatientName();
 
     Ui_PCViewer ui;
     UserMessages m_messages{this};
     WindowChrome *m_pChrome = nullptr;
+    QLabel *m_pCurrentPatientLabel = nullptr;
     PatientListPanel *m_pPatientList = nullptr;
     PatientViewStack *m_pViews = nullptr;
     PatientDetailInfoView *m_pPatientDetailInfoView = nullptr;

@@ -5,6 +5,7 @@
 #include "ModalWatcher.h"
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
+#include "PatientListPanel.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "WindowChrome.h"
@@ -108,6 +109,14 @@ private slots:
         Table()->clearSelection(); // keeps the current patient
         QCOMPARE(CurrentId(), uuid);
 
+        // Refused leaving (unsaved edits kept) puts the current row back.
+        auto *form = m_window->findChild<PatientDetailInfoView *>();
+        m_window->PatientList()->SetLeaveCheck([] { return false; });
+        Table()->setCurrentIndex(Table()->model()->index(0, 0));
+        QTRY_COMPARE(Table()->currentIndex().row(), RowOf(uuid));
+        m_window->PatientList()->SetLeaveCheck([form] { return form->ConfirmLeave(); });
+        QCOMPARE(WorkTypes(spy).size(), 4);
+
         // An answer for a patient no longer selected is dropped.
         QVERIFY(SelectAndLoad({0}));
         m_window->OnDatabaseGetOnePatientDetailSucc(NewPatient(QString(), uuid));
@@ -210,13 +219,37 @@ private slots:
         QTRY_COMPARE(Rows(), rows + 3);
         QCOMPARE(QList<QUuid>({RowId(0), RowId(1), RowId(2)}), ids);
         QVERIFY(RowIsBold(1));
+        // The store's brief record, as old as the row, brings the record counts.
+        STU_DB_PATIENT_LIST *brief = NewPatient("Two", ids.at(1));
+        brief->LastUpdateTime = QDateTime::fromSecsSinceEpoch(Data(1, 1, Qt::UserRole).toUInt());
+        brief->NIBPCount = 3, brief->TEMPCount = 4;
+        m_window->OnDatabaseGetOnePatientBriefSucc(brief);
+        QCOMPARE(RowOf(ids.at(1)), 1);
 
-        // Two rows deleted at once; the current one is cleared from the views.
+        // Two rows chosen, the current one named above the pages. Delete asks first: Return
+        // and Escape keep them, so does Cancel; the Delete key asks as well.
         QVERIFY(SelectAndLoad({2, 1}));
+        QCOMPARE(m_window->findChild<QLabel *>("CurrentPatientLabel")->text(), "One (ID 0)");
         QSignalSpy spy(m_window.get(), &QuarvelPCSoftware::GetDataFromDatabaseRequest);
         QSignalSpy cleared(PatientData::GetInstance(), &PatientData::OnClearPatientData);
-        Click(m_window->Form().DeleteButton);
+        auto asking = std::make_unique<ModalWatcher>();
+        const auto answer = [&asking](const std::function<void(QMessageBox *)> &act) {
+            asking->AddDialogAction([act](QDialog *box) { act(qobject_cast<QMessageBox *>(box)); });
+        };
+        answer([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Return); });
+        answer([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        answer([](QMessageBox *box) { ClickButton(box, "Cancel"); });
+        answer([](QMessageBox *box) { ClickButton(box, "Delete"); });
+        for (int i = 0; i < 3; ++i)
+            Click(m_window->Form().DeleteButton);
+        QVERIFY(spy.isEmpty());
+        QTest::keyClick(Table(), Qt::Key_Delete);
         QCOMPARE(WorkTypes(spy), QList<uint>({2, 2}));
+        QCOMPARE(asking->MessageBoxes().size(), 4);
+        QCOMPARE(asking->MessageBoxes().first(),
+                 "Delete|Delete these 2 patients and all their records? This cannot be undone.\n\n"
+                 "One (ID 0): 0 records\nTwo (ID 0): 7 records");
+        asking.reset();
         QTRY_COMPARE(Rows(), rows + 1);
         QVERIFY(RowOf(ids.at(1)) < 0 && RowOf(ids.at(2)) < 0);
         QCOMPARE(cleared.size(), 1);
@@ -410,6 +443,15 @@ private slots:
 private:
     static quintptr Param(const void *pointer) { return reinterpret_cast<quintptr>(pointer); }
     static void Click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // A box without that button is rejected.
+    static void ClickButton(QMessageBox *box, const QString &text)
+    {
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == text)
+                return button->click();
+        }
+        box->reject();
+    }
     QTableView *Table() const { return m_window->Form().PatientListTable; }
     int Rows() const { return Table()->model()->rowCount(); }
     QVariant Data(int row, int column, int role = Qt::DisplayRole) const
@@ -444,10 +486,16 @@ private:
         // The temperature list is the last of the four answers to a selection.
         QSignalSpy lastAnswer(PatientData::GetInstance(), &PatientData::OnPatientTEMPDataChanged);
         const QUuid uuid = RowId(rows.first());
-        Table()->clearSelection();
-        const auto add = QItemSelectionModel::Select | QItemSelectionModel::Rows;
-        for (int row : rows)
-            Table()->selectionModel()->select(Table()->model()->index(row, 0), add);
+        // Chosen afresh: no current row first. Then the first is made current, the others
+        // join the selection.
+        Table()->setCurrentIndex(QModelIndex());
+        QCoreApplication::processEvents();
+        const auto rowsOnly = QItemSelectionModel::Rows;
+        Table()->selectionModel()->setCurrentIndex(Table()->model()->index(rows.first(), 0),
+                                                   QItemSelectionModel::ClearAndSelect | rowsOnly);
+        for (int row : rows.mid(1))
+            Table()->selectionModel()->select(Table()->model()->index(row, 0),
+                                              QItemSelectionModel::Select | rowsOnly);
         return QTest::qWaitFor([&] {
             return PatientData::GetInstance()->GetCurrentPatient() && CurrentId() == uuid &&
                    !lastAnswer.isEmpty();
