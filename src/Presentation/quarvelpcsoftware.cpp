@@ -211,6 +211,10 @@ void QuarvelPCSoftware::ConnectDatabaseService()
     connect(
         service, &MDatabaseService::OnDatabaseChangedElsewhere, this,
         [this] { emit GetDataFromDatabaseRequest(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0); }, queued);
+    // Another workstation changed one patient: his brief record is read again,
+    // as after his import, and only his row changes.
+    connect(service, &MDatabaseService::OnPatientChangedElsewhere, this,
+            &QuarvelPCSoftware::OnImportPatientDataFinished, queued);
     // The merge answer comes whatever the outcome; a failure shows only here.
     connect(service, &MDatabaseService::OnDatabaseProcessResult, this,
             &QuarvelPCSoftware::OnDatabaseProcessResult, queued);

@@ -421,6 +421,54 @@ private slots:
         QCOMPARE(cleared.count(), 1);
         QVERIFY(!PatientData::GetInstance()->GetCurrentPatient());
     }
+    // The search keeps the list's order and matches name, ID as shown, SN and identity code in
+    // any case and script; the tooltip tells look-alikes apart. A change elsewhere to one
+    // patient reads his brief record only.
+    void searchAndTooltipTellPatientsApart()
+    {
+        const int all = Rows();
+        const auto add = [this](const char *sn, quint32 id, const char *name, const char *code) {
+            STU_DB_PATIENT_LIST *patient = NewPatient(QString::fromUtf8(name));
+            SetRecordText(patient->DeviceSN, QString::fromLatin1(sn));
+            SetRecordText(patient->IdentityCode, QString::fromLatin1(code));
+            patient->IdInDevice = id;
+            patient->LastUpdateTime = QDateTime::currentDateTime().addSecs(-60);
+            patient->NIBPCount = 2, patient->SPO2Count = 1;
+            patient->NewestMeasureTime = QDateTime(QDate(2026, 3, 1), QTime(9, 30));
+            m_window->OnDatabaseInsertNewPatientSucc(patient);
+        };
+        add("VT01", 6, "张三", "ID-77");
+        add("VT02", 6, "Zhang San", "ID-78");
+        add("VT03", MONITOR_PSEUDO_PATIENT_ID, "", "");
+        QCOMPARE(Data(1, 2, Qt::ToolTipRole).toString(),
+                 "NIBP records: 2\nSpO2 records: 1\nTemperature records: 0\n"
+                 "Newest measure: 2026-03-01 09:30:00");
+        auto *search = m_window->Form().PatientSearchEdit;
+        const auto shown = [this] {
+            QStringList names;
+            for (int row = 0; row < Rows(); ++row)
+                names << Cell(row, 0);
+            return names.join(QLatin1Char(' '));
+        };
+        const QList<QPair<QString, QString>> cases = {
+            {"张", "VT01"},        {"zhang", "VT02"}, {"vt0", "VT03 VT02 VT01"},
+            {"id-7", "VT02 VT01"}, {"MONI", "VT03"},  {"  ", ""}};
+        for (const auto &[text, expected] : cases) {
+            search->setText(text);
+            QCOMPARE(shown().left(expected.size()), expected);
+        }
+        QCOMPARE(Rows(), all + 3); // the blank search shows them all
+        QCOMPARE(m_window->Form().PatientCountLabel->text(),
+                 QStringLiteral("%1 of %1 patients").arg(all + 3));
+        search->setText("张");
+        QCOMPARE(m_window->Form().PatientCountLabel->text(),
+                 QStringLiteral("1 of %1 patients").arg(all + 3));
+        search->clear();
+
+        QSignalSpy spy(m_window.get(), &QuarvelPCSoftware::GetDataFromDatabaseRequest);
+        emit MDatabaseService::GetInstance()->OnPatientChangedElsewhere(new QUuid(RowId(0)));
+        QTRY_COMPARE(WorkTypes(spy), QList<uint>({DB_WORK_GET_ONE_PATIENT_BRIEF}));
+    }
     // Closing stores what is still queued for the database, stops its thread and
     // closes the file, so no journal is left behind. This test runs last for that reason.
     void closingStoresQueuedWork()
