@@ -276,7 +276,9 @@ void Ui_PCViewer::setupTabs(QDialog *PCViewer)
     StatusBarLabel->setObjectName(QStringLiteral("StatusBarLabel"));
     StatusBarLabel->setFixedHeight(30);
     StatusBarLabel->setFont(ArialFont(12));
-    StatusBarLabel->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);"));
+    // White on the title bar's blue: a contrast of about 5.3 to 1, readable.
+    StatusBarLabel->setStyleSheet(QStringLiteral(
+        "color: rgb(255, 255, 255); background-color: rgb(68, 110, 158); padding-left: 8px;"));
     MainUIVerticalLayout->addWidget(StatusBarLabel);
 
     gridLayout_2->addLayout(MainUIVerticalLayout, 1, 0, 1, 1);

@@ -12,6 +12,7 @@
 #include "PatientViewStack.h"
 #include "ProgramShutdown.h"
 #include "SettingsTab.h"
+#include "StatusBar.h"
 #include "WindowChrome.h"
 
 #include <QGuiApplication>
@@ -52,8 +53,9 @@ QuarvelPCSoftware::QuarvelPCSoftware(QWidget *parent, Qt::WindowFlags flags)
     // the first request goes out only once every answer has a receiver.
     RegisterDatabaseMetaTypes();
     ui.setupUi(this);
-    m_pChrome = new WindowChrome(this);
+    m_pChrome = new WindowChrome(this, ui.Header);
     m_pChrome->ApplyMask();
+    m_pStatusBar = new StatusBar(ui.StatusBarLabel);
     setWindowFlags(Qt::FramelessWindowHint);
     ui.tabWidget->setCurrentIndex(0);
     m_pPatientList =
@@ -112,7 +114,8 @@ void QuarvelPCSoftware::LayOutDesktopTab()
     barLayout->setContentsMargins(ui.horizontalLayoutWidget->sizeHint().width() + 20, 0, 10, 0);
     m_pCurrentPatientLabel = new QLabel(ui.WorkstationGroupBox);
     m_pCurrentPatientLabel->setObjectName(QStringLiteral("CurrentPatientLabel"));
-    m_pCurrentPatientLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // From the left: the bar is wider than the window's smallest width leaves it.
+    m_pCurrentPatientLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     barLayout->addWidget(m_pCurrentPatientLabel);
     // Below the height a page needs (the smallest window is lower than the
     // Trend page), the page scrolls instead of squeezing its parts together.
@@ -144,8 +147,11 @@ void QuarvelPCSoftware::ConnectImportControl()
             &QuarvelPCSoftware::ImportDataStalled, Qt::QueuedConnection);
     connect(control, &CommunicationProcessControl::DeviceOpenFailed, this,
             &QuarvelPCSoftware::DeviceOpenFailed, Qt::QueuedConnection);
-    connect(control, &CommunicationProcessControl::ImportProgressChanged, ui.StatusBarLabel,
-            &QLabel::setText);
+    connect(control, &CommunicationProcessControl::ImportProgressChanged, m_pStatusBar,
+            &StatusBar::ShowProgress);
+    // Direct: the counts are in before the queued success box asks for them.
+    connect(control, &CommunicationProcessControl::ImportSummaryReady, m_pStatusBar,
+            &StatusBar::ShowSummary);
 }
 
 void QuarvelPCSoftware::ConnectCommands()
@@ -155,6 +161,7 @@ void QuarvelPCSoftware::ConnectCommands()
     connect(ui.MinButton, &QPushButton::clicked, this, &QuarvelPCSoftware::MinMainDialog);
     connect(ui.MaxButton, &QPushButton::clicked, this, &QuarvelPCSoftware::MaxMainDialog);
     connect(ui.CloseButton, &QPushButton::clicked, this, &QuarvelPCSoftware::CloseMainDialog);
+    connect(m_pChrome, &WindowChrome::MaximiseRequested, this, &QuarvelPCSoftware::MaxMainDialog);
     connect(ui.PatientInfoToolButton, &QToolButton::clicked, this,
             &QuarvelPCSoftware::OnPatientInfoButtonClicked);
     connect(ui.TableToolButton, &QToolButton::clicked, this,
@@ -298,16 +305,18 @@ void QuarvelPCSoftware::OnTrendGrapButtonClicked()
 void QuarvelPCSoftware::NewDeviceConnected()
 {
     ui.ImportButton->setEnabled(true);
+    m_pStatusBar->MonitorConnected(CommunicationProcessControl::GetInstance()->ConnectedPortPath());
 }
 
 void QuarvelPCSoftware::DeviceDisconnected()
 {
     ui.ImportButton->setEnabled(false);
+    m_pStatusBar->MonitorDisconnected();
 }
 
 void QuarvelPCSoftware::ImportDataFinished()
 {
-    m_messages.ImportFinished(QString());
+    m_messages.ImportFinished(m_pStatusBar->LastSummary());
 }
 
 void QuarvelPCSoftware::ImportDataFailed(uint iPatientsNotStored, uint iRecordsNotStored)
@@ -382,7 +391,8 @@ void QuarvelPCSoftware::SettingBrowseButtonClicked()
 void QuarvelPCSoftware::SettingSaveButtonClicked()
 {
     MLOG("SettingSaveButtonClicked");
-    m_pSettingsTab->Save();
+    if (m_pSettingsTab->Save())
+        m_pStatusBar->ShowNote(tr("Settings saved"));
 }
 
 // ------------------------------------------------------- database answers --

@@ -16,6 +16,7 @@ class PatientDetailInfoView;
 class PatientListPanel;
 class PatientViewStack;
 class SettingsTab;
+class StatusBar;
 class WindowChrome;
 
 // The program's single frameless main window: the patient list, the commands
@@ -92,6 +93,7 @@ private:
     Ui_PCViewer ui;
     UserMessages m_messages{this};
     WindowChrome *m_pChrome = nullptr;
+    StatusBar *m_pStatusBar = nullptr;
     QLabel *m_pCurrentPatientLabel = nullptr;
     PatientListPanel *m_pPatientList = nullptr;
     PatientViewStack *m_pViews = nullptr;

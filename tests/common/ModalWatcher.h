@@ -11,17 +11,17 @@
 #include <functional>
 
 // Makes every Qt warning fail the running test, except the offscreen
-// platform's note that it cannot resize a window to its size hints.
+// platform's notes that it cannot resize a window to its size hints or mask it.
 inline void FailOnWarnings()
 {
-    QTest::failOnWarning(QRegularExpression(
-        QStringLiteral("^(?!This plugin does not support propagateSizeHints).*")));
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(
+        "^(?!This plugin does not support (propagateSizeHints|setting window masks)).*")));
 }
 
 // Answers the modal dialogs a test provokes, looking every 10 ms: an information box is
-// recorded ("title|text") and closed with OK; a question box is recorded as well and, like any
-// other dialog, goes to the next scripted action, which must close it (with none left, it is
-// rejected).
+// recorded ("title|text", then "|informative text" if it has one) and closed with OK; a question
+// box is recorded as well and, like any other dialog, goes to the next scripted action, which must
+// close it (with none left, it is rejected).
 class ModalWatcher
 {
 public:
@@ -45,6 +45,8 @@ private:
         auto *box = qobject_cast<QMessageBox *>(dialog);
         if (box) {
             QString entry = box->windowTitle() + QLatin1Char('|') + box->text();
+            if (!box->informativeText().isEmpty())
+                entry += QLatin1Char('|') + box->informativeText();
             const bool question = box->icon() == QMessageBox::Question;
             if (!question &&
                 (box->icon() != QMessageBox::Information || box->buttons().size() != 1))

@@ -6,6 +6,7 @@
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
 #include "PatientListPanel.h"
+#include "StatusBar.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "WindowChrome.h"
@@ -62,6 +63,7 @@ private slots:
         QVERIFY(QDir(Env().ExportDirectory()).exists());
         QCOMPARE(m_window->Form().lineEdit_Export_Path->text(), Env().ExportDirectory());
         QVERIFY(!m_window->Form().ImportButton->isEnabled());
+        QVERIFY(m_window->isMaximized());
 
         // The two demo patients, both unread; the pseudo-patient shows "monitor".
         QVERIFY(RowIsBold(0) && RowIsBold(1));
@@ -177,12 +179,20 @@ private slots:
     void importAndToolButtons()
     {
         CommunicationProcessControl *control = CommunicationProcessControl::GetInstance();
+        const QLabel *status = m_window->Form().StatusBarLabel;
+        QCOMPARE(status->text(), "No monitor connected");
         emit control->NewDeviceConnected();
         QVERIFY(m_window->Form().ImportButton->isEnabled());
+        QCOMPARE(status->text(), "Monitor connected"); // this controller has no port open
         emit control->DeviceDisconnected();
         QVERIFY(!m_window->Form().ImportButton->isEnabled());
+        QCOMPARE(status->text(), "No monitor connected");
         ModalWatcher watcher;
         // Queued: a box opens only once the emitting controller has returned.
+        emit control->ImportSummaryReady(2, 8100, 0, 0, 0);
+        const QString summary = "Import finished: 2 new patients, 8,100 new records, 0 already "
+                                "stored; nothing failed";
+        QCOMPARE(status->text(), summary + " \u2014 No monitor connected");
         emit control->ImportDataFinished();
         QVERIFY(watcher.MessageBoxes().isEmpty());
         QTRY_COMPARE(watcher.MessageBoxes().size(), 1);
@@ -193,7 +203,7 @@ private slots:
         emit control->DeviceOpenFailed(COM_OPEN_ACCESS_DENIED, "/dev/ttyACM0");
         QTRY_COMPARE(watcher.MessageBoxes().size(), 4);
         const QStringList boxes = watcher.MessageBoxes();
-        QCOMPARE(boxes[0], QStringLiteral("Import|Import patient data successfully!"));
+        QCOMPARE(boxes[0], "Import|Import patient data successfully!|" + summary);
         QVERIFY(boxes[1].startsWith(
             "Import|Import failed: 1 patient and 12 records could not be stored in the database."));
         QVERIFY(boxes[2].startsWith("Import|The monitor stopped answering"));
@@ -399,6 +409,84 @@ private slots:
                 QVERIFY(qobject_cast<const QPushButton *>(child) ||
                         child->window() != m_window.get() || child->font().pixelSize() == 13);
         }
+    }
+    // The status line is readable (WCAG contrast at least 4.5:1) and tells the monitor's port,
+    // an import's counts, and a saved setting.
+    void statusLineTellsAndCanBeRead()
+    {
+        QLabel *label = m_window->Form().StatusBarLabel;
+        label->ensurePolished();
+        const auto luminance = [](const QColor &colour) {
+            const auto linear = [](double c) {
+                return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+                   0.0722 * linear(colour.blueF());
+        };
+        const double text = luminance(label->palette().color(label->foregroundRole()));
+        const double back = luminance(label->palette().color(label->backgroundRole()));
+        QVERIFY2((std::max(text, back) + 0.05) / (std::min(text, back) + 0.05) >= 4.5,
+                 qPrintable(label->palette().color(label->backgroundRole()).name()));
+
+        QLabel line;
+        StatusBar bar(&line);
+        bar.MonitorConnected("/dev/ttyACM0");
+        QCOMPARE(line.text(), "Monitor connected on /dev/ttyACM0");
+        bar.ShowProgress("Importing patient 1 of 2");
+        QCOMPARE(line.text(), "Importing patient 1 of 2");
+        bar.ShowSummary(0, 1, 8100, 1, 12);
+        QCOMPARE(line.text(),
+                 "Import finished: 0 new patients, 1 new record, 8,100 already stored; "
+                 "not stored: 1 patient, 12 records \u2014 Monitor connected on "
+                 "/dev/ttyACM0");
+        Click(m_window->Form().pushButton_Save);
+        QCOMPARE(label->text(), "Settings saved");
+    }
+    // The title bar hands moving to the window system, the edges resizing (the offscreen
+    // platform declines both), a double-click maximises and restores; at 1024 x 600 every
+    // control of the Desktop tab is inside the window (the pages scroll).
+    void windowMovesResizesAndToggles()
+    {
+        const QRect area(0, 0, 1000, 800);
+        const QList<QPair<QPoint, Qt::Edges>> hits = {{{2, 400}, Qt::LeftEdge},
+                                                      {{998, 400}, Qt::RightEdge},
+                                                      {{500, 1}, Qt::TopEdge},
+                                                      {{500, 797}, Qt::BottomEdge},
+                                                      {{1, 1}, Qt::TopEdge | Qt::LeftEdge},
+                                                      {{999, 799}, Qt::BottomEdge | Qt::RightEdge},
+                                                      {{500, 400}, {}}};
+        for (const auto &[point, edges] : hits)
+            QCOMPARE(WindowChrome::EdgesAt(area, point), edges);
+
+        QWidget *header = m_window->Form().Header;
+        m_window->showNormal();
+        QTest::mouseDClick(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QTRY_VERIFY(m_window->isMaximized());
+        QTest::mouseDClick(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QTRY_VERIFY(!m_window->isMaximized());
+        m_window->setGeometry(0, 0, 1024, 600);
+        QSignalSpy drags(m_window->findChild<WindowChrome *>(), &WindowChrome::DragHandedOver);
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QTest::mousePress(m_window.get(), Qt::LeftButton, {}, QPoint(1, 300));
+        QTest::mousePress(m_window.get(), Qt::LeftButton, {}, QPoint(1022, 598));
+        QCOMPARE(drags.size(), 3);
+        QCOMPARE(drags.at(0).at(0).value<Qt::Edges>(), Qt::Edges());
+        QCOMPARE(drags.at(1).at(0).value<Qt::Edges>(), Qt::LeftEdge);
+        QCOMPARE(drags.at(2).at(0).value<Qt::Edges>(), Qt::RightEdge | Qt::BottomEdge);
+
+        QTest::qWait(20);
+        const auto *pages = m_window->findChild<QScrollArea *>(QStringLiteral("ViewScrollArea"));
+        for (const QWidget *control : m_window->Form().WorkStationTab->findChildren<QWidget *>()) {
+            const bool reachable = qobject_cast<const QAbstractButton *>(control) ||
+                                   qobject_cast<const QLineEdit *>(control) ||
+                                   qobject_cast<const QAbstractItemView *>(control);
+            if (reachable && control->isVisibleTo(m_window.get()) && !pages->isAncestorOf(control))
+                QVERIFY2(m_window->rect().contains(
+                             QRect(control->mapTo(m_window.get(), QPoint()), control->size())),
+                         qPrintable(control->objectName()));
+        }
+        QTest::mouseDClick(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QTRY_VERIFY(m_window->isMaximized());
     }
     void changesElsewhereReachTheList()
     {
