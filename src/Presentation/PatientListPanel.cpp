@@ -73,6 +73,13 @@ QUuid PatientListPanel::CurrentPatient() const
     return current.isValid() ? m_pModel->PatientAt(current.row()) : QUuid();
 }
 
+void PatientListPanel::SetNameLabel(QLabel *pLabel)
+{
+    m_pNameLabel = pLabel;
+    connect(m_pModel, &QAbstractItemModel::dataChanged, this, &PatientListPanel::ShowCurrentName);
+    ShowCurrentName();
+}
+
 QList<int> PatientListPanel::SelectedRows() const
 {
     QList<int> rows;
@@ -108,6 +115,7 @@ void PatientListPanel::CheckCurrent()
             return;
     }
     m_reported = CurrentPatient();
+    ShowCurrentName();
     emit CurrentPatientChanged();
 }
 
@@ -148,4 +156,11 @@ void PatientListPanel::Search(const QString &text)
 void PatientListPanel::ShowCount()
 {
     m_pCount->setText(tr("%1 of %2 patients").arg(m_pFilter->rowCount()).arg(m_pModel->rowCount()));
+}
+
+void PatientListPanel::ShowCurrentName()
+{
+    const int row = m_pModel->RowOf(m_reported);
+    if (m_pNameLabel)
+        m_pNameLabel->setText(row < 0 ? QString() : m_pModel->Describe(row));
 }

@@ -38,6 +38,8 @@ public:
     void Fill(STU_DB_PATIENT_LIST *pOldestFirst);
     // The patient of the current row; null without one.
     QUuid CurrentPatient() const;
+    // The label that names the patient on show.
+    void SetNameLabel(QLabel *pLabel);
     // The model rows of the selected patients, in the selection model's order.
     QList<int> SelectedRows() const;
     void Repaint();
@@ -58,10 +60,12 @@ private:
     void ForgetCurrentIn(int first, int last);
     void Search(const QString &text);
     void ShowCount();
+    void ShowCurrentName();
 
     QTableView *m_pView;
     QLineEdit *m_pSearch;
     QLabel *m_pCount;
+    QLabel *m_pNameLabel = nullptr;
     PatientListModel *m_pModel;
     PatientListFilter *m_pFilter;
     std::function<bool()> m_confirmLeave;

@@ -81,9 +81,9 @@ void WindowChrome::ToggleMaximised()
 {
     const bool maximise = !m_pWindow->isMaximized();
     if (!m_pWindow->isVisible()) {
-        // Before the first show: restored means centred on the screen.
-        QScreen *screen = m_pWindow->screen();
-        if (screen && !maximise)
+        // Before the first show: restored means centred on the screen, and
+        // that is where showNormal() brings a maximised window back to.
+        if (QScreen *screen = m_pWindow->screen())
             m_pWindow->setGeometry(RestoredGeometry(screen->availableGeometry()));
         m_pWindow->setWindowState(maximise ? Qt::WindowMaximized : Qt::WindowNoState);
     } else if (maximise) {

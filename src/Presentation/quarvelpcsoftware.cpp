@@ -1,6 +1,7 @@
 #include "quarvelpcsoftware.h"
 
 #include "CommunicationProcessControl.h"
+#include "DesktopTabLayout.h"
 #include "ExportControl.h"
 #include "MDatabaseService.h"
 #include "MLog.h"
@@ -16,15 +17,12 @@
 #include "WindowChrome.h"
 
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStackedWidget>
-#include <QTableView>
+#include <QTabWidget>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -66,7 +64,7 @@ QuarvelPCSoftware::QuarvelPCSoftware(QWidget *parent, Qt::WindowFlags flags)
     m_pMergeFlow = new MergeFlow(m_pPatientDetailInfoView, m_pPatientList, m_messages, this);
     m_pSettingsTab = std::make_unique<SettingsTab>(ui, this, m_messages);
     m_pSettingsTab->Load();
-    LayOutDesktopTab();
+    m_pPatientList->SetNameLabel(LayOutDesktopTab(ui, m_pViews->Stack()));
     ui.ImportButton->setEnabled(false);
     MaxMainDialog();
     // Connected first: the store is opened on the database thread at once.
@@ -88,46 +86,6 @@ QStackedWidget *QuarvelPCSoftware::ViewStack() const
 }
 
 // ---------------------------------------------------------------- start-up --
-
-void QuarvelPCSoftware::LayOutDesktopTab()
-{
-    auto *tabLayout = new QVBoxLayout(ui.WorkStationTab);
-    tabLayout->setSpacing(0);
-    tabLayout->setContentsMargins(0, 0, 0, 0);
-
-    auto *separator = new QWidget(ui.WorkStationTab);
-    separator->setObjectName(QStringLiteral("DesktopSeparator"));
-    separator->setFixedHeight(3);
-    separator->setAttribute(Qt::WA_StyledBackground, true);
-    separator->setStyleSheet(QStringLiteral("background-color: rgb(187, 209, 240);"));
-    tabLayout->addWidget(separator);
-
-    auto *row = new QHBoxLayout();
-    row->setSpacing(0);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(ui.PatientListWidget);
-    auto *viewColumn = new QVBoxLayout();
-    viewColumn->addWidget(ui.WorkstationGroupBox);
-    // Whose data the pages show, in the tool bar beside the page buttons (which
-    // keep their own place), as the list's current row says.
-    auto *barLayout = new QHBoxLayout(ui.WorkstationGroupBox);
-    barLayout->setContentsMargins(ui.horizontalLayoutWidget->sizeHint().width() + 20, 0, 10, 0);
-    m_pCurrentPatientLabel = new QLabel(ui.WorkstationGroupBox);
-    m_pCurrentPatientLabel->setObjectName(QStringLiteral("CurrentPatientLabel"));
-    // From the left: the bar is wider than the window's smallest width leaves it.
-    m_pCurrentPatientLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    barLayout->addWidget(m_pCurrentPatientLabel);
-    // Below the height a page needs (the smallest window is lower than the
-    // Trend page), the page scrolls instead of squeezing its parts together.
-    auto *viewScroll = new QScrollArea(ui.WorkStationTab);
-    viewScroll->setObjectName(QStringLiteral("ViewScrollArea"));
-    viewScroll->setFrameShape(QFrame::NoFrame);
-    viewScroll->setWidgetResizable(true);
-    viewScroll->setWidget(m_pViews->Stack());
-    viewColumn->addWidget(viewScroll);
-    row->addLayout(viewColumn);
-    tabLayout->addLayout(row);
-}
 
 void QuarvelPCSoftware::ConnectImportControl()
 {
@@ -180,8 +138,6 @@ void QuarvelPCSoftware::ConnectCommands()
             &QuarvelPCSoftware::OnPatientListSelectRowChanged);
     connect(m_pPatientList, &PatientListPanel::DeleteRequested, this,
             &QuarvelPCSoftware::DeleteButtonClicked);
-    connect(m_pPatientList->Model(), &QAbstractItemModel::dataChanged, this,
-            &QuarvelPCSoftware::ShowCurrentPatientName);
     connect(m_pMergeFlow, &MergeFlow::DatabaseWork, this,
             &QuarvelPCSoftware::GetDataFromDatabaseRequest);
 }
@@ -459,7 +415,6 @@ void QuarvelPCSoftware::OnDatabaseInsertNewPatientSucc(STU_DB_PATIENT_LIST *pPat
 void QuarvelPCSoftware::OnPatientListSelectRowChanged()
 {
     MLOG("OnPatientListSelectRowChanged");
-    ShowCurrentPatientName();
     const QUuid uuid = m_pPatientList->CurrentPatient();
     if (uuid.isNull()) {
         PatientData::GetInstance()->SetCurrentPatient(nullptr); // the views empty
@@ -507,10 +462,4 @@ void QuarvelPCSoftware::OnImportPatientDataFinished(QUuid *pGUID)
     std::unique_ptr<QUuid> uuid(pGUID);
     emit GetDataFromDatabaseRequest(DB_WORK_GET_ONE_PATIENT_BRIEF,
                                     AsParameter(NewPatientKey(*uuid)), 0);
-}
-
-void QuarvelPCSoftware::ShowCurrentPatientName()
-{
-    const int row = m_pPatientList->Model()->RowOf(m_pPatientList->CurrentPatient());
-    m_pCurrentPatientLabel->setText(row < 0 ? QString() : m_pPatientList->Model()->Describe(row));
 }

@@ -9,7 +9,6 @@
 
 #include <memory>
 
-class QLabel;
 class QStackedWidget;
 class MergeFlow;
 class PatientDetailInfoView;
@@ -83,18 +82,15 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void LayOutDesktopTab();
     void ConnectImportControl();
     void ConnectCommands();
     void ConnectDatabaseService();
     void ShowPage(int page);
-    void ShowCurrentPatientName();
 
     Ui_PCViewer ui;
     UserMessages m_messages{this};
     WindowChrome *m_pChrome = nullptr;
     StatusBar *m_pStatusBar = nullptr;
-    QLabel *m_pCurrentPatientLabel = nullptr;
     PatientListPanel *m_pPatientList = nullptr;
     PatientViewStack *m_pViews = nullptr;
     PatientDetailInfoView *m_pPatientDetailInfoView = nullptr;
