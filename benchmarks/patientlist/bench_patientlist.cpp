@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -68,6 +69,28 @@ BENCHMARK(BM_FillPatientList)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Complexity();
+
+// One key typed into the search field of a list of 100,000 patients, until
+// the list is painted: the keys of "Patient 4" in turn, then the field cleared.
+void BM_SearchKey(benchmark::State &state)
+{
+    g_window->OnDatabaseGetAllPatientBriefSucc(MakeChain(int(state.range(0))));
+    QApplication::processEvents();
+    QLineEdit *search = g_window->Form().PatientSearchEdit;
+    const QString typed = QStringLiteral("Patient 4");
+    int length = 0;
+    for (auto _ : state) {
+        length = (length + 1) % (typed.size() + 1);
+        const auto begin = std::chrono::steady_clock::now();
+        search->setText(typed.left(length));
+        g_window->Form().PatientListTable->repaint();
+        QApplication::processEvents();
+        const auto end = std::chrono::steady_clock::now();
+        state.SetIterationTime(std::chrono::duration<double>(end - begin).count());
+    }
+    search->clear();
+}
+BENCHMARK(BM_SearchKey)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_NaiveTopInsert(benchmark::State &state)
 {

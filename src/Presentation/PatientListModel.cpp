@@ -153,7 +153,7 @@ void PatientListModel::TakeBrief(const STU_DB_PATIENT_LIST &record)
     const QDateTime shown =
         QDateTime::fromSecsSinceEpoch(SecondsSinceEpoch(EntryAt(row).lastUpdate));
     if (shown < record.LastUpdateTime) {
-        InsertAtTop(record);
+        MoveToTop(row, record);
     } else if (shown == record.LastUpdateTime) {
         m_entries[SlotOfRow(row)] = EntryOf(record);
         RowChanged(row);
@@ -168,6 +168,35 @@ bool PatientListModel::RowMatches(int row, const QString &text) const
             return true;
     }
     return false;
+}
+
+QString PatientListModel::Describe(int row) const
+{
+    const PatientListEntry &entry = EntryAt(row);
+    const QString name = entry.name.isEmpty() ? tr("Unnamed patient") : entry.name;
+    return entry.sn.isEmpty() ? tr("%1 (ID %2)").arg(name, entry.idText)
+                              : tr("%1 (SN %2, ID %3)").arg(name, entry.sn, entry.idText);
+}
+
+quint32 PatientListModel::RecordCount(int row) const
+{
+    const PatientListEntry &entry = EntryAt(row);
+    return entry.nibpCount + entry.spo2Count + entry.tempCount;
+}
+
+// A move, not a removal: the selection and the current row go with the patient.
+void PatientListModel::MoveToTop(int row, const STU_DB_PATIENT_LIST &record)
+{
+    const int slot = SlotOfRow(row);
+    if (row > 0)
+        beginMoveRows(QModelIndex(), row, row, QModelIndex(), 0);
+    m_entries.remove(slot);
+    m_entries.append(EntryOf(record));
+    Reindex(slot);
+    if (row > 0)
+        endMoveRows();
+    else
+        RowChanged(0);
 }
 
 PatientListEntry PatientListModel::EntryOf(const STU_DB_PATIENT_LIST &record)

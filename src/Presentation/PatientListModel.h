@@ -59,11 +59,15 @@ public:
     // Whether the row's name, ID as shown, SN or identity code holds the text
     // (case-insensitive).
     bool RowMatches(int row, const QString &text) const;
+    // "Name (SN ..., ID ...)", as the row shows the patient (no SN part without one).
+    QString Describe(int row) const;
+    quint32 RecordCount(int row) const;
 
 private:
     static PatientListEntry EntryOf(const STU_DB_PATIENT_LIST &record);
     QString ToolTip(const PatientListEntry &entry) const;
     int SlotOfRow(int row) const { return m_entries.size() - 1 - row; }
+    void MoveToTop(int row, const STU_DB_PATIENT_LIST &record);
     void Reindex(int fromSlot);
     void RowChanged(int row);
 

@@ -276,7 +276,9 @@ void Ui_PCViewer::setupTabs(QDialog *PCViewer)
     StatusBarLabel->setObjectName(QStringLiteral("StatusBarLabel"));
     StatusBarLabel->setFixedHeight(30);
     StatusBarLabel->setFont(ArialFont(12));
-    StatusBarLabel->setStyleSheet(QStringLiteral("color: rgb(255, 255, 255);"));
+    // White on the title bar's blue: a contrast of about 5.3 to 1, readable.
+    StatusBarLabel->setStyleSheet(QStringLiteral(
+        "color: rgb(255, 255, 255); background-color: rgb(68, 110, 158); padding-left: 8px;"));
     MainUIVerticalLayout->addWidget(StatusBarLabel);
 
     gridLayout_2->addLayout(MainUIVerticalLayout, 1, 0, 1, 1);
@@ -299,6 +301,11 @@ void Ui_PCViewer::setupPatientList()
     verticalLayout = new QVBoxLayout(PatientListWidget);
     verticalLayout->setObjectName(QStringLiteral("verticalLayout"));
 
+    PatientSearchEdit = new QLineEdit(PatientListWidget);
+    PatientSearchEdit->setObjectName(QStringLiteral("PatientSearchEdit"));
+    PatientSearchEdit->setClearButtonEnabled(true);
+    verticalLayout->addWidget(PatientSearchEdit);
+
     // Its model, with the three columns and their headers, comes from the window.
     PatientListTable = new QTableView(PatientListWidget);
     PatientListTable->setObjectName(QStringLiteral("PatientListTable"));
@@ -310,6 +317,9 @@ void Ui_PCViewer::setupPatientList()
     PatientListTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     PatientListTable->horizontalHeader()->setHighlightSections(false);
     verticalLayout->addWidget(PatientListTable);
+    PatientCountLabel = new QLabel(PatientListWidget);
+    PatientCountLabel->setObjectName(QStringLiteral("PatientCountLabel"));
+    verticalLayout->addWidget(PatientCountLabel);
 
     horizontalLayout = new QHBoxLayout();
     horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
@@ -456,6 +466,7 @@ void Ui_PCViewer::retranslateUi(QDialog *PCViewer)
     MinButton->setText(QString());
     MaxButton->setText(QString());
     CloseButton->setText(QString());
+    PatientSearchEdit->setPlaceholderText(Translate("Search name, ID, SN or identity code"));
     ImportButton->setText(Translate("Import"));
     DeleteButton->setText(Translate("Delete"));
     ExportButton->setText(Translate("Export"));

@@ -43,7 +43,9 @@ public:
     QWidget *WorkStationTab = nullptr;
     QWidget *PatientListWidget = nullptr;
     QVBoxLayout *verticalLayout = nullptr;
+    QLineEdit *PatientSearchEdit = nullptr;
     QTableView *PatientListTable = nullptr;
+    QLabel *PatientCountLabel = nullptr;
     QHBoxLayout *horizontalLayout = nullptr;
     QPushButton *ImportButton = nullptr;
     QPushButton *DeleteButton = nullptr;

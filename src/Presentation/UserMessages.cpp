@@ -5,8 +5,17 @@
 #include "DatabaseServerAddress.h"
 #include "MLog.h"
 #include "MSettings.h"
+#include "PatientListModel.h"
 
 #include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+// More names would push the buttons off the screen.
+constexpr int kMaxNamedPatients = 15;
+
+} // namespace
 
 void UserMessages::Show(const QString &title, const QString &text, const QString &informative) const
 {
@@ -110,4 +119,31 @@ void UserMessages::SettingsPathEmpty() const
 {
     Show(tr("Settings"), tr("Please choose a folder for the exported files: the "
                             "export path cannot be empty. Nothing has been saved."));
+}
+
+bool UserMessages::ConfirmDelete(const PatientListModel &list, const QList<int> &rows) const
+{
+    QStringList lines;
+    for (int row : rows.mid(0, kMaxNamedPatients)) {
+        const quint32 records = list.RecordCount(row);
+        const QString patient = list.Describe(row);
+        lines << (records == 1 ? tr("%1: 1 record").arg(patient)
+                               : tr("%1: %2 records").arg(patient).arg(records));
+    }
+    if (rows.size() > kMaxNamedPatients)
+        lines << tr("and %1 more").arg(rows.size() - kMaxNamedPatients);
+    const QString question =
+        rows.size() == 1
+            ? tr("Delete this patient and all his records? This cannot be undone.")
+            : tr("Delete these %1 patients and all their records? This cannot be undone.")
+                  .arg(rows.size());
+    QMessageBox box(QMessageBox::Question, tr("Delete"),
+                    question + QStringLiteral("\n\n") + lines.join(QLatin1Char('\n')),
+                    QMessageBox::NoButton, m_pParent);
+    QPushButton *deleteButton = box.addButton(tr("Delete"), QMessageBox::DestructiveRole);
+    QPushButton *cancelButton = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancelButton);
+    box.setEscapeButton(cancelButton);
+    box.exec();
+    return box.clickedButton() == deleteButton;
 }

@@ -4,6 +4,7 @@
 #include <QString>
 
 class QWidget;
+class PatientListModel;
 
 // The information boxes the main window shows about the import, the monitor's
 // port, the database, the merge, the export and the settings: each modal,
@@ -29,6 +30,9 @@ public:
     void ExportDone(const QString &folder, bool bSucceeded) const;
     void PrintRefused() const;
     void SettingsPathEmpty() const;
+    // Names the patients of these rows with their record counts and asks
+    // whether to delete them; Cancel is the default and the Escape answer.
+    bool ConfirmDelete(const PatientListModel &list, const QList<int> &rows) const;
 
 private:
     QWidget *m_pParent;

@@ -1,8 +1,10 @@
 #include "WindowChrome.h"
 
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -10,9 +12,26 @@ constexpr int kRestoredWidth = 1024;
 constexpr int kRestoredHeight = 768;
 constexpr int kCornerDiameter = 10;
 
+Qt::CursorShape EdgeCursor(Qt::Edges edges)
+{
+    if (edges == (Qt::LeftEdge | Qt::TopEdge) || edges == (Qt::RightEdge | Qt::BottomEdge))
+        return Qt::SizeFDiagCursor;
+    if (edges == (Qt::RightEdge | Qt::TopEdge) || edges == (Qt::LeftEdge | Qt::BottomEdge))
+        return Qt::SizeBDiagCursor;
+    if (edges & (Qt::LeftEdge | Qt::RightEdge))
+        return Qt::SizeHorCursor;
+    return edges ? Qt::SizeVerCursor : Qt::ArrowCursor;
+}
+
 } // namespace
 
-WindowChrome::WindowChrome(QWidget *pWindow) : QObject(pWindow), m_pWindow(pWindow) {}
+WindowChrome::WindowChrome(QWidget *pWindow, QWidget *pTitleBar)
+    : QObject(pWindow), m_pWindow(pWindow), m_pTitleBar(pTitleBar)
+{
+    pWindow->setMouseTracking(true);
+    pWindow->installEventFilter(this);
+    pTitleBar->installEventFilter(this);
+}
 
 QRect WindowChrome::RestoredGeometry(const QRect &available)
 {
@@ -37,6 +56,22 @@ QRegion WindowChrome::WindowMask(int width, int height)
     return mask;
 }
 
+Qt::Edges WindowChrome::EdgesAt(const QRect &rect, const QPoint &pos, int border)
+{
+    Qt::Edges edges;
+    if (!rect.contains(pos))
+        return edges;
+    if (pos.x() < rect.left() + border)
+        edges |= Qt::LeftEdge;
+    else if (pos.x() > rect.right() - border)
+        edges |= Qt::RightEdge;
+    if (pos.y() < rect.top() + border)
+        edges |= Qt::TopEdge;
+    else if (pos.y() > rect.bottom() - border)
+        edges |= Qt::BottomEdge;
+    return edges;
+}
+
 void WindowChrome::ApplyMask()
 {
     m_pWindow->setMask(WindowMask(m_pWindow->width(), m_pWindow->height()));
@@ -44,13 +79,75 @@ void WindowChrome::ApplyMask()
 
 void WindowChrome::ToggleMaximised()
 {
-    QScreen *screen = QGuiApplication::screenAt(m_pWindow->geometry().center());
-    if (!screen)
-        screen = m_pWindow->screen();
-    if (!screen)
-        return;
-    const QRect available = screen->availableGeometry();
-    m_pWindow->setGeometry(m_bMaximise ? available : RestoredGeometry(available));
-    m_bMaximise = !m_bMaximise;
+    const bool maximise = !m_pWindow->isMaximized();
+    if (!m_pWindow->isVisible()) {
+        // Before the first show: restored means centred on the screen, and
+        // that is where showNormal() brings a maximised window back to.
+        if (QScreen *screen = m_pWindow->screen())
+            m_pWindow->setGeometry(RestoredGeometry(screen->availableGeometry()));
+        m_pWindow->setWindowState(maximise ? Qt::WindowMaximized : Qt::WindowNoState);
+    } else if (maximise) {
+        m_pWindow->showMaximized();
+    } else {
+        m_pWindow->showNormal();
+    }
     ApplyMask();
+}
+
+bool WindowChrome::eventFilter(QObject *pWatched, QEvent *pEvent)
+{
+    switch (pEvent->type()) {
+    case QEvent::Resize:
+        if (pWatched == m_pWindow)
+            ApplyMask();
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (pWatched == m_pTitleBar &&
+            static_cast<QMouseEvent *>(pEvent)->button() == Qt::LeftButton) {
+            emit MaximiseRequested();
+            return true;
+        }
+        break;
+    case QEvent::MouseButtonPress: {
+        const auto *press = static_cast<QMouseEvent *>(pEvent);
+        if (press->button() == Qt::LeftButton && Press(pWatched, press->globalPosition().toPoint()))
+            return true;
+        break;
+    }
+    case QEvent::MouseMove:
+        if (pWatched == m_pWindow)
+            ShowEdgeCursor(static_cast<QMouseEvent *>(pEvent)->position().toPoint());
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(pWatched, pEvent);
+}
+
+// An edge resizes, even in the title bar's top band; the rest of the title bar moves.
+bool WindowChrome::Press(QObject *pWatched, const QPoint &globalPos)
+{
+    QWindow *handle = m_pWindow->windowHandle();
+    const Qt::Edges edges = m_pWindow->isMaximized()
+                                ? Qt::Edges()
+                                : EdgesAt(m_pWindow->rect(), m_pWindow->mapFromGlobal(globalPos));
+    if (!handle || (!edges && pWatched != m_pTitleBar))
+        return false;
+    // The window system may decline (some platforms cannot); nothing else to do then.
+    if (edges)
+        handle->startSystemResize(edges);
+    else
+        handle->startSystemMove();
+    emit DragHandedOver(edges);
+    return true;
+}
+
+void WindowChrome::ShowEdgeCursor(const QPoint &pos)
+{
+    const Qt::Edges edges =
+        m_pWindow->isMaximized() ? Qt::Edges() : EdgesAt(m_pWindow->rect(), pos);
+    if (edges)
+        m_pWindow->setCursor(EdgeCursor(edges));
+    else
+        m_pWindow->unsetCursor();
 }

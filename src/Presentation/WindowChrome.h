@@ -7,26 +7,46 @@
 class QWidget;
 
 // What a frameless window needs in place of the system frame: the rounded
-// outline it shows itself in, and maximising and restoring.
+// outline it shows itself in, maximising and restoring, and moving and
+// resizing by the mouse, which the window system does (so that a window
+// manager or Wayland keeps its say): the title bar moves the window and a
+// double-click on it maximises or restores, the edges and corners resize it.
 class WindowChrome : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit WindowChrome(QWidget *pWindow);
+    // Width of the band along the window's edges that resizes it.
+    static constexpr int kResizeBorder = 5;
+
+    WindowChrome(QWidget *pWindow, QWidget *pTitleBar);
 
     // The 1024 x 768 window centred in an available screen area; on a smaller
     // area the window keeps to its top left corner and its height.
     static QRect RestoredGeometry(const QRect &available);
     // The rounded outline the window shows itself in (corner radius 5).
     static QRegion WindowMask(int width, int height);
+    // The edges a press at pos (in the rectangle's coordinates) would drag:
+    // none in the inner part, two in a corner.
+    static Qt::Edges EdgesAt(const QRect &rect, const QPoint &pos, int border = kResizeBorder);
 
     void ApplyMask();
-    // Fills the screen's available area, or restores, in turn.
+    // Maximised or back to the size before, in turn.
     void ToggleMaximised();
 
+signals:
+    // The title bar was double-clicked.
+    void MaximiseRequested();
+    // The window system was asked to move (no edges) or resize the window.
+    void DragHandedOver(Qt::Edges edges);
+
+protected:
+    bool eventFilter(QObject *pWatched, QEvent *pEvent) override;
+
 private:
+    bool Press(QObject *pWatched, const QPoint &globalPos);
+    void ShowEdgeCursor(const QPoint &pos);
+
     QWidget *m_pWindow;
-    // True while the next toggle fills the screen's available area.
-    bool m_bMaximise = true;
+    QWidget *m_pTitleBar;
 };

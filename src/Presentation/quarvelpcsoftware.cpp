@@ -1,6 +1,7 @@
 #include "quarvelpcsoftware.h"
 
 #include "CommunicationProcessControl.h"
+#include "DesktopTabLayout.h"
 #include "ExportControl.h"
 #include "MDatabaseService.h"
 #include "MLog.h"
@@ -12,18 +13,16 @@
 #include "PatientViewStack.h"
 #include "ProgramShutdown.h"
 #include "SettingsTab.h"
+#include "StatusBar.h"
 #include "WindowChrome.h"
 
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QStackedWidget>
-#include <QTableView>
+#include <QTabWidget>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -52,17 +51,20 @@ QuarvelPCSoftware::QuarvelPCSoftware(QWidget *parent, Qt::WindowFlags flags)
     // the first request goes out only once every answer has a receiver.
     RegisterDatabaseMetaTypes();
     ui.setupUi(this);
-    m_pChrome = new WindowChrome(this);
+    m_pChrome = new WindowChrome(this, ui.Header);
     m_pChrome->ApplyMask();
+    m_pStatusBar = new StatusBar(ui.StatusBarLabel);
     setWindowFlags(Qt::FramelessWindowHint);
     ui.tabWidget->setCurrentIndex(0);
-    m_pPatientList = new PatientListPanel(ui.PatientListTable, this);
+    m_pPatientList =
+        new PatientListPanel(ui.PatientListTable, ui.PatientSearchEdit, ui.PatientCountLabel, this);
     m_pViews = new PatientViewStack(this);
     m_pPatientDetailInfoView = m_pViews->DetailView();
+    m_pPatientList->SetLeaveCheck([this] { return m_pPatientDetailInfoView->ConfirmLeave(); });
     m_pMergeFlow = new MergeFlow(m_pPatientDetailInfoView, m_pPatientList, m_messages, this);
     m_pSettingsTab = std::make_unique<SettingsTab>(ui, this, m_messages);
     m_pSettingsTab->Load();
-    LayOutDesktopTab();
+    m_pPatientList->SetNameLabel(LayOutDesktopTab(ui, m_pViews->Stack()));
     ui.ImportButton->setEnabled(false);
     MaxMainDialog();
     // Connected first: the store is opened on the database thread at once.
@@ -85,37 +87,6 @@ QStackedWidget *QuarvelPCSoftware::ViewStack() const
 
 // ---------------------------------------------------------------- start-up --
 
-void QuarvelPCSoftware::LayOutDesktopTab()
-{
-    auto *tabLayout = new QVBoxLayout(ui.WorkStationTab);
-    tabLayout->setSpacing(0);
-    tabLayout->setContentsMargins(0, 0, 0, 0);
-
-    auto *separator = new QWidget(ui.WorkStationTab);
-    separator->setObjectName(QStringLiteral("DesktopSeparator"));
-    separator->setFixedHeight(3);
-    separator->setAttribute(Qt::WA_StyledBackground, true);
-    separator->setStyleSheet(QStringLiteral("background-color: rgb(187, 209, 240);"));
-    tabLayout->addWidget(separator);
-
-    auto *row = new QHBoxLayout();
-    row->setSpacing(0);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(ui.PatientListWidget);
-    auto *viewColumn = new QVBoxLayout();
-    viewColumn->addWidget(ui.WorkstationGroupBox);
-    // Below the height a page needs (the smallest window is lower than the
-    // Trend page), the page scrolls instead of squeezing its parts together.
-    auto *viewScroll = new QScrollArea(ui.WorkStationTab);
-    viewScroll->setObjectName(QStringLiteral("ViewScrollArea"));
-    viewScroll->setFrameShape(QFrame::NoFrame);
-    viewScroll->setWidgetResizable(true);
-    viewScroll->setWidget(m_pViews->Stack());
-    viewColumn->addWidget(viewScroll);
-    row->addLayout(viewColumn);
-    tabLayout->addLayout(row);
-}
-
 void QuarvelPCSoftware::ConnectImportControl()
 {
     CommunicationProcessControl *control = CommunicationProcessControl::GetInstance();
@@ -134,8 +105,11 @@ void QuarvelPCSoftware::ConnectImportControl()
             &QuarvelPCSoftware::ImportDataStalled, Qt::QueuedConnection);
     connect(control, &CommunicationProcessControl::DeviceOpenFailed, this,
             &QuarvelPCSoftware::DeviceOpenFailed, Qt::QueuedConnection);
-    connect(control, &CommunicationProcessControl::ImportProgressChanged, ui.StatusBarLabel,
-            &QLabel::setText);
+    connect(control, &CommunicationProcessControl::ImportProgressChanged, m_pStatusBar,
+            &StatusBar::ShowProgress);
+    // Direct: the counts are in before the queued success box asks for them.
+    connect(control, &CommunicationProcessControl::ImportSummaryReady, m_pStatusBar,
+            &StatusBar::ShowSummary);
 }
 
 void QuarvelPCSoftware::ConnectCommands()
@@ -145,6 +119,7 @@ void QuarvelPCSoftware::ConnectCommands()
     connect(ui.MinButton, &QPushButton::clicked, this, &QuarvelPCSoftware::MinMainDialog);
     connect(ui.MaxButton, &QPushButton::clicked, this, &QuarvelPCSoftware::MaxMainDialog);
     connect(ui.CloseButton, &QPushButton::clicked, this, &QuarvelPCSoftware::CloseMainDialog);
+    connect(m_pChrome, &WindowChrome::MaximiseRequested, this, &QuarvelPCSoftware::MaxMainDialog);
     connect(ui.PatientInfoToolButton, &QToolButton::clicked, this,
             &QuarvelPCSoftware::OnPatientInfoButtonClicked);
     connect(ui.TableToolButton, &QToolButton::clicked, this,
@@ -159,8 +134,10 @@ void QuarvelPCSoftware::ConnectCommands()
             &QuarvelPCSoftware::SettingBrowseButtonClicked);
     connect(ui.pushButton_Save, &QPushButton::clicked, this,
             &QuarvelPCSoftware::SettingSaveButtonClicked);
-    connect(m_pPatientList, &PatientListPanel::SelectionChanged, this,
+    connect(m_pPatientList, &PatientListPanel::CurrentPatientChanged, this,
             &QuarvelPCSoftware::OnPatientListSelectRowChanged);
+    connect(m_pPatientList, &PatientListPanel::DeleteRequested, this,
+            &QuarvelPCSoftware::DeleteButtonClicked);
     connect(m_pMergeFlow, &MergeFlow::DatabaseWork, this,
             &QuarvelPCSoftware::GetDataFromDatabaseRequest);
 }
@@ -197,6 +174,10 @@ void QuarvelPCSoftware::ConnectDatabaseService()
     connect(
         service, &MDatabaseService::OnDatabaseChangedElsewhere, this,
         [this] { emit GetDataFromDatabaseRequest(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0); }, queued);
+    // Another workstation changed one patient: his brief record is read again,
+    // as after his import, and only his row changes.
+    connect(service, &MDatabaseService::OnPatientChangedElsewhere, this,
+            &QuarvelPCSoftware::OnImportPatientDataFinished, queued);
     // The merge answer comes whatever the outcome; a failure shows only here.
     connect(service, &MDatabaseService::OnDatabaseProcessResult, this,
             &QuarvelPCSoftware::OnDatabaseProcessResult, queued);
@@ -225,6 +206,8 @@ void QuarvelPCSoftware::CloseMainDialog()
 
 void QuarvelPCSoftware::done(int r)
 {
+    if (!m_pPatientDetailInfoView->ConfirmLeave())
+        return;
     ui.StatusBarLabel->setText(tr("Storing the imported records before closing…"));
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     ui.StatusBarLabel->repaint();
@@ -243,29 +226,33 @@ void QuarvelPCSoftware::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
+// Leaving the page on show is confirmed first; refused, its button stays checked.
 void QuarvelPCSoftware::ShowPage(int page)
 {
+    QToolButton *const buttons[] = {ui.PatientInfoToolButton, ui.TableToolButton,
+                                    ui.TrendToolButton};
+    const int shown = m_pViews->Stack()->currentIndex();
+    if (page != shown && !m_pPatientDetailInfoView->ConfirmLeave())
+        page = shown;
+    buttons[page]->setChecked(true);
     m_pViews->ShowPage(page);
 }
 
 void QuarvelPCSoftware::OnPatientInfoButtonClicked()
 {
     MLOG("OnPatientInfoButtonClicked");
-    ui.PatientInfoToolButton->setChecked(true);
     ShowPage(0);
 }
 
 void QuarvelPCSoftware::OnTrendTableButtonClicked()
 {
     MLOG("OnTrendTableButtonClicked");
-    ui.TableToolButton->setChecked(true);
     ShowPage(1);
 }
 
 void QuarvelPCSoftware::OnTrendGrapButtonClicked()
 {
     MLOG("OnTrendGrapButtonClicked");
-    ui.TrendToolButton->setChecked(true);
     ShowPage(2);
 }
 
@@ -274,16 +261,18 @@ void QuarvelPCSoftware::OnTrendGrapButtonClicked()
 void QuarvelPCSoftware::NewDeviceConnected()
 {
     ui.ImportButton->setEnabled(true);
+    m_pStatusBar->MonitorConnected(CommunicationProcessControl::GetInstance()->ConnectedPortPath());
 }
 
 void QuarvelPCSoftware::DeviceDisconnected()
 {
     ui.ImportButton->setEnabled(false);
+    m_pStatusBar->MonitorDisconnected();
 }
 
 void QuarvelPCSoftware::ImportDataFinished()
 {
-    m_messages.ImportFinished(QString());
+    m_messages.ImportFinished(m_pStatusBar->LastSummary());
 }
 
 void QuarvelPCSoftware::ImportDataFailed(uint iPatientsNotStored, uint iRecordsNotStored)
@@ -304,14 +293,21 @@ void QuarvelPCSoftware::DeviceOpenFailed(int iError, const QString &strPort)
 void QuarvelPCSoftware::ImportButtonClicked()
 {
     MLOG("ImportButtonClicked");
+    if (!m_pPatientDetailInfoView->ConfirmLeave())
+        return;
     CommunicationProcessControl::GetInstance()->StartImportData();
 }
 
 void QuarvelPCSoftware::DeleteButtonClicked()
 {
     MLOG("DeleteButtonClicked");
-    for (const QUuid &uuid : m_pPatientList->SelectedPatients())
-        emit GetDataFromDatabaseRequest(DB_WORK_DELETE_PATIENT, AsParameter(new QUuid(uuid)), 0);
+    const QList<int> rows = m_pPatientList->SelectedRows();
+    const PatientListModel *list = m_pPatientList->Model();
+    if (rows.isEmpty() || !m_messages.ConfirmDelete(*list, rows))
+        return;
+    for (int row : rows)
+        emit GetDataFromDatabaseRequest(DB_WORK_DELETE_PATIENT,
+                                        AsParameter(new QUuid(list->PatientAt(row))), 0);
 }
 
 void QuarvelPCSoftware::ExportButtonClicked()
@@ -351,7 +347,8 @@ void QuarvelPCSoftware::SettingBrowseButtonClicked()
 void QuarvelPCSoftware::SettingSaveButtonClicked()
 {
     MLOG("SettingSaveButtonClicked");
-    m_pSettingsTab->Save();
+    if (m_pSettingsTab->Save())
+        m_pStatusBar->ShowNote(tr("Settings saved"));
 }
 
 // ------------------------------------------------------- database answers --
@@ -372,7 +369,7 @@ void QuarvelPCSoftware::OnDatabaseGetOnePatientDetailSucc(STU_DB_PATIENT_LIST *p
     if (!pPatientList)
         return;
     std::unique_ptr<STU_DB_PATIENT_LIST> record(pPatientList);
-    if (ShownRowPatient() != record->PatientID)
+    if (m_pPatientList->CurrentPatient() != record->PatientID)
         return; // the selection has moved on meanwhile
     const QUuid uuid = record->PatientID;
     PatientData::GetInstance()->SetCurrentPatientAndNotify(record.release());
@@ -418,9 +415,11 @@ void QuarvelPCSoftware::OnDatabaseInsertNewPatientSucc(STU_DB_PATIENT_LIST *pPat
 void QuarvelPCSoftware::OnPatientListSelectRowChanged()
 {
     MLOG("OnPatientListSelectRowChanged");
-    const QUuid uuid = ShownRowPatient();
-    if (uuid.isNull())
+    const QUuid uuid = m_pPatientList->CurrentPatient();
+    if (uuid.isNull()) {
+        PatientData::GetInstance()->SetCurrentPatient(nullptr); // the views empty
         return;
+    }
     emit GetDataFromDatabaseRequest(DB_WORK_GET_ONE_PATIENT_DETAIL,
                                     AsParameter(NewPatientKey(uuid)), 0);
     emit GetDataFromDatabaseRequest(DB_WORK_GET_NIBP_DATA, AsParameter(new QUuid(uuid)), 0);
@@ -463,11 +462,4 @@ void QuarvelPCSoftware::OnImportPatientDataFinished(QUuid *pGUID)
     std::unique_ptr<QUuid> uuid(pGUID);
     emit GetDataFromDatabaseRequest(DB_WORK_GET_ONE_PATIENT_BRIEF,
                                     AsParameter(NewPatientKey(*uuid)), 0);
-}
-
-// The patient whose row the views follow: the first of the selection.
-QUuid QuarvelPCSoftware::ShownRowPatient() const
-{
-    const QList<QUuid> selected = m_pPatientList->SelectedPatients();
-    return selected.isEmpty() ? QUuid() : selected.first();
 }

@@ -15,6 +15,7 @@ class PatientDetailInfoView;
 class PatientListPanel;
 class PatientViewStack;
 class SettingsTab;
+class StatusBar;
 class WindowChrome;
 
 // The program's single frameless main window: the patient list, the commands
@@ -81,16 +82,15 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void LayOutDesktopTab();
     void ConnectImportControl();
     void ConnectCommands();
     void ConnectDatabaseService();
     void ShowPage(int page);
-    QUuid ShownRowPatient() const;
 
     Ui_PCViewer ui;
     UserMessages m_messages{this};
     WindowChrome *m_pChrome = nullptr;
+    StatusBar *m_pStatusBar = nullptr;
     PatientListPanel *m_pPatientList = nullptr;
     PatientViewStack *m_pViews = nullptr;
     PatientDetailInfoView *m_pPatientDetailInfoView = nullptr;

@@ -11,16 +11,17 @@
 #include <functional>
 
 // Makes every Qt warning fail the running test, except the offscreen
-// platform's note that it cannot resize a window to its size hints.
+// platform's notes that it cannot resize a window to its size hints or mask it.
 inline void FailOnWarnings()
 {
-    QTest::failOnWarning(QRegularExpression(
-        QStringLiteral("^(?!This plugin does not support propagateSizeHints).*")));
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(
+        "^(?!This plugin does not support (propagateSizeHints|setting window masks)).*")));
 }
 
-// Answers the modal dialogs a test provokes, looking every 10 ms: a message box is recorded
-// ("title|text") and closed with OK; any other dialog goes to the next scripted action, which
-// must close it (with none left, it is rejected).
+// Answers the modal dialogs a test provokes, looking every 10 ms: an information box is
+// recorded ("title|text", then "|informative text" if it has one) and closed with OK; a question
+// box is recorded as well and, like any other dialog, goes to the next scripted action, which must
+// close it (with none left, it is rejected).
 class ModalWatcher
 {
 public:
@@ -41,13 +42,20 @@ private:
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
         if (!dialog || !dialog->isVisible())
             return;
-        if (auto *box = qobject_cast<QMessageBox *>(dialog)) {
+        auto *box = qobject_cast<QMessageBox *>(dialog);
+        if (box) {
             QString entry = box->windowTitle() + QLatin1Char('|') + box->text();
-            if (box->icon() != QMessageBox::Information || box->buttons().size() != 1)
+            if (!box->informativeText().isEmpty())
+                entry += QLatin1Char('|') + box->informativeText();
+            const bool question = box->icon() == QMessageBox::Question;
+            if (!question &&
+                (box->icon() != QMessageBox::Information || box->buttons().size() != 1))
                 entry += QStringLiteral("|unexpected icon or buttons");
             m_messageBoxes << entry;
-            box->button(QMessageBox::Ok)->click();
-            return;
+            if (!question) {
+                box->button(QMessageBox::Ok)->click();
+                return;
+            }
         }
         ++m_dialogsSeen;
         m_actions.isEmpty() ? dialog->reject() : m_actions.takeFirst()(dialog);

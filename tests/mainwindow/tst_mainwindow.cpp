@@ -5,6 +5,8 @@
 #include "ModalWatcher.h"
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
+#include "PatientListPanel.h"
+#include "StatusBar.h"
 #include "TestDatabase.h"
 #include "TestRecords.h"
 #include "WindowChrome.h"
@@ -61,6 +63,7 @@ private slots:
         QVERIFY(QDir(Env().ExportDirectory()).exists());
         QCOMPARE(m_window->Form().lineEdit_Export_Path->text(), Env().ExportDirectory());
         QVERIFY(!m_window->Form().ImportButton->isEnabled());
+        QVERIFY(m_window->isMaximized());
 
         // The two demo patients, both unread; the pseudo-patient shows "monitor".
         QVERIFY(RowIsBold(0) && RowIsBold(1));
@@ -107,6 +110,14 @@ private slots:
 
         Table()->clearSelection(); // keeps the current patient
         QCOMPARE(CurrentId(), uuid);
+
+        // Refused leaving (unsaved edits kept) puts the current row back.
+        auto *form = m_window->findChild<PatientDetailInfoView *>();
+        m_window->PatientList()->SetLeaveCheck([] { return false; });
+        Table()->setCurrentIndex(Table()->model()->index(0, 0));
+        QTRY_COMPARE(Table()->currentIndex().row(), RowOf(uuid));
+        m_window->PatientList()->SetLeaveCheck([form] { return form->ConfirmLeave(); });
+        QCOMPARE(WorkTypes(spy).size(), 4);
 
         // An answer for a patient no longer selected is dropped.
         QVERIFY(SelectAndLoad({0}));
@@ -168,12 +179,20 @@ private slots:
     void importAndToolButtons()
     {
         CommunicationProcessControl *control = CommunicationProcessControl::GetInstance();
+        const QLabel *status = m_window->Form().StatusBarLabel;
+        QCOMPARE(status->text(), "No monitor connected");
         emit control->NewDeviceConnected();
         QVERIFY(m_window->Form().ImportButton->isEnabled());
+        QCOMPARE(status->text(), "Monitor connected"); // this controller has no port open
         emit control->DeviceDisconnected();
         QVERIFY(!m_window->Form().ImportButton->isEnabled());
+        QCOMPARE(status->text(), "No monitor connected");
         ModalWatcher watcher;
         // Queued: a box opens only once the emitting controller has returned.
+        emit control->ImportSummaryReady(2, 8100, 0, 0, 0);
+        const QString summary = "Import finished: 2 new patients, 8,100 new records, 0 already "
+                                "stored; nothing failed";
+        QCOMPARE(status->text(), summary + " \u2014 No monitor connected");
         emit control->ImportDataFinished();
         QVERIFY(watcher.MessageBoxes().isEmpty());
         QTRY_COMPARE(watcher.MessageBoxes().size(), 1);
@@ -184,7 +203,7 @@ private slots:
         emit control->DeviceOpenFailed(COM_OPEN_ACCESS_DENIED, "/dev/ttyACM0");
         QTRY_COMPARE(watcher.MessageBoxes().size(), 4);
         const QStringList boxes = watcher.MessageBoxes();
-        QCOMPARE(boxes[0], QStringLiteral("Import|Import patient data successfully!"));
+        QCOMPARE(boxes[0], "Import|Import patient data successfully!|" + summary);
         QVERIFY(boxes[1].startsWith(
             "Import|Import failed: 1 patient and 12 records could not be stored in the database."));
         QVERIFY(boxes[2].startsWith("Import|The monitor stopped answering"));
@@ -210,13 +229,37 @@ private slots:
         QTRY_COMPARE(Rows(), rows + 3);
         QCOMPARE(QList<QUuid>({RowId(0), RowId(1), RowId(2)}), ids);
         QVERIFY(RowIsBold(1));
+        // The store's brief record, as old as the row, brings the record counts.
+        STU_DB_PATIENT_LIST *brief = NewPatient("Two", ids.at(1));
+        brief->LastUpdateTime = QDateTime::fromSecsSinceEpoch(Data(1, 1, Qt::UserRole).toUInt());
+        brief->NIBPCount = 3, brief->TEMPCount = 4;
+        m_window->OnDatabaseGetOnePatientBriefSucc(brief);
+        QCOMPARE(RowOf(ids.at(1)), 1);
 
-        // Two rows deleted at once; the current one is cleared from the views.
+        // Two rows chosen, the current one named above the pages. Delete asks first: Return
+        // and Escape keep them, so does Cancel; the Delete key asks as well.
         QVERIFY(SelectAndLoad({2, 1}));
+        QCOMPARE(m_window->findChild<QLabel *>("CurrentPatientLabel")->text(), "One (ID 0)");
         QSignalSpy spy(m_window.get(), &QuarvelPCSoftware::GetDataFromDatabaseRequest);
         QSignalSpy cleared(PatientData::GetInstance(), &PatientData::OnClearPatientData);
-        Click(m_window->Form().DeleteButton);
+        auto asking = std::make_unique<ModalWatcher>();
+        const auto answer = [&asking](const std::function<void(QMessageBox *)> &act) {
+            asking->AddDialogAction([act](QDialog *box) { act(qobject_cast<QMessageBox *>(box)); });
+        };
+        answer([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Return); });
+        answer([](QMessageBox *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        answer([](QMessageBox *box) { ClickButton(box, "Cancel"); });
+        answer([](QMessageBox *box) { ClickButton(box, "Delete"); });
+        for (int i = 0; i < 3; ++i)
+            Click(m_window->Form().DeleteButton);
+        QVERIFY(spy.isEmpty());
+        QTest::keyClick(Table(), Qt::Key_Delete);
         QCOMPARE(WorkTypes(spy), QList<uint>({2, 2}));
+        QCOMPARE(asking->MessageBoxes().size(), 4);
+        QCOMPARE(asking->MessageBoxes().first(),
+                 "Delete|Delete these 2 patients and all their records? This cannot be undone.\n\n"
+                 "One (ID 0): 0 records\nTwo (ID 0): 7 records");
+        asking.reset();
         QTRY_COMPARE(Rows(), rows + 1);
         QVERIFY(RowOf(ids.at(1)) < 0 && RowOf(ids.at(2)) < 0);
         QCOMPARE(cleared.size(), 1);
@@ -367,6 +410,84 @@ private slots:
                         child->window() != m_window.get() || child->font().pixelSize() == 13);
         }
     }
+    // The status line is readable (WCAG contrast at least 4.5:1) and tells the monitor's port,
+    // an import's counts, and a saved setting.
+    void statusLineTellsAndCanBeRead()
+    {
+        QLabel *label = m_window->Form().StatusBarLabel;
+        label->ensurePolished();
+        const auto luminance = [](const QColor &colour) {
+            const auto linear = [](double c) {
+                return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) +
+                   0.0722 * linear(colour.blueF());
+        };
+        const double text = luminance(label->palette().color(label->foregroundRole()));
+        const double back = luminance(label->palette().color(label->backgroundRole()));
+        QVERIFY2((std::max(text, back) + 0.05) / (std::min(text, back) + 0.05) >= 4.5,
+                 qPrintable(label->palette().color(label->backgroundRole()).name()));
+
+        QLabel line;
+        StatusBar bar(&line);
+        bar.MonitorConnected("/dev/ttyACM0");
+        QCOMPARE(line.text(), "Monitor connected on /dev/ttyACM0");
+        bar.ShowProgress("Importing patient 1 of 2");
+        QCOMPARE(line.text(), "Importing patient 1 of 2");
+        bar.ShowSummary(0, 1, 8100, 1, 12);
+        QCOMPARE(line.text(),
+                 "Import finished: 0 new patients, 1 new record, 8,100 already stored; "
+                 "not stored: 1 patient, 12 records \u2014 Monitor connected on "
+                 "/dev/ttyACM0");
+        Click(m_window->Form().pushButton_Save);
+        QCOMPARE(label->text(), "Settings saved");
+    }
+    // The title bar hands moving to the window system, the edges resizing (the offscreen
+    // platform declines both), a double-click maximises and restores; at 1024 x 600 every
+    // control of the Desktop tab is inside the window (the pages scroll).
+    void windowMovesResizesAndToggles()
+    {
+        const QRect area(0, 0, 1000, 800);
+        const QList<QPair<QPoint, Qt::Edges>> hits = {{{2, 400}, Qt::LeftEdge},
+                                                      {{998, 400}, Qt::RightEdge},
+                                                      {{500, 1}, Qt::TopEdge},
+                                                      {{500, 797}, Qt::BottomEdge},
+                                                      {{1, 1}, Qt::TopEdge | Qt::LeftEdge},
+                                                      {{999, 799}, Qt::BottomEdge | Qt::RightEdge},
+                                                      {{500, 400}, {}}};
+        for (const auto &[point, edges] : hits)
+            QCOMPARE(WindowChrome::EdgesAt(area, point), edges);
+
+        QWidget *header = m_window->Form().Header;
+        m_window->showNormal();
+        QTest::mouseDClick(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QTRY_VERIFY(m_window->isMaximized());
+        QTest::mouseDClick(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QTRY_VERIFY(!m_window->isMaximized());
+        m_window->setGeometry(0, 0, 1024, 600);
+        QSignalSpy drags(m_window->findChild<WindowChrome *>(), &WindowChrome::DragHandedOver);
+        QTest::mousePress(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QTest::mousePress(m_window.get(), Qt::LeftButton, {}, QPoint(1, 300));
+        QTest::mousePress(m_window.get(), Qt::LeftButton, {}, QPoint(1022, 598));
+        QCOMPARE(drags.size(), 3);
+        QCOMPARE(drags.at(0).at(0).value<Qt::Edges>(), Qt::Edges());
+        QCOMPARE(drags.at(1).at(0).value<Qt::Edges>(), Qt::LeftEdge);
+        QCOMPARE(drags.at(2).at(0).value<Qt::Edges>(), Qt::RightEdge | Qt::BottomEdge);
+
+        QTest::qWait(20);
+        const auto *pages = m_window->findChild<QScrollArea *>(QStringLiteral("ViewScrollArea"));
+        for (const QWidget *control : m_window->Form().WorkStationTab->findChildren<QWidget *>()) {
+            const bool reachable = qobject_cast<const QAbstractButton *>(control) ||
+                                   qobject_cast<const QLineEdit *>(control) ||
+                                   qobject_cast<const QAbstractItemView *>(control);
+            if (reachable && control->isVisibleTo(m_window.get()) && !pages->isAncestorOf(control))
+                QVERIFY2(m_window->rect().contains(
+                             QRect(control->mapTo(m_window.get(), QPoint()), control->size())),
+                         qPrintable(control->objectName()));
+        }
+        QTest::mouseDClick(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QTRY_VERIFY(m_window->isMaximized());
+    }
     void changesElsewhereReachTheList()
     {
         // Another workstation adds a patient, then deletes him while he is shown.
@@ -387,6 +508,54 @@ private slots:
         QTRY_COMPARE(Rows(), rows);
         QCOMPARE(cleared.count(), 1);
         QVERIFY(!PatientData::GetInstance()->GetCurrentPatient());
+    }
+    // The search keeps the list's order and matches name, ID as shown, SN and identity code in
+    // any case and script; the tooltip tells look-alikes apart. A change elsewhere to one
+    // patient reads his brief record only.
+    void searchAndTooltipTellPatientsApart()
+    {
+        const int all = Rows();
+        const auto add = [this](const char *sn, quint32 id, const char *name, const char *code) {
+            STU_DB_PATIENT_LIST *patient = NewPatient(QString::fromUtf8(name));
+            SetRecordText(patient->DeviceSN, QString::fromLatin1(sn));
+            SetRecordText(patient->IdentityCode, QString::fromLatin1(code));
+            patient->IdInDevice = id;
+            patient->LastUpdateTime = QDateTime::currentDateTime().addSecs(-60);
+            patient->NIBPCount = 2, patient->SPO2Count = 1;
+            patient->NewestMeasureTime = QDateTime(QDate(2026, 3, 1), QTime(9, 30));
+            m_window->OnDatabaseInsertNewPatientSucc(patient);
+        };
+        add("VT01", 6, "张三", "ID-77");
+        add("VT02", 6, "Zhang San", "ID-78");
+        add("VT03", MONITOR_PSEUDO_PATIENT_ID, "", "");
+        QCOMPARE(Data(1, 2, Qt::ToolTipRole).toString(),
+                 "NIBP records: 2\nSpO2 records: 1\nTemperature records: 0\n"
+                 "Newest measure: 2026-03-01 09:30:00");
+        auto *search = m_window->Form().PatientSearchEdit;
+        const auto shown = [this] {
+            QStringList names;
+            for (int row = 0; row < Rows(); ++row)
+                names << Cell(row, 0);
+            return names.join(QLatin1Char(' '));
+        };
+        const QList<QPair<QString, QString>> cases = {
+            {"张", "VT01"},        {"zhang", "VT02"}, {"vt0", "VT03 VT02 VT01"},
+            {"id-7", "VT02 VT01"}, {"MONI", "VT03"},  {"  ", ""}};
+        for (const auto &[text, expected] : cases) {
+            search->setText(text);
+            QCOMPARE(shown().left(expected.size()), expected);
+        }
+        QCOMPARE(Rows(), all + 3); // the blank search shows them all
+        QCOMPARE(m_window->Form().PatientCountLabel->text(),
+                 QStringLiteral("%1 of %1 patients").arg(all + 3));
+        search->setText("张");
+        QCOMPARE(m_window->Form().PatientCountLabel->text(),
+                 QStringLiteral("1 of %1 patients").arg(all + 3));
+        search->clear();
+
+        QSignalSpy spy(m_window.get(), &QuarvelPCSoftware::GetDataFromDatabaseRequest);
+        emit MDatabaseService::GetInstance()->OnPatientChangedElsewhere(new QUuid(RowId(0)));
+        QTRY_COMPARE(WorkTypes(spy), QList<uint>({DB_WORK_GET_ONE_PATIENT_BRIEF}));
     }
     // Closing stores what is still queued for the database, stops its thread and
     // closes the file, so no journal is left behind. This test runs last for that reason.
@@ -410,6 +579,15 @@ private slots:
 private:
     static quintptr Param(const void *pointer) { return reinterpret_cast<quintptr>(pointer); }
     static void Click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+    // A box without that button is rejected.
+    static void ClickButton(QMessageBox *box, const QString &text)
+    {
+        for (QAbstractButton *button : box->buttons()) {
+            if (button->text() == text)
+                return button->click();
+        }
+        box->reject();
+    }
     QTableView *Table() const { return m_window->Form().PatientListTable; }
     int Rows() const { return Table()->model()->rowCount(); }
     QVariant Data(int row, int column, int role = Qt::DisplayRole) const
@@ -444,10 +622,16 @@ private:
         // The temperature list is the last of the four answers to a selection.
         QSignalSpy lastAnswer(PatientData::GetInstance(), &PatientData::OnPatientTEMPDataChanged);
         const QUuid uuid = RowId(rows.first());
-        Table()->clearSelection();
-        const auto add = QItemSelectionModel::Select | QItemSelectionModel::Rows;
-        for (int row : rows)
-            Table()->selectionModel()->select(Table()->model()->index(row, 0), add);
+        // Chosen afresh: no current row first. Then the first is made current, the others
+        // join the selection.
+        Table()->setCurrentIndex(QModelIndex());
+        QCoreApplication::processEvents();
+        const auto rowsOnly = QItemSelectionModel::Rows;
+        Table()->selectionModel()->setCurrentIndex(Table()->model()->index(rows.first(), 0),
+                                                   QItemSelectionModel::ClearAndSelect | rowsOnly);
+        for (int row : rows.mid(1))
+            Table()->selectionModel()->select(Table()->model()->index(row, 0),
+                                              QItemSelectionModel::Select | rowsOnly);
         return QTest::qWaitFor([&] {
             return PatientData::GetInstance()->GetCurrentPatient() && CurrentId() == uuid &&
                    !lastAnswer.isEmpty();
