@@ -1,10 +1,12 @@
+#include "ModalWatcher.h"
 #include "TestEnvironment.h"
 #include "TrendGrapView.h"
 #include "TrendPatient.h"
 #include "TrendTableView.h"
 
 #include <QAbstractButton>
-#include <QTableWidget>
+#include <QHeaderView>
+#include <QTableView>
 #include <QTest>
 #include <qcustomplot.h>
 
@@ -72,7 +74,7 @@ void Row(const char *name, const char *span, const char *records, const char *cl
 QStringList Shown(const TrendTableView &view)
 {
     QStringList rows;
-    for (const QTableWidget *pTable : {view.NIBPTable(), view.SPO2Table(), view.TEMPTable()}) {
+    for (const QTableView *pTable : {view.NIBPTable(), view.SPO2Table(), view.TEMPTable()}) {
         const QAbstractItemModel *pModel = pTable->model();
         for (int r = -1; r < pModel->rowCount(); ++r) {
             QStringList cells;
@@ -84,6 +86,23 @@ QStringList Shown(const TrendTableView &view)
         }
     }
     return rows;
+}
+
+// One column's cell texts, top to bottom, " "-joined.
+QString Column(const QTableView *pTable, int iColumn)
+{
+    QStringList cells;
+    for (int r = 0; r < pTable->model()->rowCount(); ++r)
+        cells << pTable->model()->index(r, iColumn).data().toString();
+    return cells.join(' ');
+}
+
+void ClickHeader(QTableView *pTable, int iColumn)
+{
+    QHeaderView *pHeader = pTable->horizontalHeader();
+    const QPoint at(pHeader->sectionViewportPosition(iColumn) + pHeader->sectionSize(iColumn) / 2,
+                    3);
+    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, at);
 }
 
 } // namespace
@@ -102,7 +121,7 @@ private slots:
         qputenv("TZ", "Europe/Berlin");
         tzset();
     }
-    void init() { TestEnvironment::FailOnWarnings(); }
+    void init() { FailOnWarnings(); }
 
     // 07:30 on Thursday 3 March 2022 falls in the day from 08:00 on the 2nd and the week
     // from Monday the 28th; a record at a window's end is on the next page. Keys are
@@ -249,6 +268,48 @@ private slots:
         first.Deliver();
         QCOMPARE(Shown(*view), firstRows);
         QCOMPARE(view->NIBPTable()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    }
+
+    // Over the night the clocks go back, rows keep the order of measurement; their
+    // texts follow the rules of the item-per-cell tables. A header click sorts by
+    // its column (equal values in measurement order), a second one turns it round.
+    void tableRowsInMeasureOrderUntilAHeaderIsClicked()
+    {
+        const auto view = ConnectedView<TrendTableView>();
+        TrendPatient patient;
+        const quint16 sys[] = {130, 120, 130, 110, 120, 125};
+        QStringList expected = {"Time|Sys|Dia|Mean|Pr"}, spo2 = {"Time|SPO2|PR"},
+                    temp = {"Time|Temp"};
+        for (quint16 i = 0; i < 6; ++i) { // half-hourly from 01:30 CEST to 02:00 CET
+            const QDateTime time = At("2022-10-30 01:30:15").addSecs(1800 * i);
+            const float celsius = 36.0f + 0.35f * i;
+            patient.nibp.push_back({time, sys[i], quint16(60 + i), i, 65535});
+            patient.spo2.push_back({time, quint16(90 + i), 0});
+            patient.temp.push_back({time, celsius});
+            const QString at = time.toString("yyyy-MM-dd hh:mm:ss") + '|';
+            expected << at + QString("%1|%2|%3|65535").arg(sys[i]).arg(60 + i).arg(i);
+            spo2 << at + QString::number(90 + i) + "|0";
+            temp << at + QString("%1").arg(double(celsius));
+        }
+        patient.Deliver();
+        QCOMPARE(Shown(*view), expected + spo2 + temp);
+        QCOMPARE(temp.at(2).left(19) + temp.at(4), "2022-10-30 02:00:152022-10-30 02:00:15|37.05");
+
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTableView *pTable = view->NIBPTable();
+        ClickHeader(pTable, 1);
+        QCOMPARE(Column(pTable, 3), "3 1 4 5 0 2");
+        ClickHeader(pTable, 1);
+        QCOMPARE(Column(pTable, 3), "0 2 5 1 4 3");
+        ClickHeader(view->TEMPTable(), 1);
+        ClickHeader(view->TEMPTable(), 1);
+        QCOMPARE(Column(view->TEMPTable(), 1), "37.75 37.4 37.05 36.7 36.35 36");
+        ClickHeader(pTable, 0);
+        QCOMPARE(Column(pTable, 3), "0 1 2 3 4 5");
+        ClickHeader(pTable, 2);
+        patient.Deliver();
+        QCOMPARE(Shown(*view), expected + spo2 + temp);
     }
 };
 
