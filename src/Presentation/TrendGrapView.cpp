@@ -266,11 +266,18 @@ QString TrendGrapView::PageRangeText() const
     return label_PageRange->text();
 }
 
+// Without a single record (a patient without any, or none shown any more)
+// there is nothing to page through.
 void TrendGrapView::UpdatePageButtons()
 {
+    const PatientData *pData = PatientData::GetInstance();
+    const bool bAnyRecord =
+        pData->GetNIBPDataList() || pData->GetSPO2DataList() || pData->GetTEMPDataList();
     const int iMaxPage = GetMaxPageIndex();
-    pushButton_NextPage->setEnabled(m_iCurrentPage < iMaxPage);
-    pushButton_PrevPage->setEnabled(m_iCurrentPage > 0);
+    pushButton_FirstPage->setEnabled(bAnyRecord);
+    pushButton_LastPage->setEnabled(bAnyRecord);
+    pushButton_NextPage->setEnabled(bAnyRecord && m_iCurrentPage < iMaxPage);
+    pushButton_PrevPage->setEnabled(bAnyRecord && m_iCurrentPage > 0);
 }
 
 void TrendGrapView::UpdateTrendGraph()
@@ -322,6 +329,7 @@ void TrendGrapView::OnClearPatientData()
         ClearGraphs(pPlot);
     }
     ReplotAligned();
+    UpdatePageButtons();
     m_bShownSinceData = false;
     // The axes stay as they were, but no patient's days are on show any more.
     label_PageRange->clear();

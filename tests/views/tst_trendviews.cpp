@@ -43,14 +43,15 @@ void Click(const QWidget &view, const QString &names)
                 QTest::mouseClick(pButton, Qt::LeftButton);
 }
 
-// The page shown: "index: start - end", then "+"/"-" for Previous and Next enabled.
+// The page shown: "index: start - end", then "+"/"-" for First, Previous, Next and Last enabled.
 QString State(const TrendGrapView &v)
 {
     const char *format = "yyyy-MM-dd hh:mm";
     QString state = QString("%1: %2 - %3 ")
                         .arg(v.CurrentPage())
                         .arg(v.StartTime().toString(format), v.EndTime().toString(format));
-    for (const char *pName : {"pushButton_PrevPage", "pushButton_NextPage"})
+    for (const char *pName : {"pushButton_FirstPage", "pushButton_PrevPage", "pushButton_NextPage",
+                              "pushButton_LastPage"})
         state += v.findChild<QAbstractButton *>(pName)->isEnabled() ? '+' : '-';
     return state;
 }
@@ -130,21 +131,22 @@ private slots:
     {
         QTest::addColumn<PageCase>("c");
         const char *march = "2022-03-03 07:30,2022-03-10 09:00|2022-03-03 12:00";
-        Row("day", "Day", march, "LastPage NextPage", "8: 2022-03-10 08:00 - 2022-03-11 08:00 +-",
+        Row("day", "Day", march, "LastPage NextPage", "8: 2022-03-10 08:00 - 2022-03-11 08:00 ++-+",
             Numbers(8, 24) + Numbers(1, 7), {{3600, 101}});
-        Row("week", "Week", march, "", "0: 2022-02-28 08:00 - 2022-03-07 08:00 -+",
+        Row("week", "Week", march, "", "0: 2022-02-28 08:00 - 2022-03-07 08:00 +-++",
             {"Mon", "Tues", "Wed", "Thur", "Fri", "Sat", "Sun"},
             {{2 * 86400 + 84600, 100}, {3 * 86400 + 4 * 3600, 36}});
-        Row("month", "Month", "2023-02-15 10:00", "", "0: 2023-02-01 08:00 - 2023-03-01 08:00 --",
+        Row("month", "Month", "2023-02-15 10:00", "", "0: 2023-02-01 08:00 - 2023-03-01 08:00 +--+",
             Numbers(1, 28), {{14 * 86400 + 7200, 100}});
         Row("month, into the new year", "Month", "2022-12-10 09:00|2023-02-10 09:00",
-            "LastPage PrevPage", "1: 2023-01-01 08:00 - 2023-02-01 08:00 ++", Numbers(1, 31), {});
+            "LastPage PrevPage", "1: 2023-01-01 08:00 - 2023-02-01 08:00 ++++", Numbers(1, 31), {});
         Row("at the start of the day after", "Day", "2022-03-26 09:00,2022-03-27 08:00", "NextPage",
-            "1: 2022-03-27 08:00 - 2022-03-28 08:00 +-", {}, {{0, 101}});
+            "1: 2022-03-27 08:00 - 2022-03-28 08:00 ++-+", {}, {{0, 101}});
         Row("day of 25 hours", "Day", "2022-10-29 09:00,2022-10-30 07:30", "",
-            "0: 2022-10-29 08:00 - 2022-10-30 08:00 --", {}, {{3600, 100}, {24.5 * 3600, 101}});
+            "0: 2022-10-29 08:00 - 2022-10-30 08:00 +--+", {}, {{3600, 100}, {24.5 * 3600, 101}});
         Row("hour", "Hour", "2022-03-02 09:47:12,2022-03-02 11:05", "",
-            "0: 2022-03-02 09:00 - 2022-03-02 10:00 -+", Numbers(0, 55, 5), {{47 * 60 + 12, 100}});
+            "0: 2022-03-02 09:00 - 2022-03-02 10:00 +-++", Numbers(0, 55, 5),
+            {{47 * 60 + 12, 100}});
     }
 
     void pages()
@@ -172,8 +174,8 @@ private slots:
     }
 
     // Records within one second give one point, the last one's; a sparse band follows
-    // the lines. An empty page keeps its value axes; clearing keeps the page; a patient
-    // without records goes back to page 0 with no page to move to.
+    // the lines. An empty page keeps its value axes; clearing keeps the page number but
+    // leaves no button to page with, as a patient without records does.
     void hourPagesOfOnePatient()
     {
         const auto v = ConnectedView<TrendGrapView>();
@@ -201,13 +203,14 @@ private slots:
 
         Click(*v, "LastPage");
         PatientData::GetInstance()->ClearPatientData(&uuid);
-        QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 +-");
+        QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 ----");
         for (QCustomPlot *pPlot : {v->NIBPPlot(), v->SPO2Plot(), v->TEMPPlot()})
             QCOMPARE(Graphs(pPlot), QList<QList<QPointF>>(pPlot->graphCount()));
 
+        Click(*v, "Day");
+        QCOMPARE(State(*v).left(2) + State(*v).right(4), "0:----");
         TrendPatient().Deliver();
-        Click(*v, "LastPage");
-        QCOMPARE(State(*v).left(2) + State(*v).right(2), "0:--");
+        QCOMPARE(State(*v).left(2) + State(*v).right(4), "0:----");
     }
 
     void denseBandCoversTheLines()
