@@ -3,6 +3,7 @@
 #include "LongButtonStyle.h"
 #include "PatientData.h"
 #include "PressureBand.h"
+#include "TrendHoverTip.h"
 #include "TrendPagePoints.h"
 #include "TrendPlotStyle.h"
 
@@ -55,6 +56,9 @@ TrendGrapView::TrendGrapView(QWidget *parent) : QWidget(parent)
 {
     SetupUi();
     TrendPlotStyle::Configure(NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap);
+    for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
+        TrendHoverTip::Attach(pPlot, [this] { return m_StartTime; });
+    }
     SetTimeAxis();
     ConnectButtons();
     m_iCurrentPage = 0;

@@ -1,6 +1,7 @@
 #include "ModalWatcher.h"
 #include "TestEnvironment.h"
 #include "TrendGrapView.h"
+#include "TrendHoverTip.h"
 #include "TrendPatient.h"
 #include "TrendTableView.h"
 
@@ -195,6 +196,15 @@ private slots:
                      {sys, dia, {{5, 95}, {1800, 100}}, {{5, 74}, {1800, 80}}, sys, dia, {}}));
         QCOMPARE(Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
                  QList<QList<QPointF>>({{{5, 95}}, {{5, 68}}, {{5, 36.5}, {1800, 37.5}}}));
+        // The hover text names the record nearest to the mouse on that plot.
+        const auto hover = [&v](const QCustomPlot *pPlot, double key) {
+            const QPoint at(int(pPlot->xAxis->coordToPixel(key)), pPlot->axisRect()->center().y());
+            return TrendHoverTip::TextAt(pPlot, v->StartTime(), at).split('\n');
+        };
+        QCOMPARE(hover(v->NIBPPlot(), 1200) + hover(v->SPO2Plot(), 3000) + hover(v->TEMPPlot(), 0),
+                 QString("2022-03-02 09:30:00|Sys 140 mmHg|Dia 90 mmHg|Mean 100 mmHg|Pr 80 BPM|"
+                         "2022-03-02 09:00:05|SPO2 95 %|Pr 68 BPM|2022-03-02 09:00:05|TEMP 36.5 C")
+                     .split('|'));
         Click(*v, "NextPage");
         QVERIFY(Graphs(v->NIBPPlot())[0].isEmpty());
         QCOMPARE(QList<QCPRange>({v->NIBPPlot()->yAxis->range(), v->NIBPPlot()->yAxis2->range(),
