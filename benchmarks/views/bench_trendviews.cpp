@@ -47,7 +47,7 @@ void BM_TableRefill(benchmark::State &state)
         view.OnPatientTEMPDataChanged();
         QCoreApplication::processEvents();
     }
-    state.counters["rows"] = double(view.NIBPTable()->rowCount());
+    state.counters["rows"] = double(view.NIBPTable()->model()->rowCount());
 }
 
 // The literal way of filling a table: one insertRow per record.

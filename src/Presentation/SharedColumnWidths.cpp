@@ -1,16 +1,16 @@
 #include "SharedColumnWidths.h"
 
 #include <QEvent>
-#include <QTableWidget>
+#include <QTableView>
 
 #include <numeric>
 
-SharedColumnWidths::SharedColumnWidths(QTableWidget *pTable) : QObject(pTable), m_pTable(pTable)
+SharedColumnWidths::SharedColumnWidths(QTableView *pTable) : QObject(pTable), m_pTable(pTable)
 {
     pTable->viewport()->installEventFilter(this);
 }
 
-void SharedColumnWidths::Apply(QTableWidget *pTable, const QList<int> &widths)
+void SharedColumnWidths::Apply(QTableView *pTable, const QList<int> &widths)
 {
     auto *pShared = pTable->findChild<SharedColumnWidths *>(QString(), Qt::FindDirectChildrenOnly);
     if (!pShared)

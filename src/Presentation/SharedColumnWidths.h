@@ -3,7 +3,7 @@
 #include <QList>
 #include <QObject>
 
-class QTableWidget;
+class QTableView;
 
 // Keeps a table's columns at their drawn widths while they fit, and shrinks
 // them all in proportion when the table is narrower, so that no column hides
@@ -14,15 +14,15 @@ class SharedColumnWidths : public QObject
 
 public:
     // Owned by pTable; a second call for the same table replaces the widths.
-    static void Apply(QTableWidget *pTable, const QList<int> &widths);
+    static void Apply(QTableView *pTable, const QList<int> &widths);
 
 protected:
     bool eventFilter(QObject *pWatched, QEvent *pEvent) override;
 
 private:
-    explicit SharedColumnWidths(QTableWidget *pTable);
+    explicit SharedColumnWidths(QTableView *pTable);
     void Share();
 
-    QTableWidget *m_pTable;
+    QTableView *m_pTable;
     QList<int> m_widths;
 };

@@ -3,6 +3,7 @@
 #include "LongButtonStyle.h"
 #include "PatientData.h"
 #include "PressureBand.h"
+#include "TrendHoverTip.h"
 #include "TrendPagePoints.h"
 #include "TrendPlotStyle.h"
 
@@ -55,6 +56,9 @@ TrendGrapView::TrendGrapView(QWidget *parent) : QWidget(parent)
 {
     SetupUi();
     TrendPlotStyle::Configure(NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap);
+    for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
+        TrendHoverTip::Attach(pPlot, [this] { return m_StartTime; });
+    }
     SetTimeAxis();
     ConnectButtons();
     m_iCurrentPage = 0;
@@ -266,11 +270,18 @@ QString TrendGrapView::PageRangeText() const
     return label_PageRange->text();
 }
 
+// Without a single record (a patient without any, or none shown any more)
+// there is nothing to page through.
 void TrendGrapView::UpdatePageButtons()
 {
+    const PatientData *pData = PatientData::GetInstance();
+    const bool bAnyRecord =
+        pData->GetNIBPDataList() || pData->GetSPO2DataList() || pData->GetTEMPDataList();
     const int iMaxPage = GetMaxPageIndex();
-    pushButton_NextPage->setEnabled(m_iCurrentPage < iMaxPage);
-    pushButton_PrevPage->setEnabled(m_iCurrentPage > 0);
+    pushButton_FirstPage->setEnabled(bAnyRecord);
+    pushButton_LastPage->setEnabled(bAnyRecord);
+    pushButton_NextPage->setEnabled(bAnyRecord && m_iCurrentPage < iMaxPage);
+    pushButton_PrevPage->setEnabled(bAnyRecord && m_iCurrentPage > 0);
 }
 
 void TrendGrapView::UpdateTrendGraph()
@@ -322,6 +333,7 @@ void TrendGrapView::OnClearPatientData()
         ClearGraphs(pPlot);
     }
     ReplotAligned();
+    UpdatePageButtons();
     m_bShownSinceData = false;
     // The axes stay as they were, but no patient's days are on show any more.
     label_PageRange->clear();

@@ -95,7 +95,7 @@ double TickStep(TrendPageWindow::Span span)
 
 QString WeekdayLabel(int iIndex)
 {
-    static const char *const kNames[kDaysPerWeek] = {"Mon", "Tues", "Wen", "Thur",
+    static const char *const kNames[kDaysPerWeek] = {"Mon", "Tues", "Wed", "Thur",
                                                      "Fri", "Sat",  "Sun"};
     return QCoreApplication::translate("TrendGrapView", kNames[iIndex]);
 }

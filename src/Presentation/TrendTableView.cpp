@@ -3,6 +3,7 @@
 #include "DatabaseRecords.h"
 #include "PatientData.h"
 #include "SharedColumnWidths.h"
+#include "TrendTableModel.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -10,114 +11,16 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QSpacerItem>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int kTableHeight = 250;
-const char *const kTimeFormat = "yyyy-MM-dd hh:mm:ss";
-
-// The columns of each table: header text and drawn width. Before its first
-// refill the NIBP table names its pulse column in capitals, like the SpO2
-// table; every refill sets the texts given here.
-struct Column
-{
-    const char *pTitle;
-    int iWidth;
-    const char *pFirstTitle;
-};
-const Column kNIBPColumns[] = {
-    {"Time", 320, nullptr}, {"Sys", 120, nullptr}, {"Dia", 120, nullptr},
-    {"Mean", 120, nullptr}, {"Pr", 120, "PR"},
-};
-const Column kSPO2Columns[] = {
-    {"Time", 200, nullptr}, {"SPO2", 100, nullptr}, {"PR", 100, nullptr}};
-const Column kTEMPColumns[] = {{"Time", 240, nullptr}, {"Temp", 160, nullptr}};
-
-template <size_t N>
-QStringList Titles(const Column (&columns)[N], const char *pContext, bool bFirst)
-{
-    QStringList titles;
-    for (const Column &column : columns) {
-        const char *pTitle = bFirst && column.pFirstTitle ? column.pFirstTitle : column.pTitle;
-        titles << QCoreApplication::translate(pContext, pTitle);
-    }
-    return titles;
-}
-
-template <size_t N> QList<int> Widths(const Column (&columns)[N])
-{
-    QList<int> widths;
-    for (const Column &column : columns) {
-        widths << column.iWidth;
-    }
-    return widths;
-}
 
 QSpacerItem *VerticalSpacer()
 {
     return new QSpacerItem(20, 53, QSizePolicy::Minimum, QSizePolicy::Expanding);
-}
-
-QString TimeText(const QDateTime &time)
-{
-    return time.toString(QLatin1String(kTimeFormat));
-}
-
-QTableWidgetItem *Cell(const QString &text)
-{
-    return new QTableWidgetItem(text);
-}
-
-QTableWidgetItem *Cell(quint16 value)
-{
-    return new QTableWidgetItem(QString::number(value));
-}
-
-// Float to double, then 'g' with the default precision: 36.6f shows as 36.6.
-QTableWidgetItem *Cell(float value)
-{
-    return new QTableWidgetItem(QString("%1").arg(static_cast<double>(value)));
-}
-
-template <typename Record> int ChainLength(const Record *pRecord)
-{
-    int iCount = 0;
-    for (; pRecord != nullptr; pRecord = pRecord->pNext) {
-        ++iCount;
-    }
-    return iCount;
-}
-
-void FillRow(QTableWidget *pTable, int iRow, const STU_DB_NIBP_DATA_LIST *pRecord)
-{
-    pTable->setItem(iRow, 0, Cell(TimeText(pRecord->MeasureTime)));
-    pTable->setItem(iRow, 1, Cell(pRecord->SysValue));
-    pTable->setItem(iRow, 2, Cell(pRecord->DiaValue));
-    pTable->setItem(iRow, 3, Cell(pRecord->MeanValue));
-    pTable->setItem(iRow, 4, Cell(pRecord->PrValue));
-}
-
-void FillRow(QTableWidget *pTable, int iRow, const STU_DB_SPO2_DATA_LIST *pRecord)
-{
-    pTable->setItem(iRow, 0, Cell(TimeText(pRecord->MeasureTime)));
-    pTable->setItem(iRow, 1, Cell(pRecord->SPO2Value));
-    pTable->setItem(iRow, 2, Cell(pRecord->PrValue));
-}
-
-void FillRow(QTableWidget *pTable, int iRow, const STU_DB_TEMP_DATA_LIST *pRecord)
-{
-    pTable->setItem(iRow, 0, Cell(TimeText(pRecord->MeasureTime)));
-    pTable->setItem(iRow, 1, Cell(pRecord->TempValue));
-}
-
-// One row per record in chain order, the oldest on top.
-template <typename Record> void FillRows(QTableWidget *pTable, const Record *pRecord)
-{
-    for (int iRow = 0; pRecord != nullptr; pRecord = pRecord->pNext, ++iRow) {
-        FillRow(pTable, iRow, pRecord);
-    }
 }
 
 } // namespace
@@ -130,21 +33,15 @@ TrendTableView::TrendTableView(QWidget *parent) : QWidget(parent)
     ApplyTableSettings(m_TEMPTable);
 }
 
-TrendTableView::~TrendTableView()
-{
-    EmptyTable(m_NIBPTable);
-    EmptyTable(m_SPO2Table);
-    EmptyTable(m_TEMPTable);
-}
+TrendTableView::~TrendTableView() = default;
 
-QTableWidget *TrendTableView::CreateTable(const char *pName, int iColumns)
+template <typename Record>
+QTableView *TrendTableView::CreateTable(const char *pName, TrendTableModel<Record> *&pModel)
 {
-    auto *pTable = new QTableWidget(this);
+    auto *pTable = new QTableView(this);
     pTable->setObjectName(QLatin1String(pName));
-    pTable->setColumnCount(iColumns);
-    for (int i = 0; i < iColumns; ++i) {
-        pTable->setHorizontalHeaderItem(i, new QTableWidgetItem());
-    }
+    pModel = new TrendTableModel<Record>(pTable);
+    pTable->setModel(pModel);
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     pTable->setSizePolicy(policy);
     pTable->setMinimumHeight(kTableHeight);
@@ -165,7 +62,7 @@ void TrendTableView::SetupUi()
     label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
     verticalLayout->addWidget(label);
-    m_NIBPTable = CreateTable("m_NIBPTable", 5);
+    m_NIBPTable = CreateTable("m_NIBPTable", m_pNIBPModel);
     verticalLayout->addWidget(m_NIBPTable);
     verticalLayout_4->addLayout(verticalLayout);
     verticalLayout_4->addItem(VerticalSpacer());
@@ -177,7 +74,7 @@ void TrendTableView::SetupUi()
     label_2 = new QLabel(this);
     label_2->setObjectName(QStringLiteral("label_2"));
     verticalLayout_2->addWidget(label_2);
-    m_SPO2Table = CreateTable("m_SPO2Table", 3);
+    m_SPO2Table = CreateTable("m_SPO2Table", m_pSPO2Model);
     verticalLayout_2->addWidget(m_SPO2Table);
     horizontalLayout->addLayout(verticalLayout_2);
 
@@ -186,7 +83,7 @@ void TrendTableView::SetupUi()
     label_3 = new QLabel(this);
     label_3->setObjectName(QStringLiteral("label_3"));
     verticalLayout_3->addWidget(label_3);
-    m_TEMPTable = CreateTable("m_TEMPTable", 2);
+    m_TEMPTable = CreateTable("m_TEMPTable", m_pTEMPModel);
     verticalLayout_3->addWidget(m_TEMPTable);
     horizontalLayout->addLayout(verticalLayout_3);
     verticalLayout_4->addLayout(horizontalLayout);
@@ -196,6 +93,7 @@ void TrendTableView::SetupUi()
     RetranslateUi();
 }
 
+// The column headers come from the models, which know the texts of each state.
 void TrendTableView::RetranslateUi()
 {
     const auto tr = [](const char *pText) {
@@ -205,73 +103,53 @@ void TrendTableView::RetranslateUi()
     label->setText(tr("NIBP"));
     label_2->setText(tr("SPO2"));
     label_3->setText(tr("TEMP"));
-    SetHeaderTexts(m_NIBPTable, Titles(kNIBPColumns, "TrendTable", true));
-    SetHeaderTexts(m_SPO2Table, Titles(kSPO2Columns, "TrendTable", true));
-    SetHeaderTexts(m_TEMPTable, Titles(kTEMPColumns, "TrendTable", true));
 }
 
-void TrendTableView::SetHeaderTexts(QTableWidget *pTable, const QStringList &titles)
-{
-    for (int i = 0; i < titles.size(); ++i) {
-        pTable->horizontalHeaderItem(i)->setText(titles.at(i));
-    }
-}
-
-void TrendTableView::ApplyTableSettings(QTableWidget *pTable)
+// Read-only rows selected whole, one at a time. A click on a column's header
+// sorts by it; until then no sort indicator is shown and the chain's order is.
+void TrendTableView::ApplyTableSettings(QTableView *pTable)
 {
     pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     pTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     pTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    pTable->horizontalHeader()->setStretchLastSection(true);
+    QHeaderView *pHeader = pTable->horizontalHeader();
+    pHeader->setStretchLastSection(true);
+    pHeader->setSortIndicator(-1, Qt::AscendingOrder);
+    pHeader->setSortIndicatorShown(true);
+    pHeader->setSectionsClickable(true);
+    QAbstractItemModel *pModel = pTable->model();
+    connect(pHeader, &QHeaderView::sortIndicatorChanged, pModel,
+            [pModel](int iColumn, Qt::SortOrder order) { pModel->sort(iColumn, order); });
 }
 
-// Deletes the cells, the rows and the header items: an emptied table shows
-// numbered column headers until its next refill sets the texts again.
-void TrendTableView::EmptyTable(QTableWidget *pTable)
+template <typename Record>
+void TrendTableView::Refill(QTableView *pTable, TrendTableModel<Record> *pModel,
+                            const Record *pChain)
 {
-    pTable->clearContents();
-    pTable->setRowCount(0);
-    pTable->clear();
-}
-
-// Empties the table, sets the refill headers and widths, and makes room for
-// iRows rows at once: one model change instead of one per record.
-void TrendTableView::PrepareTable(QTableWidget *pTable, const QStringList &headers,
-                                  const QList<int> &widths, int iRows)
-{
-    EmptyTable(pTable);
-    pTable->setHorizontalHeaderLabels(headers);
-    SharedColumnWidths::Apply(pTable, widths);
-    pTable->setRowCount(iRows);
+    pTable->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    pModel->ShowChain(pChain);
+    SharedColumnWidths::Apply(pTable, pModel->ColumnWidths());
 }
 
 void TrendTableView::OnPatientNIBPDataChanged()
 {
-    const STU_DB_NIBP_DATA_LIST *pChain = PatientData::GetInstance()->GetNIBPDataList();
-    PrepareTable(m_NIBPTable, Titles(kNIBPColumns, "TrendTableView", false), Widths(kNIBPColumns),
-                 ChainLength(pChain));
-    FillRows(m_NIBPTable, pChain);
+    Refill(m_NIBPTable, m_pNIBPModel, PatientData::GetInstance()->GetNIBPDataList());
 }
 
 void TrendTableView::OnPatientSPO2DataChanged()
 {
-    const STU_DB_SPO2_DATA_LIST *pChain = PatientData::GetInstance()->GetSPO2DataList();
-    PrepareTable(m_SPO2Table, Titles(kSPO2Columns, "TrendTableView", false), Widths(kSPO2Columns),
-                 ChainLength(pChain));
-    FillRows(m_SPO2Table, pChain);
+    Refill(m_SPO2Table, m_pSPO2Model, PatientData::GetInstance()->GetSPO2DataList());
 }
 
 void TrendTableView::OnPatientTEMPDataChanged()
 {
-    const STU_DB_TEMP_DATA_LIST *pChain = PatientData::GetInstance()->GetTEMPDataList();
-    PrepareTable(m_TEMPTable, Titles(kTEMPColumns, "TrendTableView", false), Widths(kTEMPColumns),
-                 ChainLength(pChain));
-    FillRows(m_TEMPTable, pChain);
+    Refill(m_TEMPTable, m_pTEMPModel, PatientData::GetInstance()->GetTEMPDataList());
 }
 
+// The chains are gone: no row may point into them any more.
 void TrendTableView::OnClearPatientData()
 {
-    EmptyTable(m_NIBPTable);
-    EmptyTable(m_SPO2Table);
-    EmptyTable(m_TEMPTable);
+    m_pNIBPModel->Clear();
+    m_pSPO2Model->Clear();
+    m_pTEMPModel->Clear();
 }

@@ -3,15 +3,19 @@
 #include <QWidget>
 
 class QLabel;
-class QTableWidget;
+class QTableView;
 class QVBoxLayout;
 class QHBoxLayout;
-class QSpacerItem;
+struct STU_DB_NIBP_DATA_LIST;
+struct STU_DB_SPO2_DATA_LIST;
+struct STU_DB_TEMP_DATA_LIST;
+template <typename Record> class TrendTableModel;
 
 // The "Table" page: the current patient's NIBP, SpO2 and temperature records
-// as three read-only tables, oldest first. It keeps nothing of its own and
-// rebuilds a table from PatientData's chain whenever the model says that
-// chain has been replaced.
+// as three read-only tables, oldest first until the user sorts a table by a
+// column (a click on its header). It keeps nothing of its own: each table's
+// model reads PatientData's chain and is given it anew whenever the model
+// says that chain has been replaced.
 class TrendTableView : public QWidget
 {
     Q_OBJECT
@@ -20,9 +24,9 @@ public:
     explicit TrendTableView(QWidget *parent = nullptr);
     ~TrendTableView() override;
 
-    QTableWidget *NIBPTable() const { return m_NIBPTable; }
-    QTableWidget *SPO2Table() const { return m_SPO2Table; }
-    QTableWidget *TEMPTable() const { return m_TEMPTable; }
+    QTableView *NIBPTable() const { return m_NIBPTable; }
+    QTableView *SPO2Table() const { return m_SPO2Table; }
+    QTableView *TEMPTable() const { return m_TEMPTable; }
 
 public slots:
     void OnPatientNIBPDataChanged();
@@ -33,13 +37,11 @@ public slots:
 private:
     void SetupUi();
     void RetranslateUi();
-    void ApplyTableSettings(QTableWidget *pTable);
-    QTableWidget *CreateTable(const char *pName, int iColumns);
-
-    static void SetHeaderTexts(QTableWidget *pTable, const QStringList &titles);
-    static void EmptyTable(QTableWidget *pTable);
-    static void PrepareTable(QTableWidget *pTable, const QStringList &headers,
-                             const QList<int> &widths, int iRows);
+    void ApplyTableSettings(QTableView *pTable);
+    template <typename Record>
+    QTableView *CreateTable(const char *pName, TrendTableModel<Record> *&pModel);
+    template <typename Record>
+    static void Refill(QTableView *pTable, TrendTableModel<Record> *pModel, const Record *pChain);
 
     QVBoxLayout *verticalLayout_4 = nullptr;
     QVBoxLayout *verticalLayout = nullptr;
@@ -49,7 +51,10 @@ private:
     QLabel *label = nullptr;
     QLabel *label_2 = nullptr;
     QLabel *label_3 = nullptr;
-    QTableWidget *m_NIBPTable = nullptr;
-    QTableWidget *m_SPO2Table = nullptr;
-    QTableWidget *m_TEMPTable = nullptr;
+    QTableView *m_NIBPTable = nullptr;
+    QTableView *m_SPO2Table = nullptr;
+    QTableView *m_TEMPTable = nullptr;
+    TrendTableModel<STU_DB_NIBP_DATA_LIST> *m_pNIBPModel = nullptr;
+    TrendTableModel<STU_DB_SPO2_DATA_LIST> *m_pSPO2Model = nullptr;
+    TrendTableModel<STU_DB_TEMP_DATA_LIST> *m_pTEMPModel = nullptr;
 };

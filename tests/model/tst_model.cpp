@@ -186,9 +186,15 @@ private slots:
         model.SetCurrentPatientAndNotify(nullptr);
         QCOMPARE(model.Take(), "clear nibp spo2 temp clear detail");
 
+        // Asked for again, in any order, his lists are all in when the three new answers are.
         // Whatever is held when the model goes is freed with it (checked by the sanitizer build).
         model.SetCurrentPatient(NewPatient({}, kA));
         Answer(model, kA, 4);
+        model.OnDatabaseGetTEMPDataListSucc(new QUuid(kA), nullptr);
+        model.OnDatabaseGetNIBPDataListSucc(new QUuid(kA), nullptr);
+        QVERIFY(!model.HasAllDataLists());
+        model.OnDatabaseGetSPO2DataListSucc(new QUuid(kA), NewChain<Spo2>(2));
+        QVERIFY(model.HasAllDataLists());
     }
 
     void patientFiles()

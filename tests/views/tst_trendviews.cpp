@@ -1,10 +1,13 @@
+#include "ModalWatcher.h"
 #include "TestEnvironment.h"
 #include "TrendGrapView.h"
+#include "TrendHoverTip.h"
 #include "TrendPatient.h"
 #include "TrendTableView.h"
 
 #include <QAbstractButton>
-#include <QTableWidget>
+#include <QHeaderView>
+#include <QTableView>
 #include <QTest>
 #include <qcustomplot.h>
 
@@ -41,14 +44,15 @@ void Click(const QWidget &view, const QString &names)
                 QTest::mouseClick(pButton, Qt::LeftButton);
 }
 
-// The page shown: "index: start - end", then "+"/"-" for Previous and Next enabled.
+// The page shown: "index: start - end", then "+"/"-" for First, Previous, Next and Last enabled.
 QString State(const TrendGrapView &v)
 {
     const char *format = "yyyy-MM-dd hh:mm";
     QString state = QString("%1: %2 - %3 ")
                         .arg(v.CurrentPage())
                         .arg(v.StartTime().toString(format), v.EndTime().toString(format));
-    for (const char *pName : {"pushButton_PrevPage", "pushButton_NextPage"})
+    for (const char *pName : {"pushButton_FirstPage", "pushButton_PrevPage", "pushButton_NextPage",
+                              "pushButton_LastPage"})
         state += v.findChild<QAbstractButton *>(pName)->isEnabled() ? '+' : '-';
     return state;
 }
@@ -72,7 +76,7 @@ void Row(const char *name, const char *span, const char *records, const char *cl
 QStringList Shown(const TrendTableView &view)
 {
     QStringList rows;
-    for (const QTableWidget *pTable : {view.NIBPTable(), view.SPO2Table(), view.TEMPTable()}) {
+    for (const QTableView *pTable : {view.NIBPTable(), view.SPO2Table(), view.TEMPTable()}) {
         const QAbstractItemModel *pModel = pTable->model();
         for (int r = -1; r < pModel->rowCount(); ++r) {
             QStringList cells;
@@ -84,6 +88,23 @@ QStringList Shown(const TrendTableView &view)
         }
     }
     return rows;
+}
+
+// One column's cell texts, top to bottom, " "-joined.
+QString Column(const QTableView *pTable, int iColumn)
+{
+    QStringList cells;
+    for (int r = 0; r < pTable->model()->rowCount(); ++r)
+        cells << pTable->model()->index(r, iColumn).data().toString();
+    return cells.join(' ');
+}
+
+void ClickHeader(QTableView *pTable, int iColumn)
+{
+    QHeaderView *pHeader = pTable->horizontalHeader();
+    const QPoint at(pHeader->sectionViewportPosition(iColumn) + pHeader->sectionSize(iColumn) / 2,
+                    3);
+    QTest::mouseClick(pHeader->viewport(), Qt::LeftButton, {}, at);
 }
 
 } // namespace
@@ -102,7 +123,7 @@ private slots:
         qputenv("TZ", "Europe/Berlin");
         tzset();
     }
-    void init() { TestEnvironment::FailOnWarnings(); }
+    void init() { FailOnWarnings(); }
 
     // 07:30 on Thursday 3 March 2022 falls in the day from 08:00 on the 2nd and the week
     // from Monday the 28th; a record at a window's end is on the next page. Keys are
@@ -111,21 +132,22 @@ private slots:
     {
         QTest::addColumn<PageCase>("c");
         const char *march = "2022-03-03 07:30,2022-03-10 09:00|2022-03-03 12:00";
-        Row("day", "Day", march, "LastPage NextPage", "8: 2022-03-10 08:00 - 2022-03-11 08:00 +-",
+        Row("day", "Day", march, "LastPage NextPage", "8: 2022-03-10 08:00 - 2022-03-11 08:00 ++-+",
             Numbers(8, 24) + Numbers(1, 7), {{3600, 101}});
-        Row("week", "Week", march, "", "0: 2022-02-28 08:00 - 2022-03-07 08:00 -+",
-            {"Mon", "Tues", "Wen", "Thur", "Fri", "Sat", "Sun"},
+        Row("week", "Week", march, "", "0: 2022-02-28 08:00 - 2022-03-07 08:00 +-++",
+            {"Mon", "Tues", "Wed", "Thur", "Fri", "Sat", "Sun"},
             {{2 * 86400 + 84600, 100}, {3 * 86400 + 4 * 3600, 36}});
-        Row("month", "Month", "2023-02-15 10:00", "", "0: 2023-02-01 08:00 - 2023-03-01 08:00 --",
+        Row("month", "Month", "2023-02-15 10:00", "", "0: 2023-02-01 08:00 - 2023-03-01 08:00 +--+",
             Numbers(1, 28), {{14 * 86400 + 7200, 100}});
         Row("month, into the new year", "Month", "2022-12-10 09:00|2023-02-10 09:00",
-            "LastPage PrevPage", "1: 2023-01-01 08:00 - 2023-02-01 08:00 ++", Numbers(1, 31), {});
+            "LastPage PrevPage", "1: 2023-01-01 08:00 - 2023-02-01 08:00 ++++", Numbers(1, 31), {});
         Row("at the start of the day after", "Day", "2022-03-26 09:00,2022-03-27 08:00", "NextPage",
-            "1: 2022-03-27 08:00 - 2022-03-28 08:00 +-", {}, {{0, 101}});
+            "1: 2022-03-27 08:00 - 2022-03-28 08:00 ++-+", {}, {{0, 101}});
         Row("day of 25 hours", "Day", "2022-10-29 09:00,2022-10-30 07:30", "",
-            "0: 2022-10-29 08:00 - 2022-10-30 08:00 --", {}, {{3600, 100}, {24.5 * 3600, 101}});
+            "0: 2022-10-29 08:00 - 2022-10-30 08:00 +--+", {}, {{3600, 100}, {24.5 * 3600, 101}});
         Row("hour", "Hour", "2022-03-02 09:47:12,2022-03-02 11:05", "",
-            "0: 2022-03-02 09:00 - 2022-03-02 10:00 -+", Numbers(0, 55, 5), {{47 * 60 + 12, 100}});
+            "0: 2022-03-02 09:00 - 2022-03-02 10:00 +-++", Numbers(0, 55, 5),
+            {{47 * 60 + 12, 100}});
     }
 
     void pages()
@@ -153,8 +175,8 @@ private slots:
     }
 
     // Records within one second give one point, the last one's; a sparse band follows
-    // the lines. An empty page keeps its value axes; clearing keeps the page; a patient
-    // without records goes back to page 0 with no page to move to.
+    // the lines. An empty page keeps its value axes; clearing keeps the page number but
+    // leaves no button to page with, as a patient without records does.
     void hourPagesOfOnePatient()
     {
         const auto v = ConnectedView<TrendGrapView>();
@@ -174,6 +196,15 @@ private slots:
                      {sys, dia, {{5, 95}, {1800, 100}}, {{5, 74}, {1800, 80}}, sys, dia, {}}));
         QCOMPARE(Graphs(v->SPO2Plot()) + Graphs(v->TEMPPlot()),
                  QList<QList<QPointF>>({{{5, 95}}, {{5, 68}}, {{5, 36.5}, {1800, 37.5}}}));
+        // The hover text names the record nearest to the mouse on that plot.
+        const auto hover = [&v](const QCustomPlot *pPlot, double key) {
+            const QPoint at(int(pPlot->xAxis->coordToPixel(key)), pPlot->axisRect()->center().y());
+            return TrendHoverTip::TextAt(pPlot, v->StartTime(), at).split('\n');
+        };
+        QCOMPARE(hover(v->NIBPPlot(), 1200) + hover(v->SPO2Plot(), 3000) + hover(v->TEMPPlot(), 0),
+                 QString("2022-03-02 09:30:00|Sys 140 mmHg|Dia 90 mmHg|Mean 100 mmHg|Pr 80 BPM|"
+                         "2022-03-02 09:00:05|SPO2 95 %|Pr 68 BPM|2022-03-02 09:00:05|TEMP 36.5 C")
+                     .split('|'));
         Click(*v, "NextPage");
         QVERIFY(Graphs(v->NIBPPlot())[0].isEmpty());
         QCOMPARE(QList<QCPRange>({v->NIBPPlot()->yAxis->range(), v->NIBPPlot()->yAxis2->range(),
@@ -182,13 +213,14 @@ private slots:
 
         Click(*v, "LastPage");
         PatientData::GetInstance()->ClearPatientData(&uuid);
-        QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 +-");
+        QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 ----");
         for (QCustomPlot *pPlot : {v->NIBPPlot(), v->SPO2Plot(), v->TEMPPlot()})
             QCOMPARE(Graphs(pPlot), QList<QList<QPointF>>(pPlot->graphCount()));
 
+        Click(*v, "Day");
+        QCOMPARE(State(*v).left(2) + State(*v).right(4), "0:----");
         TrendPatient().Deliver();
-        Click(*v, "LastPage");
-        QCOMPARE(State(*v).left(2) + State(*v).right(2), "0:--");
+        QCOMPARE(State(*v).left(2) + State(*v).right(4), "0:----");
     }
 
     void denseBandCoversTheLines()
@@ -249,6 +281,48 @@ private slots:
         first.Deliver();
         QCOMPARE(Shown(*view), firstRows);
         QCOMPARE(view->NIBPTable()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    }
+
+    // Over the night the clocks go back, rows keep the order of measurement; their
+    // texts follow the rules of the item-per-cell tables. A header click sorts by
+    // its column (equal values in measurement order), a second one turns it round.
+    void tableRowsInMeasureOrderUntilAHeaderIsClicked()
+    {
+        const auto view = ConnectedView<TrendTableView>();
+        TrendPatient patient;
+        const quint16 sys[] = {130, 120, 130, 110, 120, 125};
+        QStringList expected = {"Time|Sys|Dia|Mean|Pr"}, spo2 = {"Time|SPO2|PR"},
+                    temp = {"Time|Temp"};
+        for (quint16 i = 0; i < 6; ++i) { // half-hourly from 01:30 CEST to 02:00 CET
+            const QDateTime time = At("2022-10-30 01:30:15").addSecs(1800 * i);
+            const float celsius = 36.0f + 0.35f * i;
+            patient.nibp.push_back({time, sys[i], quint16(60 + i), i, 65535});
+            patient.spo2.push_back({time, quint16(90 + i), 0});
+            patient.temp.push_back({time, celsius});
+            const QString at = time.toString("yyyy-MM-dd hh:mm:ss") + '|';
+            expected << at + QString("%1|%2|%3|65535").arg(sys[i]).arg(60 + i).arg(i);
+            spo2 << at + QString::number(90 + i) + "|0";
+            temp << at + QString("%1").arg(double(celsius));
+        }
+        patient.Deliver();
+        QCOMPARE(Shown(*view), expected + spo2 + temp);
+        QCOMPARE(temp.at(2).left(19) + temp.at(4), "2022-10-30 02:00:152022-10-30 02:00:15|37.05");
+
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+        QTableView *pTable = view->NIBPTable();
+        ClickHeader(pTable, 1);
+        QCOMPARE(Column(pTable, 3), "3 1 4 5 0 2");
+        ClickHeader(pTable, 1);
+        QCOMPARE(Column(pTable, 3), "0 2 5 1 4 3");
+        ClickHeader(view->TEMPTable(), 1);
+        ClickHeader(view->TEMPTable(), 1);
+        QCOMPARE(Column(view->TEMPTable(), 1), "37.75 37.4 37.05 36.7 36.35 36");
+        ClickHeader(pTable, 0);
+        QCOMPARE(Column(pTable, 3), "0 1 2 3 4 5");
+        ClickHeader(pTable, 2);
+        patient.Deliver();
+        QCOMPARE(Shown(*view), expected + spo2 + temp);
     }
 };
 
