@@ -101,6 +101,12 @@ void UserMessages::ExportStillLoading() const
                           "so nothing was exported. Please try again."));
 }
 
+void UserMessages::PrintStillLoading() const
+{
+    Show(tr("Print"), tr("The records of this patient are still being loaded, "
+                         "so nothing was printed. Please try again."));
+}
+
 void UserMessages::ExportDone(const QString &folder, bool bSucceeded) const
 {
     // A file that could not be written must not be reported as exported.

@@ -29,6 +29,7 @@ public:
     void ExportStillLoading() const;
     void ExportDone(const QString &folder, bool bSucceeded) const;
     void PrintRefused() const;
+    void PrintStillLoading() const;
     void SettingsPathEmpty() const;
     // Names the patients of these rows with their record counts and asks
     // whether to delete them; Cancel is the default and the Escape answer.

@@ -1,5 +1,6 @@
 #include "quarvelpcsoftware.h"
 
+#include "AboutBox.h"
 #include "CommunicationProcessControl.h"
 #include "DesktopTabLayout.h"
 #include "ExportControl.h"
@@ -10,16 +11,20 @@
 #include "PatientDetailInfoView.h"
 #include "PatientListModel.h"
 #include "PatientListPanel.h"
+#include "PatientReportPreview.h"
 #include "PatientViewStack.h"
 #include "ProgramShutdown.h"
 #include "SettingsTab.h"
 #include "StatusBar.h"
+#include "TrendGrapView.h"
+#include "UserManual.h"
 #include "WindowChrome.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QToolButton>
@@ -116,6 +121,8 @@ void QuarvelPCSoftware::ConnectCommands()
 {
     connect(ui.HelpButton, &QPushButton::clicked, this, &QuarvelPCSoftware::Help);
     connect(ui.InfoButton, &QPushButton::clicked, this, &QuarvelPCSoftware::Info);
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, this,
+            &QuarvelPCSoftware::Help);
     connect(ui.MinButton, &QPushButton::clicked, this, &QuarvelPCSoftware::MinMainDialog);
     connect(ui.MaxButton, &QPushButton::clicked, this, &QuarvelPCSoftware::MaxMainDialog);
     connect(ui.CloseButton, &QPushButton::clicked, this, &QuarvelPCSoftware::CloseMainDialog);
@@ -185,9 +192,17 @@ void QuarvelPCSoftware::ConnectDatabaseService()
 
 // ---------------------------------------------------------- window frame --
 
-void QuarvelPCSoftware::Help() {}
+void QuarvelPCSoftware::Help()
+{
+    MLOG("Help");
+    UserManual::Show(this);
+}
 
-void QuarvelPCSoftware::Info() {}
+void QuarvelPCSoftware::Info()
+{
+    MLOG("Info");
+    AboutBox::Show(this, CommunicationProcessControl::GetInstance()->ConnectedPortPath());
+}
 
 void QuarvelPCSoftware::MinMainDialog()
 {
@@ -336,6 +351,17 @@ void QuarvelPCSoftware::PrintButtonClicked()
         return;
     }
     MLOG("PrintButtonClicked");
+    // As for the export: a report of a half-loaded patient would leave records out.
+    if (!PatientData::GetInstance()->WaitForDataLists(kExportListWaitMs)) {
+        m_messages.PrintStillLoading();
+        return;
+    }
+    // The period of the Trend page as the user left it; never opened, all records.
+    const TrendGrapView *graphs = m_pViews->GraphView();
+    const bool paged = graphs->HasBeenShown();
+    PatientReportPreview::Open(this, paged ? graphs->StartTime() : QDateTime(),
+                               paged ? graphs->EndTime() : QDateTime(), graphs->NIBPPlot(),
+                               graphs->SPO2Plot(), graphs->TEMPPlot());
 }
 
 void QuarvelPCSoftware::SettingBrowseButtonClicked()

@@ -11,11 +11,11 @@
 #include <functional>
 
 // Makes every Qt warning fail the running test, except the offscreen
-// platform's notes that it cannot resize a window to its size hints or mask it.
+// platform's notes that it cannot size a window to its hints, raise or mask it.
 inline void FailOnWarnings()
 {
     QTest::failOnWarning(QRegularExpression(QStringLiteral(
-        "^(?!This plugin does not support (propagateSizeHints|setting window masks)).*")));
+        "^(?!This plugin does not support (propagateSizeHints|raise|setting window masks)).*")));
 }
 
 // Answers the modal dialogs a test provokes, looking every 10 ms: an information box is

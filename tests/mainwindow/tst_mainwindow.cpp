@@ -3,6 +3,7 @@
 #include "MDatabaseService.h"
 #include "MSettings.h"
 #include "ModalWatcher.h"
+
 #include "PatientData.h"
 #include "PatientDetailInfoView.h"
 #include "PatientListPanel.h"
@@ -11,7 +12,9 @@
 #include "TestRecords.h"
 #include "WindowChrome.h"
 #include "quarvelpcsoftware.h"
+#include <QPrintPreviewDialog>
 
+#include <QPrintPreviewDialog>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -132,12 +135,28 @@ private slots:
         MSettings::GetInstance()->SetExportFilePath(blocker.fileName() + "/export");
         Click(m_window->Form().ExportButton);
         MSettings::GetInstance()->SetExportFilePath(Env().ExportDirectory());
-        Click(m_window->Form().PrintButton); // no box
+        bool previewed = false;
+        watcher.AddDialogAction([&previewed](QDialog *dialog) {
+            previewed = qobject_cast<QPrintPreviewDialog *>(dialog) != nullptr;
+            dialog->reject();
+        });
+        Click(m_window->Form().PrintButton);
+        QVERIFY(previewed);
+        Click(m_window->Form().InfoButton);
+        m_window->activateWindow(); // F1 is a shortcut of the active window
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QTest::keyClick(Table(), Qt::Key_F1);
+        const QWidgetList tops = QApplication::topLevelWidgets();
+        QVERIFY(std::any_of(tops.begin(), tops.end(), [](const QWidget *w) {
+            return w->isVisible() && w->windowTitle() == "Vantrel Monitor - User manual";
+        }));
 
-        QCOMPARE(watcher.MessageBoxes().size(), 1);
+        QCOMPARE(watcher.MessageBoxes().size(), 2);
         QVERIFY(QRegularExpression("^Export\\|Export Patient Data to '.+' failed!$")
                     .match(watcher.MessageBoxes()[0])
                     .hasMatch());
+        QVERIFY(watcher.MessageBoxes()[1].startsWith("About Vantrel Monitor|Vantrel Monitor "));
+        QVERIFY(watcher.MessageBoxes()[1].endsWith("No monitor connected"));
         // Once: the print refused at start-up is not logged.
         QCOMPARE(Env().LogText().count(QStringLiteral("PrintButtonClicked")), 1);
     }
@@ -403,7 +422,7 @@ private slots:
             QVERIFY(!scroll->verticalScrollBar()->isVisible());
             for (const auto *radio : view->findChildren<QRadioButton *>())
                 QVERIFY2(radio->width() >= radio->sizeHint().width(), qPrintable(radio->text()));
-            for (const auto *table : view->findChildren<QTableWidget *>())
+            for (const auto *table : view->findChildren<QTableView *>())
                 QVERIFY(!table->horizontalScrollBar()->isVisible());
             for (const QWidget *child : view->findChildren<QWidget *>()) // buttons size their own
                 QVERIFY(qobject_cast<const QPushButton *>(child) ||

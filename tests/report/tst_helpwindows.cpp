@@ -35,8 +35,8 @@ void TestHelpWindows::infoNamesTheFilesAndThePort()
     ModalWatcher watcher;
     AboutBox::Show(nullptr, QString());
     QCOMPARE(watcher.MessageBoxes(),
-             QStringList{QStringLiteral("About Vantrel Monitor|Vantrel Monitor %1")
-                             .arg(QLatin1String(VANTREL_TEST_VERSION))});
+             QStringList{QStringLiteral("About Vantrel Monitor|Vantrel Monitor %1|%2")
+                             .arg(QLatin1String(VANTREL_TEST_VERSION), AboutBox::Details({}))});
 }
 
 void TestHelpWindows::infoNamesAServerWithoutItsPassword()
