@@ -61,16 +61,12 @@ void ImportProgress::ShowPending()
 QString ImportProgress::Text(const Step &step) const
 {
     using Codec = DeviceFrameCodec;
-    switch (step.stage) {
-    case Stage::PatientList:
+    if (step.stage == Stage::PatientList)
         return tr("Importing: reading the monitor's patient list…");
-    case Stage::Storing:
+    if (step.stage == Stage::Storing)
         return tr("Importing: storing the last records in the database…");
-    case Stage::Patient:
-        break;
-    default:
+    if (step.stage != Stage::Patient)
         return QString();
-    }
     QString text = tr("Importing patient %1 of %2").arg(step.iNumber).arg(step.iCount);
     if (step.cmd == Codec::CMD_NIBP_DATA)
         text += tr(" (NIBP records)");
