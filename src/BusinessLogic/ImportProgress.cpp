@@ -10,31 +10,23 @@ ImportProgress::ImportProgress(QObject *parent) : QObject(parent)
 
 void ImportProgress::ReadingPatientList()
 {
-    Show(tr("Importing: reading the monitor's patient list…"));
+    Show(Step{Stage::PatientList});
 }
 
 void ImportProgress::Patient(int iNumber, int iCount, unsigned short cmd)
 {
-    using Codec = DeviceFrameCodec;
-    QString text = tr("Importing patient %1 of %2").arg(iNumber).arg(iCount);
-    if (cmd == Codec::CMD_NIBP_DATA)
-        text += tr(" (NIBP records)");
-    else if (cmd == Codec::CMD_SPO2_DATA)
-        text += tr(" (SpO2 records)");
-    else if (cmd == Codec::CMD_TEMP_DATA)
-        text += tr(" (temperature records)");
-    Show(text + QStringLiteral("…"));
+    Show(Step{Stage::Patient, iNumber, iCount, cmd});
 }
 
 void ImportProgress::Storing()
 {
-    Show(tr("Importing: storing the last records in the database…"));
+    Show(Step{Stage::Storing});
 }
 
 void ImportProgress::Clear()
 {
     m_trailing.stop();
-    m_strPending.clear();
+    m_pending = Step{};
     if (m_strShown.isEmpty())
         return;
     m_strShown.clear();
@@ -42,9 +34,11 @@ void ImportProgress::Clear()
     emit TextChanged(m_strShown);
 }
 
-void ImportProgress::Show(const QString &strText)
+// Only the step is noted here: the text is made when it is shown, a few times
+// a second, not at each of the run's requests.
+void ImportProgress::Show(const Step &step)
 {
-    m_strPending = strText;
+    m_pending = step;
     if (m_trailing.isActive())
         return;
     const qint64 since = m_lastShown.isValid() ? m_lastShown.elapsed() : kMinIntervalMs;
@@ -57,8 +51,28 @@ void ImportProgress::Show(const QString &strText)
 void ImportProgress::ShowPending()
 {
     m_lastShown.start();
-    if (m_strPending == m_strShown)
+    const QString text = Text(m_pending);
+    if (text == m_strShown)
         return;
-    m_strShown = m_strPending;
+    m_strShown = text;
     emit TextChanged(m_strShown);
+}
+
+QString ImportProgress::Text(const Step &step) const
+{
+    using Codec = DeviceFrameCodec;
+    if (step.stage == Stage::PatientList)
+        return tr("Importing: reading the monitor's patient list…");
+    if (step.stage == Stage::Storing)
+        return tr("Importing: storing the last records in the database…");
+    if (step.stage != Stage::Patient)
+        return QString();
+    QString text = tr("Importing patient %1 of %2").arg(step.iNumber).arg(step.iCount);
+    if (step.cmd == Codec::CMD_NIBP_DATA)
+        text += tr(" (NIBP records)");
+    else if (step.cmd == Codec::CMD_SPO2_DATA)
+        text += tr(" (SpO2 records)");
+    else if (step.cmd == Codec::CMD_TEMP_DATA)
+        text += tr(" (temperature records)");
+    return text + QStringLiteral("…");
 }

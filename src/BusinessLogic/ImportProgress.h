@@ -28,11 +28,27 @@ signals:
     void TextChanged(const QString &strText);
 
 private:
-    void Show(const QString &strText);
+    enum class Stage
+    {
+        None,
+        PatientList,
+        Patient,
+        Storing,
+    };
+    struct Step
+    {
+        Stage stage = Stage::None;
+        int iNumber = 0;
+        int iCount = 0;
+        unsigned short cmd = 0;
+    };
+
+    void Show(const Step &step);
     void ShowPending();
+    QString Text(const Step &step) const;
 
     QString m_strShown;
-    QString m_strPending;
+    Step m_pending;
     QElapsedTimer m_lastShown;
     QTimer m_trailing;
 };

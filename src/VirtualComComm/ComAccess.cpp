@@ -48,6 +48,10 @@ int ComAccess::Open(const QString &path, int com, qint32 baudRate, QSerialPort::
         return 0;
     }
     m_port->clear(QSerialPort::AllDirections);
+    QObject::connect(m_port.get(), &QSerialPort::readyRead, m_port.get(), [this] {
+        if (m_onArrival)
+            m_onArrival();
+    });
     return 1;
 }
 

@@ -5,7 +5,9 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 // The state of one open serial port. The port object is created on the thread
 // that opens it (the communication worker's) and is used only there.
@@ -36,6 +38,8 @@ public:
     // the count accepted.
     unsigned Write(const void *data, unsigned length);
     int GetBytesToRead() const;
+    // Called, on the port's thread, whenever the port has taken in new bytes.
+    void SetArrivalHandler(std::function<void()> onArrival) { m_onArrival = std::move(onArrival); }
 
 private:
     bool Configure(qint32 baudRate, QSerialPort::Parity parity, QSerialPort::StopBits stopBits,
@@ -46,4 +50,5 @@ private:
 
     std::unique_ptr<QSerialPort> m_port;
     ComOpenError m_openError = COM_OPEN_OK;
+    std::function<void()> m_onArrival;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 // A serial device as the communication worker sees it: open by port number,
 // read what is waiting, write whole buffers, close. Every call comes from the
 // worker's thread.
@@ -20,6 +22,10 @@ public:
     virtual int GetBytesToRead() = 0;
     // Why the last Open failed, a ComOpenError; COM_OPEN_OK after a success.
     virtual int GetOpenError() = 0;
+    // Calls onArrival on the worker's thread as soon as new bytes wait, so that
+    // they need not wait for the next poll. A device that cannot tell leaves
+    // them to the poll.
+    virtual void NotifyArrival(std::function<void()> onArrival) { (void)onArrival; }
 
 protected:
     ComDeviceBase() = default;

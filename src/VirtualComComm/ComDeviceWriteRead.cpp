@@ -36,8 +36,11 @@ void ComDeviceWriteRead::Open(int com)
     if (com < 0)
         return;
     m_comNumber = com;
-    if (!m_device)
+    if (!m_device) {
         m_device = std::make_unique<ComPortDevice>();
+        // An answer is handed on when it arrives; the poll stays as a fallback.
+        m_device->NotifyArrival([this] { Read(); });
+    }
     m_opened = m_device->Open(com);
     const QString where = QStringLiteral(" COM:%1 (%2)").arg(com).arg(ComPortPath::DevicePath(com));
     MLOG((m_opened ? QStringLiteral("open com success.") : QStringLiteral("open com failed.")) +

@@ -8,8 +8,9 @@ class ComDeviceBase;
 class QTimer;
 
 // Does every call on the serial device, on the communication thread: opens and
-// closes on request, writes whole buffers, and polls every millisecond for
-// received bytes.
+// closes on request, writes whole buffers, and hands on received bytes as soon
+// as the port has them (and, should the device not tell, at the next poll;
+// it polls every millisecond).
 class ComDeviceWriteRead : public QObject
 {
     Q_OBJECT

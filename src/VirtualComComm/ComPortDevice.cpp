@@ -3,6 +3,8 @@
 #include "ComAccess.h"
 #include "ComPortPath.h"
 
+#include <utility>
+
 ComPortDevice::ComPortDevice() : m_access(std::make_unique<ComAccess>()) {}
 
 ComPortDevice::~ComPortDevice()
@@ -47,6 +49,11 @@ int ComPortDevice::GetComNumber()
 int ComPortDevice::GetBytesToRead()
 {
     return m_access->GetBytesToRead();
+}
+
+void ComPortDevice::NotifyArrival(std::function<void()> onArrival)
+{
+    m_access->SetArrivalHandler(std::move(onArrival));
 }
 
 int ComPortDevice::GetOpenError()

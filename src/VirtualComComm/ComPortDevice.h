@@ -23,6 +23,7 @@ public:
     int GetComNumber() override;
     int GetBytesToRead() override;
     int GetOpenError() override;
+    void NotifyArrival(std::function<void()> onArrival) override;
 
 private:
     int m_comNumber = -1;

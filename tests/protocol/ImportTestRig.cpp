@@ -5,11 +5,13 @@
 #include "MDatabaseService.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -117,11 +119,15 @@ bool ImportTestRig::Plug(const MonitorPatientSet &patients, const MonitorFaultPl
 bool ImportTestRig::Import()
 {
     QSignalSpy finished(m_control.get(), &Cpc::ImportDataFinished);
-    const int stalled = stalledCount;
+    // An event loop that sleeps only while nothing is posted: a polling wait (qWaitFor naps
+    // 10 ms between rounds) would hold up every answer. A stalled run ends the wait too.
+    QEventLoop loop;
+    connect(m_control.get(), &Cpc::ImportDataFinished, &loop, &QEventLoop::quit);
+    connect(m_control.get(), &Cpc::ImportDataStalled, &loop, &QEventLoop::quit);
+    QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
     m_control->StartImportData();
-    // A stalled run never finishes: no need to wait it out.
-    return QTest::qWaitFor([&] { return !finished.isEmpty() || stalledCount > stalled; }, waitMs) &&
-           !finished.isEmpty() && FlushDatabase();
+    loop.exec();
+    return !finished.isEmpty() && FlushDatabase();
 }
 
 bool ImportTestRig::FlushDatabase()
