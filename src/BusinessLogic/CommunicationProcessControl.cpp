@@ -329,7 +329,7 @@ void CommunicationProcessControl::OnReadFinished()
     if (m_bParsing || !m_pCommunication)
         return;
     m_bParsing = true;
-    ParsePendingBytes();
+    ParseDevicePkg();
     m_bParsing = false;
 }
 
@@ -337,7 +337,7 @@ void CommunicationProcessControl::OnReadFinished()
 // frame's bytes leave the buffer before it is handled, so that a handler may
 // empty the buffer (a new run, a repeated request) without losing later bytes;
 // the handlers have read the frame before they send or hand over anything.
-void CommunicationProcessControl::ParsePendingBytes()
+void CommunicationProcessControl::ParseDevicePkg()
 {
     for (;;) {
         char *data = nullptr;

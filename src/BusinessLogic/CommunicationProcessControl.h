@@ -131,7 +131,7 @@ private:
     void ConnectDatabaseService();
     bool SendRequestCmdToDevice(unsigned short cmd);
     bool SendGetVitalDataRequestToDevice(unsigned short cmd, int iPatientID);
-    void ParsePendingBytes();
+    void ParseDevicePkg();
     void HandleScan(const DeviceFrameScanner::Result &scan);
     void HandleValidFrame(unsigned short cmd, unsigned char pkgNo, unsigned char pkgCount,
                           const unsigned char *data, unsigned length);
