@@ -81,12 +81,12 @@ bool Merge(StoreConnection &c, const QUuid &remainingId, const QUuid &removedId)
     if (remaining == removed)
         return false;
     DatabaseTransaction transaction(c, DatabaseTransaction::Immediate);
-    bool insertedAny = false;
+    uint inserted = 0;
     bool ok = transaction.IsBegun() && PatientRowExists(c, remaining) &&
-              Move<STU_DB_NIBP_DATA_LIST>(c, transaction, remaining, removed, insertedAny) &&
-              Move<STU_DB_SPO2_DATA_LIST>(c, transaction, remaining, removed, insertedAny) &&
-              Move<STU_DB_TEMP_DATA_LIST>(c, transaction, remaining, removed, insertedAny);
-    if (ok && insertedAny)
+              Move<STU_DB_NIBP_DATA_LIST>(c, transaction, remaining, removed, inserted) &&
+              Move<STU_DB_SPO2_DATA_LIST>(c, transaction, remaining, removed, inserted) &&
+              Move<STU_DB_TEMP_DATA_LIST>(c, transaction, remaining, removed, inserted);
+    if (ok && inserted > 0)
         ok = MarkPatientUpdated(c, remaining);
     ok = ok && AddAliases(c, remaining, removed);
     ok = ok && DeletePatientRows(c, removed) && transaction.Commit();

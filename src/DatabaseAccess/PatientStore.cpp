@@ -343,21 +343,21 @@ bool PatientStore::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
 uint PatientStore::InsertNibpData(QUuid *id, STU_DB_NIBP_DATA_LIST *chain)
 {
     return Guarded(DB_ERR_INSERT_NIBP, "Insert NIBP data to database failed!", [this, id, chain] {
-        return MeasureOperations::Insert(m_connection, id, chain);
+        return MeasureOperations::Insert(m_connection, id, chain, m_uLastStoredRecords);
     });
 }
 
 uint PatientStore::InsertSPO2Data(QUuid *id, STU_DB_SPO2_DATA_LIST *chain)
 {
     return Guarded(DB_ERR_INSERT_SPO2, "Insert SPO2 data to database failed!", [this, id, chain] {
-        return MeasureOperations::Insert(m_connection, id, chain);
+        return MeasureOperations::Insert(m_connection, id, chain, m_uLastStoredRecords);
     });
 }
 
 uint PatientStore::InsertTempData(QUuid *id, STU_DB_TEMP_DATA_LIST *chain)
 {
     return Guarded(DB_ERR_INSERT_TEMP, "Insert TEMP data to database failed!", [this, id, chain] {
-        return MeasureOperations::Insert(m_connection, id, chain);
+        return MeasureOperations::Insert(m_connection, id, chain, m_uLastStoredRecords);
     });
 }
 

@@ -44,6 +44,7 @@ public:
     uint GetOnePatientBriefInfo(STU_DB_PATIENT_LIST *patient) override;
     uint GetOpenResult() const override { return m_uOpenResult; }
     QString GetOpenProblem() const override { return m_strOpenProblem; }
+    uint LastStoredRecords() const override { return m_uLastStoredRecords; }
     bool BeginSharedTransaction() override;
     bool EndSharedTransaction() override;
 
@@ -78,6 +79,8 @@ protected:
     QString m_strOpenProblem;
 
 private:
+    uint m_uLastStoredRecords = 0;
+
     template <typename Operation>
     uint Guarded(uint failCode, const char *failMessage, Operation &&operation);
     // Runs the steps in a writing transaction; on failure logs the message

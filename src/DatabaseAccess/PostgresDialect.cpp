@@ -50,7 +50,7 @@ const char *PostgresDialect::NotifyChange() const
 
 bool PostgresDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction,
                                       const QVariant &key, MeasureRecords &records,
-                                      bool &insertedAny) const
+                                      uint &inserted) const
 {
     ArrayParameters arrays;
     while (records.Next()) {
@@ -67,6 +67,6 @@ bool PostgresDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &tra
         transaction.Rollback();
         return false;
     }
-    insertedAny = insertedAny || insert.ChangedRows() > 0;
+    inserted += static_cast<uint>(insert.ChangedRows());
     return true;
 }

@@ -16,5 +16,5 @@ public:
     QVariant Key(const QUuid &id) const override;
     const char *NotifyChange() const override;
     bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
-                         MeasureRecords &records, bool &insertedAny) const override;
+                         MeasureRecords &records, uint &inserted) const override;
 };

@@ -49,5 +49,5 @@ public:
     // not hold yet, inside the caller's transaction; rolls it back on failure.
     virtual bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction,
                                  const QVariant &key, MeasureRecords &records,
-                                 bool &insertedAny) const = 0;
+                                 uint &inserted) const = 0;
 };

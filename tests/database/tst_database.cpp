@@ -618,9 +618,10 @@ public:
     explicit ServiceClient(MDatabaseService *s) : m_service(s)
     {
         using S = MDatabaseService;
-        On(&S::OnImportRunStored, "run", &S::OnDatabaseProcessResult, "result",
-           &S::OnDatabaseGetAllPatientBriefSucc, "all", &S::OnDatabaseGetOnePatientDetailSucc,
-           "detail", &S::OnDatabaseUpdateOnePatientDetailInfoSucc, "updated",
+        On(&S::OnImportRunCounted, "counted", &S::OnImportRunStored, "run",
+           &S::OnDatabaseProcessResult, "result", &S::OnDatabaseGetAllPatientBriefSucc, "all",
+           &S::OnDatabaseGetOnePatientDetailSucc, "detail",
+           &S::OnDatabaseUpdateOnePatientDetailInfoSucc, "updated",
            &S::OnDatabaseGetNIBPDataListSucc, "nibp", &S::OnDatabaseGetSPO2DataListSucc, "spo2",
            &S::OnDatabaseGetTEMPDataListSucc, "temp", &S::OnDatabaseDeletePatientSucc, "deleted",
            &S::OnDatabaseInsertNewPatientSucc, "inserted", &S::OnSearchPatientToMergeSucc,
@@ -789,7 +790,34 @@ private slots:
         c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "result 1 19");
         c.Call(&MDatabaseService::EndImportRun, 7u);
         c.Call(&MDatabaseService::EndImportRun, 8u); // not the counted run
-        c.Expect("run 7 1 4|run 8 0 0");
+        c.Expect("counted 7 1 0 0|run 7 1 4|counted 8 0 0 0|run 8 0 0");
+        HEARD(c);
+    }
+    void importRunsShareTransactionsAndAreCounted()
+    {
+        ServiceClient &c = StartService();
+        HEARD(c);
+        // A failing item among those sharing a transaction fails alone.
+        QVERIFY(m_db->RefuseInserts("TEMPData", true));
+        const QUuid ann = QUuid::createUuid();
+        c.names = {{ann, "ann"}};
+        const auto import = [&](uint run, const QString &answers) {
+            c.Call(&MDatabaseService::BeginImportRun, run);
+            c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0);
+            c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3));
+            c.Post(DB_WORK_INSERT_SPO2_DATA, NewId(ann), NewChain<STU_DB_SPO2_DATA_LIST>(2));
+            c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(ann), NewChain<STU_DB_TEMP_DATA_LIST>(2));
+            c.Call(&MDatabaseService::EndImportRun, run);
+            c.Expect(answers);
+        };
+        import(1, "inserted Ann read=0|finished ann|result 7 15|counted 1 1 5 0|run 1 0 2");
+        HEARD(c);
+        QCOMPARE(m_db->Count(kCount.arg("NIBPData") + m_db->Where(ann)) +
+                     m_db->Count(kCount.arg("SPO2Data") + m_db->Where(ann)),
+                 5);
+        // The same records again: only the ones not stored before are new.
+        QVERIFY(m_db->RefuseInserts("TEMPData", false));
+        import(2, "result 1 19|finished ann|counted 2 0 2 5|run 2 0 0");
         HEARD(c);
     }
     void startUpOpensOffTheWindowThread_data()
