@@ -272,6 +272,7 @@ uint PatientStore::GetAllPatientBrief(STU_DB_PATIENT_LIST **result)
             chain.Append(patient);
             for (int i = 0; i < static_cast<int>(std::size(columns)); ++i)
                 Codec::FromDb(*patient, columns[i], query.value(i));
+            ReadRecordTally(query, static_cast<int>(std::size(columns)), *patient);
         }
         ok = ok && RowsReadCompletely(query) && transaction.Commit();
         if (!ok) {
@@ -311,13 +312,17 @@ uint PatientStore::ReadPatient(STU_DB_PATIENT_LIST *patient, bool complete)
     });
 }
 
+// A brief record is asked for after an import, which may have stored the
+// records under the patient the given one was merged into: it answers for him.
 bool PatientStore::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
 {
     DatabaseTransaction transaction(m_connection, DatabaseTransaction::Deferred);
     QSqlQuery query = MakeQuery(m_connection);
+    QVariant key = m_connection.Key(patient.PatientID);
     bool ok = transaction.IsBegun() &&
-              ExecWithId(query, kSqlSelectPatientDetail, ":PatientID",
-                         m_connection.Key(patient.PatientID)) &&
+              (complete || ResolveAlias(m_connection, patient.PatientID, key)) &&
+              ExecWithId(query, complete ? kSqlSelectPatientDetail : kSqlSelectOnePatientBrief,
+                         ":PatientID", key) &&
               query.next();
     // Filled aside so that a failure leaves the caller's record as it was.
     STU_DB_PATIENT_LIST row = patient;
@@ -330,8 +335,9 @@ bool PatientStore::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
                             Codec::ColAddress, Codec::ColReadFlag, Codec::ColLastUpdateTime});
     } else if (ok) {
         ReadPatientColumns(query, row,
-                           {Codec::ColDeviceSN, Codec::ColIdInDevice, Codec::ColName,
-                            Codec::ColReadFlag, Codec::ColLastUpdateTime});
+                           {Codec::ColPatientID, Codec::ColDeviceSN, Codec::ColIdInDevice,
+                            Codec::ColName, Codec::ColReadFlag, Codec::ColLastUpdateTime});
+        ReadRecordTally(query, Codec::ColumnCount, row);
     }
     query.finish();
     ok = ok && transaction.Commit();

@@ -415,6 +415,78 @@ private slots:
         base->PatientID = QUuid();
         QCOMPARE(search(0), QSet<QUuid>({QUuid()}));
     }
+    void mergeKeepsDetailsAndLaterImportsGoToTheRemainingPatient_data()
+    {
+        TestDatabase::AddKinds();
+    }
+    void mergeKeepsDetailsAndLaterImportsGoToTheRemainingPatient()
+    {
+        FETCH_DATABASE_KIND(kind);
+        Fixture f(kind);
+        auto kept = Patient(QStringLiteral("Kept")), gone = Patient(QString()),
+             older = Patient(QStringLiteral("Older"));
+        kept->Height = 170.0f;
+        gone->Height = 160.0f;
+        gone->Weight = 62.5f;
+        gone->Gender = 2;
+        SetRecordText(gone->Mobile, QStringLiteral("555"));
+        QUuid &a = kept->PatientID, &b = gone->PatientID, &c = older->PatientID;
+        // An import of the monitor's patients b and c, each with the records at these minutes.
+        const auto import = [&](const QList<int> &bMinutes, const QList<int> &cMinutes) {
+            return QList<uint>(
+                {f.s.InsertNewPatient(gone.get()),
+                 f.s.InsertNibpData(&b, Chain<STU_DB_NIBP_DATA_LIST>(bMinutes).get()),
+                 f.s.InsertNewPatient(older.get()),
+                 f.s.InsertNibpData(&c, Chain<STU_DB_NIBP_DATA_LIST>(cMinutes).get())});
+        };
+        QCOMPARE(f.s.InsertNewPatient(kept.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertSPO2Data(&a, Chain<STU_DB_SPO2_DATA_LIST>({0}).get()), uint(DB_OK));
+        QCOMPARE(import({0, 10}, {20}), QList<uint>(4, DB_OK));
+        // c into b, then b into a: c's alias is carried over to a.
+        QCOMPARE(QList<uint>({f.s.MergePatientData(&b, &c), f.s.MergePatientData(&a, &b)}),
+                 QList<uint>(2, DB_OK));
+        auto read = Patient(QString(), a);
+        QCOMPARE(f.s.GetPatientDetail(read.get()), uint(DB_OK));
+        QCOMPARE(GetRecordText(read->Name) + '|' + GetRecordText(read->Mobile) + '|' +
+                     QString::number(read->Height) + '|' + QString::number(read->Weight) + '|' +
+                     QString::number(read->Gender),
+                 "Kept|555|170|62.5|2");
+        // Imported again with more records: no new patient, nothing doubled, a holds the union.
+        QCOMPARE(import({0, 10, 30}, {20, 40}),
+                 QList<uint>({DB_ERR_PATIENT_EXISTS, DB_OK, DB_ERR_PATIENT_EXISTS, DB_OK}));
+        QCOMPARE(f.db.Count(kCount.arg("Patient")), 3);
+        QCOMPARE(f.db.Count(kCount.arg("NIBPData") + f.db.Where(a)), 5);
+        // The brief records count each kind and give the newest time, a merged UUID answering
+        // for the remaining patient.
+        auto brief = Patient(QString(), c);
+        QCOMPARE(f.s.GetOnePatientBriefInfo(brief.get()), uint(DB_OK));
+        STU_DB_PATIENT_LIST *all = nullptr;
+        QCOMPARE(f.s.GetAllPatientBrief(&all), uint(DB_OK));
+        RecordChainPtr<STU_DB_PATIENT_LIST> owned(all);
+        for (const STU_DB_PATIENT_LIST *p : {brief.get(), all->pNext->pNext, all}) {
+            QCOMPARE(QList<quint32>({p->NIBPCount, p->SPO2Count, p->TEMPCount}),
+                     p == all ? QList<quint32>(3, 200) : QList<quint32>({5, 1, 0}));
+            QCOMPARE(p->NewestMeasureTime.isValid(), true);
+            if (p != all)
+                QCOMPARE(p->PatientID.toString() + p->NewestMeasureTime.toString(),
+                         a.toString() + At(40).toString());
+        }
+        // Deleting the remaining patient deletes the aliases too.
+        QCOMPARE(f.s.DeletePatient(&a), uint(DB_OK));
+        QCOMPARE(f.db.Count(kCount.arg("PatientAlias")), 0);
+    }
+    void olderDatabaseGainsTheAliasTableAndKeepsItsRows_data() { TestDatabase::AddKinds(); }
+    void olderDatabaseGainsTheAliasTableAndKeepsItsRows()
+    {
+        FETCH_DATABASE_KIND(kind);
+        TestDatabase db(kind);
+        QCOMPARE(NewStore(kind)->GetOpenResult(), uint(DB_OK));
+        QVERIFY(db.Sql("DROP TABLE PatientAlias").isValid());
+        const QString before = db.Snapshot();
+        QCOMPARE(NewStore(kind)->GetOpenResult(), uint(DB_OK));
+        QCOMPARE(db.Snapshot(), before);
+        QVERIFY(db.Sql(kCount.arg("PatientAlias")).isValid());
+    }
     void readOnlyDatabaseFailsAndKeepsFile()
     {
         TestDatabase env;
