@@ -75,14 +75,21 @@ void MDatabaseService::WatchOtherWorkstations()
     if (!notifier)
         return;
     // An import elsewhere commits many work items in a row: they are told
-    // here as one change, a moment after the first.
+    // here as one change, a moment after the first. A notice naming one
+    // patient concerns him alone; this workstation's own notices are no news.
     auto *pending = new QTimer(this);
     pending->setSingleShot(true);
     pending->setInterval(300);
     connect(pending, &QTimer::timeout, this, &MDatabaseService::OnDatabaseChangedElsewhere);
     connect(notifier, &QSqlDriver::notification, pending,
-            [pending](const QString &, QSqlDriver::NotificationSource source, const QVariant &) {
-                if (source == QSqlDriver::OtherSource && !pending->isActive())
+            [this, pending](const QString &, QSqlDriver::NotificationSource source,
+                            const QVariant &payload) {
+                const QUuid patient = QUuid::fromString(payload.toString());
+                if (source != QSqlDriver::OtherSource)
+                    return;
+                if (!patient.isNull())
+                    emit OnPatientChangedElsewhere(new QUuid(patient));
+                else if (!pending->isActive())
                     pending->start();
             });
 }

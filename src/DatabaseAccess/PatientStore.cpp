@@ -61,9 +61,11 @@ uint PatientStore::Guarded(uint failCode, const char *failMessage, Operation &&o
     }
 }
 
-uint PatientStore::Write(uint failCode, const char *failMessage, const std::function<bool()> &steps)
+uint PatientStore::Write(uint failCode, const char *failMessage, const std::function<bool()> &steps,
+                         const QUuid &changedPatient)
 {
     DatabaseTransaction transaction(m_connection, DatabaseTransaction::Immediate);
+    transaction.NameChangedPatient(changedPatient);
     const bool ok = transaction.IsBegun() && steps() && transaction.Commit();
     if (!ok) {
         transaction.Rollback();
@@ -242,15 +244,19 @@ uint PatientStore::UpdatePatient(STU_DB_PATIENT_LIST *patient)
             MLOG("Update a patient that GUID is null.");
             return static_cast<uint>(DB_ERR_UPDATE_PATIENT);
         }
-        return Write(DB_ERR_UPDATE_PATIENT, "Update a patient failed.", [&] {
-            QSqlQuery query = MakeQuery(m_connection);
-            if (!query.prepare(QLatin1String(kSqlUpdatePatient)))
-                return false;
-            BindPatientColumns(query, m_connection, *patient, Codec::ColName, Codec::ColAddress);
-            BindPatientColumns(query, m_connection, *patient, Codec::ColPatientID,
-                               Codec::ColPatientID);
-            return query.exec();
-        });
+        return Write(
+            DB_ERR_UPDATE_PATIENT, "Update a patient failed.",
+            [&] {
+                QSqlQuery query = MakeQuery(m_connection);
+                if (!query.prepare(QLatin1String(kSqlUpdatePatient)))
+                    return false;
+                BindPatientColumns(query, m_connection, *patient, Codec::ColName,
+                                   Codec::ColAddress);
+                BindPatientColumns(query, m_connection, *patient, Codec::ColPatientID,
+                                   Codec::ColPatientID);
+                return query.exec();
+            },
+            patient->PatientID);
     });
 }
 
@@ -416,10 +422,13 @@ uint PatientStore::UpdateLastImportTime(QUuid *id)
             MLOG("Update last import time failed!");
             return static_cast<uint>(DB_ERR_UPDATE_LAST_IMPORT_TIME);
         }
-        return Write(DB_ERR_UPDATE_LAST_IMPORT_TIME, "Update last import time failed!", [&] {
-            return UpdateLastUpdateTimeRow(m_connection, m_connection.Key(*id),
-                                           DatabaseValueCodec::CurrentDateTime());
-        });
+        return Write(
+            DB_ERR_UPDATE_LAST_IMPORT_TIME, "Update last import time failed!",
+            [&] {
+                return UpdateLastUpdateTimeRow(m_connection, m_connection.Key(*id),
+                                               DatabaseValueCodec::CurrentDateTime());
+            },
+            *id);
     });
 }
 
@@ -430,7 +439,8 @@ uint PatientStore::UpdateBrowserFlag(QUuid *id, bool read)
             MLOG("Update browser flag failed!");
             return static_cast<uint>(DB_ERR_UPDATE_BROWSER_FLAG);
         }
-        return Write(DB_ERR_UPDATE_BROWSER_FLAG, "Update browser flag failed!",
-                     [&] { return UpdateReadFlagRow(m_connection, m_connection.Key(*id), read); });
+        return Write(
+            DB_ERR_UPDATE_BROWSER_FLAG, "Update browser flag failed!",
+            [&] { return UpdateReadFlagRow(m_connection, m_connection.Key(*id), read); }, *id);
     });
 }

@@ -84,8 +84,9 @@ private:
     template <typename Operation>
     uint Guarded(uint failCode, const char *failMessage, Operation &&operation);
     // Runs the steps in a writing transaction; on failure logs the message
-    // and returns the code.
-    uint Write(uint failCode, const char *failMessage, const std::function<bool()> &steps);
+    // and returns the code. A change to one patient names him.
+    uint Write(uint failCode, const char *failMessage, const std::function<bool()> &steps,
+               const QUuid &changedPatient = QUuid());
     uint InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient);
     uint ReadPatient(STU_DB_PATIENT_LIST *patient, bool complete);
     bool ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete);

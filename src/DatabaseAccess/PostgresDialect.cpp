@@ -48,6 +48,11 @@ const char *PostgresDialect::NotifyChange() const
     return kPgNotifyChange;
 }
 
+const char *PostgresDialect::NotifyPatientChange() const
+{
+    return kPgNotifyPatientChange;
+}
+
 bool PostgresDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction,
                                       const QVariant &key, MeasureRecords &records,
                                       uint &inserted) const

@@ -700,7 +700,7 @@ public:
            "candidates", &S::OnMergePatientDataSucc, "merged", &S::OnDatabaseUpdateBrowserFlagSucc,
            "flag", &S::OnDatabaseGetOnePatientBriefSucc, "brief", &S::OnImportPatientDataFinished,
            "finished", &S::OnDatabaseOpenResult, "opened", &S::OnDatabaseChangedElsewhere,
-           "changed elsewhere");
+           "changed elsewhere", &S::OnPatientChangedElsewhere, "patient changed elsewhere");
     }
 
     // Calls the service in its thread, after everything posted before.
@@ -922,17 +922,24 @@ private slots:
         m_db = std::make_unique<TestDatabase>(TestDatabase::PostgreSQL);
         ServiceClient &c = StartService(); // the server URI in the settings chooses the server
         QUuid ann = QUuid::createUuid();
+        c.names = {{ann, "ann"}};
         c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
         // Its own changes are not news to it.
         c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
+        c.Post(DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 1, "flag ann");
         HEARD(c);
         QTest::qWait(500);
         HEARD(c);
         // Another workstation's change is told at once, as one for several.
         const QDeadlineTimer soon(2000);
         {
+            // Another workstation marking one patient read names him: no list reload.
             DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
-            QCOMPARE(QList<uint>({other.DeletePatient(&ann), other.UpdateBrowserFlag(&ann, true)}),
+            QCOMPARE(other.UpdateBrowserFlag(&ann, false), uint(DB_OK));
+            c.Expect("patient changed elsewhere ann");
+            HEARD(c);
+            QUuid nobody = QUuid::createUuid();
+            QCOMPARE(QList<uint>({other.DeletePatient(&ann), other.DeletePatient(&nobody)}),
                      QList<uint>(2, DB_OK));
         }
         c.Expect("changed elsewhere");
