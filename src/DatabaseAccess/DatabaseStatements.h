@@ -41,9 +41,21 @@ inline constexpr const char kSqlDeletePatient[] = "DELETE  FROM Patient WHERE Pa
 inline constexpr const char kSqlDeleteNibpData[] = "DELETE  FROM NIBPData WHERE PatientID = :id";
 inline constexpr const char kSqlDeleteSpo2Data[] = "DELETE  FROM SPO2Data WHERE PatientID = :id";
 inline constexpr const char kSqlDeleteTempData[] = "DELETE  FROM TEMPData WHERE PatientID = :id";
+// What a brief record adds to tell look-alike patients apart, after the
+// patient's own columns: his records of each kind, then the newest measure
+// time of each kind (each found in the (PatientID, MeasureTime) index).
+#define VM_SQL_RECORD_TALLY                                                                        \
+    ", (SELECT count(*) FROM NIBPData d WHERE d.PatientID = Patient.PatientID), "                  \
+    "(SELECT count(*) FROM SPO2Data d WHERE d.PatientID = Patient.PatientID), "                    \
+    "(SELECT count(*) FROM TEMPData d WHERE d.PatientID = Patient.PatientID), "                    \
+    "(SELECT max(MeasureTime) FROM NIBPData d WHERE d.PatientID = Patient.PatientID), "            \
+    "(SELECT max(MeasureTime) FROM SPO2Data d WHERE d.PatientID = Patient.PatientID), "            \
+    "(SELECT max(MeasureTime) FROM TEMPData d WHERE d.PatientID = Patient.PatientID) "
 inline constexpr const char kSqlSelectAllPatientBrief[] =
-    "Select PatientID, DeviceSN, IdInDevice, Name, ReadFlag, LastUpdateTime FROM Patient ORDER BY "
-    "LastUpdateTime ASC ";
+    "Select PatientID, DeviceSN, IdInDevice, Name, ReadFlag, LastUpdateTime" VM_SQL_RECORD_TALLY
+    "FROM Patient ORDER BY LastUpdateTime ASC ";
+inline constexpr const char kSqlSelectOnePatientBrief[] =
+    "Select *" VM_SQL_RECORD_TALLY "FROM Patient WHERE PatientID = :PatientID";
 inline constexpr const char kSqlSelectPatientDetail[] =
     "Select * FROM Patient WHERE PatientID = :PatientID";
 inline constexpr const char kSqlSelectNibpList[] =

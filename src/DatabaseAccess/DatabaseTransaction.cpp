@@ -21,8 +21,7 @@ DatabaseTransaction::DatabaseTransaction(StoreConnection &connection, Mode mode)
     const StoreDialect &dialect = m_connection.Dialect();
     // Commit and rollback are the same for both kinds of begin.
     const char *begin = mode == Immediate ? dialect.BeginWrite() : nullptr;
-    if (mode == Immediate)
-        m_pNotify = dialect.NotifyChange();
+    m_bNotify = mode == Immediate && dialect.NotifyChange();
     // A closed connection cannot begin anything; asking it would only warn.
     if (m_bSavepoint)
         m_bBegun = db.isOpen() && Exec(db, "SAVEPOINT work_item");
@@ -48,12 +47,24 @@ bool DatabaseTransaction::Commit()
         return true;
     }
     // Delivered to the listeners only if the commit succeeds.
-    if (m_pNotify && !Exec(db, m_pNotify))
+    if (m_bNotify && !Notify())
         return false;
     if (!db.commit())
         return false;
     m_bOpen = false;
     return true;
+}
+
+bool DatabaseTransaction::Notify()
+{
+    const StoreDialect &dialect = m_connection.Dialect();
+    if (m_changedPatient.isNull())
+        return Exec(m_connection.db, dialect.NotifyChange());
+    QSqlQuery query(m_connection.db);
+    if (!query.prepare(QLatin1String(dialect.NotifyPatientChange())))
+        return false;
+    query.bindValue(QStringLiteral(":patient"), m_changedPatient.toString());
+    return query.exec();
 }
 
 void DatabaseTransaction::Rollback()

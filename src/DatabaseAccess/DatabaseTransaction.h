@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QUuid>
+
 class StoreConnection;
 
 // One transaction on the store's connection. Begins on construction;
@@ -34,11 +36,17 @@ public:
     bool Commit();
     // Rolls back now if still open.
     void Rollback();
+    // The transaction changes this one patient only: the other workstations
+    // are told which.
+    void NameChangedPatient(const QUuid &id) { m_changedPatient = id; }
 
 private:
+    bool Notify();
+
     StoreConnection &m_connection;
     bool m_bBegun = false;
     bool m_bOpen = false;
     bool m_bSavepoint = false;
-    const char *m_pNotify = nullptr;
+    bool m_bNotify = false;
+    QUuid m_changedPatient;
 };

@@ -51,6 +51,10 @@ public:
     // again: what others changed meanwhile was never told.
     virtual bool TakeReconnected() { return false; }
 
+    // How many records of its chain the last successful record insert
+    // stored; the others were there already.
+    virtual uint LastStoredRecords() const { return 0; }
+
     // Lets the operations until EndSharedTransaction() share one
     // transaction, each in a savepoint of its own so that a failing one
     // still fails alone; false where the database does not allow it (then

@@ -75,14 +75,21 @@ void MDatabaseService::WatchOtherWorkstations()
     if (!notifier)
         return;
     // An import elsewhere commits many work items in a row: they are told
-    // here as one change, a moment after the first.
+    // here as one change, a moment after the first. A notice naming one
+    // patient concerns him alone; this workstation's own notices are no news.
     auto *pending = new QTimer(this);
     pending->setSingleShot(true);
     pending->setInterval(300);
     connect(pending, &QTimer::timeout, this, &MDatabaseService::OnDatabaseChangedElsewhere);
     connect(notifier, &QSqlDriver::notification, pending,
-            [pending](const QString &, QSqlDriver::NotificationSource source, const QVariant &) {
-                if (source == QSqlDriver::OtherSource && !pending->isActive())
+            [this, pending](const QString &, QSqlDriver::NotificationSource source,
+                            const QVariant &payload) {
+                const QUuid patient = QUuid::fromString(payload.toString());
+                if (source != QSqlDriver::OtherSource)
+                    return;
+                if (!patient.isNull())
+                    emit OnPatientChangedElsewhere(new QUuid(patient));
+                else if (!pending->isActive())
                     pending->start();
             });
 }
@@ -90,9 +97,12 @@ void MDatabaseService::WatchOtherWorkstations()
 MDatabaseService::~MDatabaseService()
 {
     // The thread stops first so that no work item is running while the store
-    // goes away.
+    // goes away; what the items before stored is committed there first.
     if (m_pThread) {
         if (m_pThread->isRunning()) {
+            if (QThread::currentThread() != m_pThread)
+                QMetaObject::invokeMethod(this, &MDatabaseService::EndSharedTransaction,
+                                          Qt::BlockingQueuedConnection);
             m_pThread->quit();
             m_pThread->wait();
         }
@@ -122,9 +132,12 @@ void MDatabaseService::ProcessDatabaseTaskProc(uint iWorkType, quintptr wParam, 
     // Counted first: running the item frees its records.
     const uint records = ImportRunTally::RecordCount(iWorkType, lParam);
     uint code = DB_ERR_UNSUPPORTED;
-    if (m_pDataAccess)
+    if (m_pDataAccess) {
+        ShareTransactionFor(iWorkType);
         code = RunWorkItem(iWorkType, wParam, lParam);
-    m_importRunTally.Note(iWorkType, code, records);
+    }
+    m_importRunTally.Note(iWorkType, code, records,
+                          m_pDataAccess ? m_pDataAccess->LastStoredRecords() : 0u);
     if (code != DB_OK)
         emit OnDatabaseProcessResult(iWorkType, code);
     // No change made elsewhere while the server could not be reached was
@@ -140,10 +153,45 @@ void MDatabaseService::BeginImportRun(uint iRun)
 
 void MDatabaseService::EndImportRun(uint iRun)
 {
+    EndSharedTransaction();
     const bool counted = m_importRunTally.Run() == iRun;
     m_importRunTally.End();
-    emit OnImportRunStored(iRun, counted ? m_importRunTally.PatientsNotStored() : 0u,
-                           counted ? m_importRunTally.RecordsNotStored() : 0u);
+    const ImportRunTally &t = m_importRunTally;
+    emit OnImportRunCounted(iRun, counted ? t.NewPatients() : 0u, counted ? t.NewRecords() : 0u,
+                            counted ? t.SkippedRecords() : 0u);
+    emit OnImportRunStored(iRun, counted ? t.PatientsNotStored() : 0u,
+                           counted ? t.RecordsNotStored() : 0u);
+}
+
+// The items of an import come in a stream, each of them a writing
+// transaction whose commit waits for the disk: several share one instead,
+// each in a savepoint of its own, so that a failing one still fails alone.
+// The shared one ends when the items queued at its begin have run (or too
+// many have), and before any other kind of work.
+void MDatabaseService::ShareTransactionFor(uint iWorkType)
+{
+    const bool import =
+        iWorkType == DB_WORK_INSERT_NEW_PATIENT || iWorkType == DB_WORK_INSERT_NIBP_DATA ||
+        iWorkType == DB_WORK_INSERT_SPO2_DATA || iWorkType == DB_WORK_INSERT_TEMP_DATA;
+    if (!import || m_iSharedItems >= kMaxSharedItems)
+        EndSharedTransaction();
+    if (import && !m_bShared && m_pDataAccess->BeginSharedTransaction()) {
+        m_bShared = true;
+        m_importRunTally.SharedTransactionBegun();
+        QMetaObject::invokeMethod(this, &MDatabaseService::EndSharedTransaction,
+                                  Qt::QueuedConnection);
+    }
+    if (m_bShared)
+        ++m_iSharedItems;
+}
+
+void MDatabaseService::EndSharedTransaction()
+{
+    if (!m_bShared)
+        return;
+    m_bShared = false;
+    m_iSharedItems = 0;
+    m_importRunTally.SharedTransactionEnded(m_pDataAccess->EndSharedTransaction());
 }
 
 uint MDatabaseService::RunWorkItem(uint iWorkType, quintptr wParam, quintptr lParam)

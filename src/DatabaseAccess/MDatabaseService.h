@@ -62,10 +62,12 @@ signals:
     void OnDatabaseChangedElsewhere();
     // Another workstation changed this one patient only; the receiver owns pGUID.
     void OnPatientChangedElsewhere(QUuid *pGUID);
-    // Every work item of the import run iRun has been handled; the counts say
-    // how many of its new patients and records could not be stored.
-    // What run iRun brought, sent just before OnImportRunStored for the same run.
+    // What run iRun brought: the patients and records stored as new, and the
+    // records skipped as already stored. Sent just before OnImportRunStored
+    // for the same run.
     void OnImportRunCounted(uint iRun, uint iNewPatients, uint iNewRecords, uint iSkippedRecords);
+    // Every work item of the import run iRun has been handled and stored; the
+    // counts say how many of its new patients and records could not be stored.
     void OnImportRunStored(uint iRun, uint iPatientsNotStored, uint iRecordsNotStored);
 
 public slots:
@@ -80,6 +82,8 @@ private:
     void OpenStore();
     void WatchOtherWorkstations();
 
+    void ShareTransactionFor(uint iWorkType);
+    void EndSharedTransaction();
     uint RunWorkItem(uint iWorkType, quintptr wParam, quintptr lParam);
     uint ProcessInserNewPatient(quintptr wParam);
     uint ProcessDeletePatient(quintptr wParam);
@@ -102,4 +106,8 @@ private:
     IVirtualDataAccessInterface *m_pDataAccess = nullptr;
     QThread *m_pThread = nullptr;
     ImportRunTally m_importRunTally;
+    // Whether the import items now running share one transaction, and how many.
+    static constexpr uint kMaxSharedItems = 200;
+    bool m_bShared = false;
+    uint m_iSharedItems = 0;
 };

@@ -14,11 +14,10 @@ namespace MeasureOperations {
 
 template <typename Record>
 bool StoreNewRecords(StoreConnection &connection, DatabaseTransaction &transaction,
-                     const QVariant &key, const Record *chain, bool &insertedAny)
+                     const QVariant &key, const Record *chain, uint &inserted)
 {
     ChainRecords<Record> records(chain);
-    return connection.Dialect().StoreNewRecords(connection.db, transaction, key, records,
-                                                insertedAny);
+    return connection.Dialect().StoreNewRecords(connection.db, transaction, key, records, inserted);
 }
 
 // Reads the patient's records in time order, inside the caller's transaction.
@@ -41,9 +40,11 @@ bool ReadRecords(StoreConnection &connection, const QVariant &key,
 }
 
 // Stores the chain's new records under the patient, or under the patient he
-// was merged into.
-template <typename Record> uint Insert(StoreConnection &connection, QUuid *id, Record *chain)
+// was merged into; stored tells how many were new.
+template <typename Record>
+uint Insert(StoreConnection &connection, QUuid *id, Record *chain, uint &stored)
 {
+    stored = 0;
     using Table = MeasureTable<Record>;
     if (!id || id->isNull()) {
         MLOG(Table::kTexts.insertNullGuid);
@@ -55,12 +56,12 @@ template <typename Record> uint Insert(StoreConnection &connection, QUuid *id, R
     }
     DatabaseTransaction transaction(connection, DatabaseTransaction::Immediate);
     QVariant key;
-    bool insertedAny = false;
+    uint inserted = 0;
     bool ok = transaction.IsBegun() && StoreQueries::ResolveAlias(connection, *id, key) &&
-              StoreNewRecords(connection, transaction, key, chain, insertedAny);
+              StoreNewRecords(connection, transaction, key, chain, inserted);
     // Marking the patient belongs to the same import; a failure there does
     // not undo the records.
-    if (ok && insertedAny)
+    if (ok && inserted > 0)
         StoreQueries::MarkPatientUpdated(connection, key);
     ok = ok && transaction.Commit();
     if (!ok) {
@@ -68,6 +69,7 @@ template <typename Record> uint Insert(StoreConnection &connection, QUuid *id, R
         MLOG(Table::kTexts.insertFailed);
         return Table::kTexts.insertCode;
     }
+    stored = inserted;
     return DB_OK;
 }
 
@@ -96,14 +98,13 @@ template <typename Record> uint Get(StoreConnection &connection, QUuid *id, Reco
 // skipping times the remaining patient already has.
 template <typename Record>
 bool Move(StoreConnection &connection, DatabaseTransaction &transaction, const QVariant &remaining,
-          const QVariant &removed, bool &insertedAny)
+          const QVariant &removed, uint &inserted)
 {
     RecordChainBuilder<Record> chain;
     if (!ReadRecords(connection, removed, chain))
         return false;
     RecordChainPtr<Record> records(chain.Release());
-    return !records ||
-           StoreNewRecords(connection, transaction, remaining, records.get(), insertedAny);
+    return !records || StoreNewRecords(connection, transaction, remaining, records.get(), inserted);
 }
 
 } // namespace MeasureOperations

@@ -6,6 +6,8 @@
 #include "MergeKeys.h"
 #include "PatientRowCodec.h"
 
+#include <QStringList>
+
 using namespace StoreQueries;
 
 namespace {
@@ -16,6 +18,53 @@ void ReadCompletePatient(const QSqlQuery &query, STU_DB_PATIENT_LIST &patient)
 {
     for (int column = Codec::ColPatientID; column < Codec::ColumnCount; ++column)
         Codec::FromDb(patient, column, query.value(column));
+}
+
+// Reads the patient's row into the record; false when he is not stored.
+bool ReadRow(StoreConnection &c, const QVariant &key, STU_DB_PATIENT_LIST &patient)
+{
+    QSqlQuery query = MakeQuery(c);
+    const bool found = ExecWithId(query, kSqlSelectPatientById, ":id", key) && query.next();
+    if (found)
+        ReadCompletePatient(query, patient);
+    return RowsReadCompletely(query) && found;
+}
+
+// Not given: empty text, 0, or the combo boxes' index 0.
+bool IsEmpty(const QVariant &value)
+{
+    return value.typeId() == QMetaType::QString ? value.toString().isEmpty()
+                                                : value.toDouble() == 0;
+}
+
+// The remaining patient takes the removed one's details where his own are
+// not given; where both have one, his own stays. False when the remaining
+// patient is not stored.
+bool FillEmptyDetails(StoreConnection &c, const QVariant &remaining, const QVariant &removed)
+{
+    STU_DB_PATIENT_LIST kept, gone;
+    if (!ReadRow(c, remaining, kept))
+        return false;
+    if (!ReadRow(c, removed, gone))
+        return true;
+    QStringList assignments;
+    QList<int> columns;
+    for (int column = Codec::ColDeviceSN; column <= Codec::ColAddress; ++column) {
+        if (IsEmpty(Codec::ToDb(kept, column)) && !IsEmpty(Codec::ToDb(gone, column))) {
+            columns.append(column);
+            assignments.append(Codec::ColumnName(column) + " = " + Codec::Placeholder(column));
+        }
+    }
+    if (columns.isEmpty())
+        return true;
+    QSqlQuery update = MakeQuery(c);
+    if (!update.prepare("UPDATE Patient SET " + assignments.join(", ") +
+                        " WHERE PatientID = :PatientID"))
+        return false;
+    for (int column : columns)
+        update.bindValue(Codec::Placeholder(column), Codec::ToDb(gone, column));
+    update.bindValue(QStringLiteral(":PatientID"), remaining);
+    return update.exec();
 }
 
 } // namespace
@@ -78,15 +127,17 @@ bool Merge(StoreConnection &c, const QUuid &remainingId, const QUuid &removedId)
     // One transaction: the removed patient goes only together with the move of
     // his records, so a failure keeps both patients as they were. Merging a
     // patient into himself, or into one not stored, would lose his records.
+    // No detail of the removed patient is lost, nor his UUID: a later import
+    // of him goes to the remaining patient.
     if (remaining == removed)
         return false;
     DatabaseTransaction transaction(c, DatabaseTransaction::Immediate);
-    bool insertedAny = false;
-    bool ok = transaction.IsBegun() && PatientRowExists(c, remaining) &&
-              Move<STU_DB_NIBP_DATA_LIST>(c, transaction, remaining, removed, insertedAny) &&
-              Move<STU_DB_SPO2_DATA_LIST>(c, transaction, remaining, removed, insertedAny) &&
-              Move<STU_DB_TEMP_DATA_LIST>(c, transaction, remaining, removed, insertedAny);
-    if (ok && insertedAny)
+    uint inserted = 0;
+    bool ok = transaction.IsBegun() && FillEmptyDetails(c, remaining, removed) &&
+              Move<STU_DB_NIBP_DATA_LIST>(c, transaction, remaining, removed, inserted) &&
+              Move<STU_DB_SPO2_DATA_LIST>(c, transaction, remaining, removed, inserted) &&
+              Move<STU_DB_TEMP_DATA_LIST>(c, transaction, remaining, removed, inserted);
+    if (ok && inserted > 0)
         ok = MarkPatientUpdated(c, remaining);
     ok = ok && AddAliases(c, remaining, removed);
     ok = ok && DeletePatientRows(c, removed) && transaction.Commit();

@@ -61,9 +61,11 @@ uint PatientStore::Guarded(uint failCode, const char *failMessage, Operation &&o
     }
 }
 
-uint PatientStore::Write(uint failCode, const char *failMessage, const std::function<bool()> &steps)
+uint PatientStore::Write(uint failCode, const char *failMessage, const std::function<bool()> &steps,
+                         const QUuid &changedPatient)
 {
     DatabaseTransaction transaction(m_connection, DatabaseTransaction::Immediate);
+    transaction.NameChangedPatient(changedPatient);
     const bool ok = transaction.IsBegun() && steps() && transaction.Commit();
     if (!ok) {
         transaction.Rollback();
@@ -242,15 +244,19 @@ uint PatientStore::UpdatePatient(STU_DB_PATIENT_LIST *patient)
             MLOG("Update a patient that GUID is null.");
             return static_cast<uint>(DB_ERR_UPDATE_PATIENT);
         }
-        return Write(DB_ERR_UPDATE_PATIENT, "Update a patient failed.", [&] {
-            QSqlQuery query = MakeQuery(m_connection);
-            if (!query.prepare(QLatin1String(kSqlUpdatePatient)))
-                return false;
-            BindPatientColumns(query, m_connection, *patient, Codec::ColName, Codec::ColAddress);
-            BindPatientColumns(query, m_connection, *patient, Codec::ColPatientID,
-                               Codec::ColPatientID);
-            return query.exec();
-        });
+        return Write(
+            DB_ERR_UPDATE_PATIENT, "Update a patient failed.",
+            [&] {
+                QSqlQuery query = MakeQuery(m_connection);
+                if (!query.prepare(QLatin1String(kSqlUpdatePatient)))
+                    return false;
+                BindPatientColumns(query, m_connection, *patient, Codec::ColName,
+                                   Codec::ColAddress);
+                BindPatientColumns(query, m_connection, *patient, Codec::ColPatientID,
+                                   Codec::ColPatientID);
+                return query.exec();
+            },
+            patient->PatientID);
     });
 }
 
@@ -272,6 +278,7 @@ uint PatientStore::GetAllPatientBrief(STU_DB_PATIENT_LIST **result)
             chain.Append(patient);
             for (int i = 0; i < static_cast<int>(std::size(columns)); ++i)
                 Codec::FromDb(*patient, columns[i], query.value(i));
+            ReadRecordTally(query, static_cast<int>(std::size(columns)), *patient);
         }
         ok = ok && RowsReadCompletely(query) && transaction.Commit();
         if (!ok) {
@@ -311,13 +318,17 @@ uint PatientStore::ReadPatient(STU_DB_PATIENT_LIST *patient, bool complete)
     });
 }
 
+// A brief record is asked for after an import, which may have stored the
+// records under the patient the given one was merged into: it answers for him.
 bool PatientStore::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
 {
     DatabaseTransaction transaction(m_connection, DatabaseTransaction::Deferred);
     QSqlQuery query = MakeQuery(m_connection);
+    QVariant key = m_connection.Key(patient.PatientID);
     bool ok = transaction.IsBegun() &&
-              ExecWithId(query, kSqlSelectPatientDetail, ":PatientID",
-                         m_connection.Key(patient.PatientID)) &&
+              (complete || ResolveAlias(m_connection, patient.PatientID, key)) &&
+              ExecWithId(query, complete ? kSqlSelectPatientDetail : kSqlSelectOnePatientBrief,
+                         ":PatientID", key) &&
               query.next();
     // Filled aside so that a failure leaves the caller's record as it was.
     STU_DB_PATIENT_LIST row = patient;
@@ -330,8 +341,9 @@ bool PatientStore::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
                             Codec::ColAddress, Codec::ColReadFlag, Codec::ColLastUpdateTime});
     } else if (ok) {
         ReadPatientColumns(query, row,
-                           {Codec::ColDeviceSN, Codec::ColIdInDevice, Codec::ColName,
-                            Codec::ColReadFlag, Codec::ColLastUpdateTime});
+                           {Codec::ColPatientID, Codec::ColDeviceSN, Codec::ColIdInDevice,
+                            Codec::ColName, Codec::ColReadFlag, Codec::ColLastUpdateTime});
+        ReadRecordTally(query, Codec::ColumnCount, row);
     }
     query.finish();
     ok = ok && transaction.Commit();
@@ -343,21 +355,21 @@ bool PatientStore::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
 uint PatientStore::InsertNibpData(QUuid *id, STU_DB_NIBP_DATA_LIST *chain)
 {
     return Guarded(DB_ERR_INSERT_NIBP, "Insert NIBP data to database failed!", [this, id, chain] {
-        return MeasureOperations::Insert(m_connection, id, chain);
+        return MeasureOperations::Insert(m_connection, id, chain, m_uLastStoredRecords);
     });
 }
 
 uint PatientStore::InsertSPO2Data(QUuid *id, STU_DB_SPO2_DATA_LIST *chain)
 {
     return Guarded(DB_ERR_INSERT_SPO2, "Insert SPO2 data to database failed!", [this, id, chain] {
-        return MeasureOperations::Insert(m_connection, id, chain);
+        return MeasureOperations::Insert(m_connection, id, chain, m_uLastStoredRecords);
     });
 }
 
 uint PatientStore::InsertTempData(QUuid *id, STU_DB_TEMP_DATA_LIST *chain)
 {
     return Guarded(DB_ERR_INSERT_TEMP, "Insert TEMP data to database failed!", [this, id, chain] {
-        return MeasureOperations::Insert(m_connection, id, chain);
+        return MeasureOperations::Insert(m_connection, id, chain, m_uLastStoredRecords);
     });
 }
 
@@ -410,10 +422,13 @@ uint PatientStore::UpdateLastImportTime(QUuid *id)
             MLOG("Update last import time failed!");
             return static_cast<uint>(DB_ERR_UPDATE_LAST_IMPORT_TIME);
         }
-        return Write(DB_ERR_UPDATE_LAST_IMPORT_TIME, "Update last import time failed!", [&] {
-            return UpdateLastUpdateTimeRow(m_connection, m_connection.Key(*id),
-                                           DatabaseValueCodec::CurrentDateTime());
-        });
+        return Write(
+            DB_ERR_UPDATE_LAST_IMPORT_TIME, "Update last import time failed!",
+            [&] {
+                return UpdateLastUpdateTimeRow(m_connection, m_connection.Key(*id),
+                                               DatabaseValueCodec::CurrentDateTime());
+            },
+            *id);
     });
 }
 
@@ -424,7 +439,8 @@ uint PatientStore::UpdateBrowserFlag(QUuid *id, bool read)
             MLOG("Update browser flag failed!");
             return static_cast<uint>(DB_ERR_UPDATE_BROWSER_FLAG);
         }
-        return Write(DB_ERR_UPDATE_BROWSER_FLAG, "Update browser flag failed!",
-                     [&] { return UpdateReadFlagRow(m_connection, m_connection.Key(*id), read); });
+        return Write(
+            DB_ERR_UPDATE_BROWSER_FLAG, "Update browser flag failed!",
+            [&] { return UpdateReadFlagRow(m_connection, m_connection.Key(*id), read); }, *id);
     });
 }

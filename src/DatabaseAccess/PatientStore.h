@@ -44,6 +44,7 @@ public:
     uint GetOnePatientBriefInfo(STU_DB_PATIENT_LIST *patient) override;
     uint GetOpenResult() const override { return m_uOpenResult; }
     QString GetOpenProblem() const override { return m_strOpenProblem; }
+    uint LastStoredRecords() const override { return m_uLastStoredRecords; }
     bool BeginSharedTransaction() override;
     bool EndSharedTransaction() override;
 
@@ -78,11 +79,14 @@ protected:
     QString m_strOpenProblem;
 
 private:
+    uint m_uLastStoredRecords = 0;
+
     template <typename Operation>
     uint Guarded(uint failCode, const char *failMessage, Operation &&operation);
     // Runs the steps in a writing transaction; on failure logs the message
-    // and returns the code.
-    uint Write(uint failCode, const char *failMessage, const std::function<bool()> &steps);
+    // and returns the code. A change to one patient names him.
+    uint Write(uint failCode, const char *failMessage, const std::function<bool()> &steps,
+               const QUuid &changedPatient = QUuid());
     uint InsertNewPatientSteps(STU_DB_PATIENT_LIST *patient);
     uint ReadPatient(STU_DB_PATIENT_LIST *patient, bool complete);
     bool ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete);

@@ -48,9 +48,14 @@ const char *PostgresDialect::NotifyChange() const
     return kPgNotifyChange;
 }
 
+const char *PostgresDialect::NotifyPatientChange() const
+{
+    return kPgNotifyPatientChange;
+}
+
 bool PostgresDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction,
                                       const QVariant &key, MeasureRecords &records,
-                                      bool &insertedAny) const
+                                      uint &inserted) const
 {
     ArrayParameters arrays;
     while (records.Next()) {
@@ -67,6 +72,6 @@ bool PostgresDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &tra
         transaction.Rollback();
         return false;
     }
-    insertedAny = insertedAny || insert.ChangedRows() > 0;
+    inserted += static_cast<uint>(insert.ChangedRows());
     return true;
 }

@@ -15,6 +15,7 @@ public:
     const char *InsertPatient() const override;
     QVariant Key(const QUuid &id) const override;
     const char *NotifyChange() const override;
+    const char *NotifyPatientChange() const override;
     bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
-                         MeasureRecords &records, bool &insertedAny) const override;
+                         MeasureRecords &records, uint &inserted) const override;
 };

@@ -54,6 +54,10 @@ inline constexpr const char kPgInsertTemp[] =
 // Told to every other workstation when a writing operation commits.
 inline constexpr const char kPgChangeChannel[] = "vantrel_patients";
 inline constexpr const char kPgNotifyChange[] = "NOTIFY vantrel_patients";
+// A change to one patient names him (his braced UUID), so that the others
+// read his brief record only; older programs take it as any other notice.
+inline constexpr const char kPgNotifyPatientChange[] =
+    "SELECT pg_notify('vantrel_patients', :patient)";
 // Held while the schema is checked and built, so that of several workstations
 // starting at once only the first builds it and stores the demo patients.
 inline constexpr const char kPgLockSchema[] = "SELECT pg_advisory_lock(7307)";

@@ -64,7 +64,7 @@ QVariant SqliteDialect::Key(const QUuid &id) const
 // same parameter).
 bool SqliteDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction,
                                     const QVariant &key, MeasureRecords &records,
-                                    bool &insertedAny) const
+                                    uint &inserted) const
 {
     const KindStatements sql = StatementsOf(records.Kind());
     // Qt's query object costs SQLite several times its own work per record.
@@ -88,7 +88,7 @@ bool SqliteDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &trans
         insert.Reset();
         if (!stored)
             return Abandon(transaction);
-        insertedAny = true;
+        ++inserted;
     }
     return true;
 }

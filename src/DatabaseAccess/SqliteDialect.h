@@ -19,5 +19,5 @@ public:
     // Each commit of a file waits for the disk: sharing one pays that once.
     bool SharesTransactions() const override { return true; }
     bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,
-                         MeasureRecords &records, bool &insertedAny) const override;
+                         MeasureRecords &records, uint &inserted) const override;
 };

@@ -39,8 +39,11 @@ public:
     virtual QVariant Key(const QUuid &id) const = 0;
     // Begins a writing transaction; null for the driver's own begin.
     virtual const char *BeginWrite() const { return nullptr; }
-    // Run before every writing commit; null where nobody listens.
+    // Run before every writing commit; null where nobody listens. The
+    // second, for a change to one patient only, binds his braced UUID text
+    // to :patient.
     virtual const char *NotifyChange() const { return nullptr; }
+    virtual const char *NotifyPatientChange() const { return nullptr; }
     // Whether several work items may share one transaction: a lost
     // connection would lose what earlier items of it stored.
     virtual bool SharesTransactions() const { return false; }
@@ -49,5 +52,5 @@ public:
     // not hold yet, inside the caller's transaction; rolls it back on failure.
     virtual bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction,
                                  const QVariant &key, MeasureRecords &records,
-                                 bool &insertedAny) const = 0;
+                                 uint &inserted) const = 0;
 };

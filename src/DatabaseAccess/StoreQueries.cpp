@@ -42,12 +42,6 @@ void BindPatientColumns(QSqlQuery &query, const StoreConnection &connection,
     }
 }
 
-bool PatientRowExists(StoreConnection &connection, const QVariant &key)
-{
-    QSqlQuery query = MakeQuery(connection);
-    return ExecWithId(query, kSqlSelectPatientById, ":id", key) && query.next();
-}
-
 bool DeletePatientRows(StoreConnection &connection, const QVariant &key)
 {
     for (const char *sql : {kSqlDeletePatient, kSqlDeleteNibpData, kSqlDeleteSpo2Data,
@@ -86,6 +80,20 @@ bool MarkPatientUpdated(StoreConnection &connection, const QVariant &key)
         UpdateLastUpdateTimeRow(connection, key, DatabaseValueCodec::CurrentDateTime());
     const bool flagOk = UpdateReadFlagRow(connection, key, false);
     return timeOk && flagOk;
+}
+
+void ReadRecordTally(const QSqlQuery &query, int first, STU_DB_PATIENT_LIST &patient)
+{
+    patient.NIBPCount = query.value(first).toUInt();
+    patient.SPO2Count = query.value(first + 1).toUInt();
+    patient.TEMPCount = query.value(first + 2).toUInt();
+    patient.NewestMeasureTime = QDateTime();
+    for (int column = first + 3; column < first + 6; ++column) {
+        const QDateTime time = DatabaseValueCodec::DateTimeFromDb(query.value(column));
+        if (time.isValid() &&
+            (!patient.NewestMeasureTime.isValid() || time > patient.NewestMeasureTime))
+            patient.NewestMeasureTime = time;
+    }
 }
 
 bool ResolveAlias(StoreConnection &connection, const QUuid &id, QVariant &key)

@@ -22,7 +22,6 @@ bool RowsReadCompletely(QSqlQuery &query);
 void BindPatientColumns(QSqlQuery &query, const StoreConnection &connection,
                         const STU_DB_PATIENT_LIST &patient, int first, int last);
 
-bool PatientRowExists(StoreConnection &connection, const QVariant &key);
 // The patient's row, his records of every kind and the aliases naming him.
 bool DeletePatientRows(StoreConnection &connection, const QVariant &key);
 bool UpdateLastUpdateTimeRow(StoreConnection &connection, const QVariant &key,
@@ -30,6 +29,10 @@ bool UpdateLastUpdateTimeRow(StoreConnection &connection, const QVariant &key,
 bool UpdateReadFlagRow(StoreConnection &connection, const QVariant &key, bool read);
 // New measurements make the patient unread and move his last update to now.
 bool MarkPatientUpdated(StoreConnection &connection, const QVariant &key);
+
+// Reads the record counts and the newest measure time that a brief query
+// gives from the column first on.
+void ReadRecordTally(const QSqlQuery &query, int first, STU_DB_PATIENT_LIST &patient);
 
 // The patient whose records the given UUID's records are: the one a merged
 // patient was merged into, else the UUID itself.

@@ -415,6 +415,78 @@ private slots:
         base->PatientID = QUuid();
         QCOMPARE(search(0), QSet<QUuid>({QUuid()}));
     }
+    void mergeKeepsDetailsAndLaterImportsGoToTheRemainingPatient_data()
+    {
+        TestDatabase::AddKinds();
+    }
+    void mergeKeepsDetailsAndLaterImportsGoToTheRemainingPatient()
+    {
+        FETCH_DATABASE_KIND(kind);
+        Fixture f(kind);
+        auto kept = Patient(QStringLiteral("Kept")), gone = Patient(QString()),
+             older = Patient(QStringLiteral("Older"));
+        kept->Height = 170.0f;
+        gone->Height = 160.0f;
+        gone->Weight = 62.5f;
+        gone->Gender = 2;
+        SetRecordText(gone->Mobile, QStringLiteral("555"));
+        QUuid &a = kept->PatientID, &b = gone->PatientID, &c = older->PatientID;
+        // An import of the monitor's patients b and c, each with the records at these minutes.
+        const auto import = [&](const QList<int> &bMinutes, const QList<int> &cMinutes) {
+            return QList<uint>(
+                {f.s.InsertNewPatient(gone.get()),
+                 f.s.InsertNibpData(&b, Chain<STU_DB_NIBP_DATA_LIST>(bMinutes).get()),
+                 f.s.InsertNewPatient(older.get()),
+                 f.s.InsertNibpData(&c, Chain<STU_DB_NIBP_DATA_LIST>(cMinutes).get())});
+        };
+        QCOMPARE(f.s.InsertNewPatient(kept.get()), uint(DB_OK));
+        QCOMPARE(f.s.InsertSPO2Data(&a, Chain<STU_DB_SPO2_DATA_LIST>({0}).get()), uint(DB_OK));
+        QCOMPARE(import({0, 10}, {20}), QList<uint>(4, DB_OK));
+        // c into b, then b into a: c's alias is carried over to a.
+        QCOMPARE(QList<uint>({f.s.MergePatientData(&b, &c), f.s.MergePatientData(&a, &b)}),
+                 QList<uint>(2, DB_OK));
+        auto read = Patient(QString(), a);
+        QCOMPARE(f.s.GetPatientDetail(read.get()), uint(DB_OK));
+        QCOMPARE(GetRecordText(read->Name) + '|' + GetRecordText(read->Mobile) + '|' +
+                     QString::number(read->Height) + '|' + QString::number(read->Weight) + '|' +
+                     QString::number(read->Gender),
+                 "Kept|555|170|62.5|2");
+        // Imported again with more records: no new patient, nothing doubled, a holds the union.
+        QCOMPARE(import({0, 10, 30}, {20, 40}),
+                 QList<uint>({DB_ERR_PATIENT_EXISTS, DB_OK, DB_ERR_PATIENT_EXISTS, DB_OK}));
+        QCOMPARE(f.db.Count(kCount.arg("Patient")), 3);
+        QCOMPARE(f.db.Count(kCount.arg("NIBPData") + f.db.Where(a)), 5);
+        // The brief records count each kind and give the newest time, a merged UUID answering
+        // for the remaining patient.
+        auto brief = Patient(QString(), c);
+        QCOMPARE(f.s.GetOnePatientBriefInfo(brief.get()), uint(DB_OK));
+        STU_DB_PATIENT_LIST *all = nullptr;
+        QCOMPARE(f.s.GetAllPatientBrief(&all), uint(DB_OK));
+        RecordChainPtr<STU_DB_PATIENT_LIST> owned(all);
+        for (const STU_DB_PATIENT_LIST *p : {brief.get(), all->pNext->pNext, all}) {
+            QCOMPARE(QList<quint32>({p->NIBPCount, p->SPO2Count, p->TEMPCount}),
+                     p == all ? QList<quint32>(3, 200) : QList<quint32>({5, 1, 0}));
+            QCOMPARE(p->NewestMeasureTime.isValid(), true);
+            if (p != all)
+                QCOMPARE(p->PatientID.toString() + p->NewestMeasureTime.toString(),
+                         a.toString() + At(40).toString());
+        }
+        // Deleting the remaining patient deletes the aliases too.
+        QCOMPARE(f.s.DeletePatient(&a), uint(DB_OK));
+        QCOMPARE(f.db.Count(kCount.arg("PatientAlias")), 0);
+    }
+    void olderDatabaseGainsTheAliasTableAndKeepsItsRows_data() { TestDatabase::AddKinds(); }
+    void olderDatabaseGainsTheAliasTableAndKeepsItsRows()
+    {
+        FETCH_DATABASE_KIND(kind);
+        TestDatabase db(kind);
+        QCOMPARE(NewStore(kind)->GetOpenResult(), uint(DB_OK));
+        QVERIFY(db.Sql("DROP TABLE PatientAlias").isValid());
+        const QString before = db.Snapshot();
+        QCOMPARE(NewStore(kind)->GetOpenResult(), uint(DB_OK));
+        QCOMPARE(db.Snapshot(), before);
+        QVERIFY(db.Sql(kCount.arg("PatientAlias")).isValid());
+    }
     void readOnlyDatabaseFailsAndKeepsFile()
     {
         TestDatabase env;
@@ -618,16 +690,17 @@ public:
     explicit ServiceClient(MDatabaseService *s) : m_service(s)
     {
         using S = MDatabaseService;
-        On(&S::OnImportRunStored, "run", &S::OnDatabaseProcessResult, "result",
-           &S::OnDatabaseGetAllPatientBriefSucc, "all", &S::OnDatabaseGetOnePatientDetailSucc,
-           "detail", &S::OnDatabaseUpdateOnePatientDetailInfoSucc, "updated",
+        On(&S::OnImportRunCounted, "counted", &S::OnImportRunStored, "run",
+           &S::OnDatabaseProcessResult, "result", &S::OnDatabaseGetAllPatientBriefSucc, "all",
+           &S::OnDatabaseGetOnePatientDetailSucc, "detail",
+           &S::OnDatabaseUpdateOnePatientDetailInfoSucc, "updated",
            &S::OnDatabaseGetNIBPDataListSucc, "nibp", &S::OnDatabaseGetSPO2DataListSucc, "spo2",
            &S::OnDatabaseGetTEMPDataListSucc, "temp", &S::OnDatabaseDeletePatientSucc, "deleted",
            &S::OnDatabaseInsertNewPatientSucc, "inserted", &S::OnSearchPatientToMergeSucc,
            "candidates", &S::OnMergePatientDataSucc, "merged", &S::OnDatabaseUpdateBrowserFlagSucc,
            "flag", &S::OnDatabaseGetOnePatientBriefSucc, "brief", &S::OnImportPatientDataFinished,
            "finished", &S::OnDatabaseOpenResult, "opened", &S::OnDatabaseChangedElsewhere,
-           "changed elsewhere");
+           "changed elsewhere", &S::OnPatientChangedElsewhere, "patient changed elsewhere");
     }
 
     // Calls the service in its thread, after everything posted before.
@@ -789,7 +862,34 @@ private slots:
         c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(nobody), 0, "result 1 19");
         c.Call(&MDatabaseService::EndImportRun, 7u);
         c.Call(&MDatabaseService::EndImportRun, 8u); // not the counted run
-        c.Expect("run 7 1 4|run 8 0 0");
+        c.Expect("counted 7 1 0 0|run 7 1 4|counted 8 0 0 0|run 8 0 0");
+        HEARD(c);
+    }
+    void importRunsShareTransactionsAndAreCounted()
+    {
+        ServiceClient &c = StartService();
+        HEARD(c);
+        // A failing item among those sharing a transaction fails alone.
+        QVERIFY(m_db->RefuseInserts("TEMPData", true));
+        const QUuid ann = QUuid::createUuid();
+        c.names = {{ann, "ann"}};
+        const auto import = [&](uint run, const QString &answers) {
+            c.Call(&MDatabaseService::BeginImportRun, run);
+            c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0);
+            c.Post(DB_WORK_INSERT_NIBP_DATA, NewId(ann), NewChain<STU_DB_NIBP_DATA_LIST>(3));
+            c.Post(DB_WORK_INSERT_SPO2_DATA, NewId(ann), NewChain<STU_DB_SPO2_DATA_LIST>(2));
+            c.Post(DB_WORK_INSERT_TEMP_DATA, NewId(ann), NewChain<STU_DB_TEMP_DATA_LIST>(2));
+            c.Call(&MDatabaseService::EndImportRun, run);
+            c.Expect(answers);
+        };
+        import(1, "inserted Ann read=0|finished ann|result 7 15|counted 1 1 5 0|run 1 0 2");
+        HEARD(c);
+        QCOMPARE(m_db->Count(kCount.arg("NIBPData") + m_db->Where(ann)) +
+                     m_db->Count(kCount.arg("SPO2Data") + m_db->Where(ann)),
+                 5);
+        // The same records again: only the ones not stored before are new.
+        QVERIFY(m_db->RefuseInserts("TEMPData", false));
+        import(2, "result 1 19|finished ann|counted 2 0 2 5|run 2 0 0");
         HEARD(c);
     }
     void startUpOpensOffTheWindowThread_data()
@@ -822,17 +922,24 @@ private slots:
         m_db = std::make_unique<TestDatabase>(TestDatabase::PostgreSQL);
         ServiceClient &c = StartService(); // the server URI in the settings chooses the server
         QUuid ann = QUuid::createUuid();
+        c.names = {{ann, "ann"}};
         c.Post(DB_WORK_GET_ALL_PATIENT_BRIEF, 0, 0, "all 2");
         // Its own changes are not news to it.
         c.Post(DB_WORK_INSERT_NEW_PATIENT, NewPatient(ann, "Ann"), 0, "inserted Ann read=0");
+        c.Post(DB_WORK_UPDATE_BROWSER_FLAG, NewId(ann), 1, "flag ann");
         HEARD(c);
         QTest::qWait(500);
         HEARD(c);
         // Another workstation's change is told at once, as one for several.
         const QDeadlineTimer soon(2000);
         {
+            // Another workstation marking one patient read names him: no list reload.
             DatabaseAccessPostgreSQL other(QStringLiteral("other workstation"));
-            QCOMPARE(QList<uint>({other.DeletePatient(&ann), other.UpdateBrowserFlag(&ann, true)}),
+            QCOMPARE(other.UpdateBrowserFlag(&ann, false), uint(DB_OK));
+            c.Expect("patient changed elsewhere ann");
+            HEARD(c);
+            QUuid nobody = QUuid::createUuid();
+            QCOMPARE(QList<uint>({other.DeletePatient(&ann), other.DeletePatient(&nobody)}),
                      QList<uint>(2, DB_OK));
         }
         c.Expect("changed elsewhere");
