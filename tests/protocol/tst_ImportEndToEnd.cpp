@@ -104,10 +104,18 @@ void ImportEndToEndTest::fullImportAndRepeat()
     // Each temperature package of -1, 0 and 1 (three each) is reported by the
     // service; patient 3, without temperature records, by the controller.
     QCOMPARE(rig.patientsFinished, 10);
+    uint patients = 0, records = 0; // those with a UUID, and all their records
+    for (const SimPatient &patient : set.patients)
+        if (!patient.uuid.isNull()) {
+            ++patients;
+            records += uint(patient.nibp.size() + patient.spo2.size() + patient.temp.size());
+        }
+    QCOMPARE(summary.size(), 1);
+    QCOMPARE(summary.first(), (QList<QVariant>{patients, records, 0u, 0u, 0u}));
     QVERIFY(rig.Import()); // the same monitor again: nothing new
     QVERIFY(rig.StoredExactly(set));
     QCOMPARE(summary.size(), 2); // one per run, all stored
-    QCOMPARE(summary.last().mid(3), (QList<QVariant>{0u, 0u}));
+    QCOMPARE(summary.last(), (QList<QVariant>{0u, 0u, records, 0u, 0u}));
 
     rig.Link().Stop();
     QString once = "0200:0 0202:0 0210:0";
