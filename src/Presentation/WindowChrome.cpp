@@ -1,5 +1,7 @@
 #include "WindowChrome.h"
 
+#include <QApplication>
+
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -114,10 +116,17 @@ bool WindowChrome::eventFilter(QObject *pWatched, QEvent *pEvent)
             return true;
         break;
     }
-    case QEvent::MouseMove:
-        if (pWatched == m_pWindow)
-            ShowEdgeCursor(static_cast<QMouseEvent *>(pEvent)->position().toPoint());
+    case QEvent::MouseButtonRelease:
+        m_titlePressedAt.reset();
         break;
+    case QEvent::MouseMove: {
+        const auto *move = static_cast<QMouseEvent *>(pEvent);
+        if (pWatched == m_pWindow)
+            ShowEdgeCursor(move->position().toPoint());
+        else if (pWatched == m_pTitleBar && DragTitle(move->globalPosition().toPoint()))
+            return true;
+        break;
+    }
     default:
         break;
     }
@@ -133,12 +142,27 @@ bool WindowChrome::Press(QObject *pWatched, const QPoint &globalPos)
                                 : EdgesAt(m_pWindow->rect(), m_pWindow->mapFromGlobal(globalPos));
     if (!handle || (!edges && pWatched != m_pTitleBar))
         return false;
+    if (!edges) {
+        // The move waits for the mouse to move: handed over at the press, the
+        // window manager would take the second click of a double-click too.
+        m_titlePressedAt = globalPos;
+        return true;
+    }
     // The window system may decline (some platforms cannot); nothing else to do then.
-    if (edges)
-        handle->startSystemResize(edges);
-    else
-        handle->startSystemMove();
+    handle->startSystemResize(edges);
     emit DragHandedOver(edges);
+    return true;
+}
+
+bool WindowChrome::DragTitle(const QPoint &globalPos)
+{
+    QWindow *handle = m_pWindow->windowHandle();
+    if (!m_titlePressedAt || !handle ||
+        (globalPos - *m_titlePressedAt).manhattanLength() < QApplication::startDragDistance())
+        return false;
+    m_titlePressedAt.reset();
+    handle->startSystemMove();
+    emit DragHandedOver(Qt::Edges());
     return true;
 }
 

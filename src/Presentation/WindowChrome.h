@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
+
 #include <QRect>
 #include <QRegion>
+#include <optional>
 
 class QWidget;
 
@@ -45,8 +48,11 @@ protected:
 
 private:
     bool Press(QObject *pWatched, const QPoint &globalPos);
+    bool DragTitle(const QPoint &globalPos);
     void ShowEdgeCursor(const QPoint &pos);
 
     QWidget *m_pWindow;
     QWidget *m_pTitleBar;
+    // Where the left button went down on the title bar, until it moves or is released.
+    std::optional<QPoint> m_titlePressedAt;
 };

@@ -485,7 +485,14 @@ private slots:
         QTRY_VERIFY(!m_window->isMaximized());
         m_window->setGeometry(0, 0, 1024, 600);
         QSignalSpy drags(m_window->findChild<WindowChrome *>(), &WindowChrome::DragHandedOver);
+        // The title bar moves the window only once the mouse moves, so that a
+        // double-click is not taken by the window manager.
         QTest::mousePress(header, Qt::LeftButton, {}, QPoint(400, 15));
+        QCOMPARE(drags.size(), 0);
+        QMouseEvent drag(QEvent::MouseMove, QPointF(420, 25), header->mapToGlobal(QPointF(420, 25)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(header, &drag);
+        QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(420, 25));
         QTest::mousePress(m_window.get(), Qt::LeftButton, {}, QPoint(1, 300));
         QTest::mousePress(m_window.get(), Qt::LeftButton, {}, QPoint(1022, 598));
         QCOMPARE(drags.size(), 3);
