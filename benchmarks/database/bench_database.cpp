@@ -7,6 +7,7 @@
 #include "DatabaseAccessPostgreSQL.h"
 #include "DatabaseAccessSQLite.h"
 #include "DatabaseStatements.h"
+#include "IVirtualDataAccessInterface.h"
 #include "RecordChainPtr.h"
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
@@ -53,7 +54,7 @@ struct StoreFixture
             store = std::make_unique<DatabaseAccessSQLite>();
     }
     TestDatabase db;
-    std::unique_ptr<PatientStore> store;
+    std::unique_ptr<IVirtualDataAccessInterface> store;
 
     QUuid AddPatient()
     {
@@ -282,6 +283,38 @@ void BaselineManyPatientsPerOperation(benchmark::State &state)
 
 } // namespace
 
+// The store's answer to the patient list request for a clinic's database of
+// n patients holding three records of each kind apiece (filled through
+// sqlite3 beforehand, untimed).
+void StorePatientList(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    StoreFixture fixture;
+    {
+        Baseline db(fixture.db.File());
+        db.Exec("BEGIN");
+        for (int i = 0; i < n; ++i) {
+            const QByteArray key = NewKey();
+            db.InsertPatient(key);
+            const std::vector<std::string> times = TimeTexts(3);
+            for (const char *table : {"NIBPData", "SPO2Data", "TEMPData"})
+                db.Store(table, key, times);
+        }
+        db.Exec("COMMIT");
+    }
+    for (auto _ : state) {
+        STU_DB_PATIENT_LIST *chain = nullptr;
+        fixture.store->GetAllPatientBrief(&chain);
+        state.PauseTiming();
+        if (RecordChainLength(chain) != n + 2)
+            state.SkipWithError("wrong patient count");
+        FreeRecordChain(chain);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
+BENCHMARK(StorePatientList)->Arg(100000)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(StoreNibpNew<TestDatabase::SQLite>)
     ->Name("StoreNibpNew")
     ->Arg(10000)

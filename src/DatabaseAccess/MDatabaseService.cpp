@@ -97,12 +97,9 @@ void MDatabaseService::WatchOtherWorkstations()
 MDatabaseService::~MDatabaseService()
 {
     // The thread stops first so that no work item is running while the store
-    // goes away; what the items before stored is committed there first.
+    // goes away.
     if (m_pThread) {
         if (m_pThread->isRunning()) {
-            if (QThread::currentThread() != m_pThread)
-                QMetaObject::invokeMethod(this, &MDatabaseService::EndSharedTransaction,
-                                          Qt::BlockingQueuedConnection);
             m_pThread->quit();
             m_pThread->wait();
         }
@@ -122,6 +119,10 @@ void MDatabaseService::Start()
         return;
     m_pThread = new QThread();
     moveToThread(m_pThread);
+    // However the thread is stopped, what the last items stored is committed
+    // on it, where the connection lives, before it ends.
+    connect(m_pThread, &QThread::finished, this, &MDatabaseService::EndSharedTransaction,
+            Qt::DirectConnection);
     m_pThread->start(QThread::InheritPriority);
     // Queued before any work item can be, so it runs first.
     QMetaObject::invokeMethod(this, &MDatabaseService::OpenStore, Qt::QueuedConnection);

@@ -268,8 +268,8 @@ uint PatientStore::GetAllPatientBrief(STU_DB_PATIENT_LIST **result)
         RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
         DatabaseTransaction transaction(m_connection, DatabaseTransaction::Deferred);
         QSqlQuery query = MakeQuery(m_connection);
-        bool ok =
-            result && transaction.IsBegun() && query.exec(QLatin1String(kSqlSelectAllPatientBrief));
+        bool ok = result && transaction.IsBegun() &&
+                  query.exec(QLatin1String(m_connection.Dialect().SelectAllPatientBrief()));
         // The brief query's columns, mapped onto the table's.
         const int columns[] = {Codec::ColPatientID, Codec::ColDeviceSN, Codec::ColIdInDevice,
                                Codec::ColName,      Codec::ColReadFlag, Codec::ColLastUpdateTime};

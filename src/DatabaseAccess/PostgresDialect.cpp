@@ -33,6 +33,11 @@ const char *PostgresDialect::SchemaNames() const
     return kPgSchemaNames;
 }
 
+const char *PostgresDialect::SelectAllPatientBrief() const
+{
+    return kPgSelectAllPatientBrief;
+}
+
 const char *PostgresDialect::InsertPatient() const
 {
     return kPgInsertPatient;

@@ -13,6 +13,7 @@ public:
     QList<const char *> CreateTables() const override;
     const char *SchemaNames() const override;
     const char *InsertPatient() const override;
+    const char *SelectAllPatientBrief() const override;
     QVariant Key(const QUuid &id) const override;
     const char *NotifyChange() const override;
     const char *NotifyPatientChange() const override;

@@ -34,6 +34,7 @@ inline constexpr const char kPgSchemaNames[] =
 
 inline constexpr const char kPgInsertPatient[] =
     VM_SQL_INSERT_PATIENT " ON CONFLICT (PatientID) DO NOTHING";
+inline constexpr const char kPgSelectAllPatientBrief[] = VM_SQL_ALL_PATIENT_BRIEF("", "");
 // A record chain is stored with one statement: its values come as arrays, in
 // chain order, and the rows whose time the patient has already are skipped.
 inline constexpr const char kPgInsertNibp[] =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DatabaseStatements.h"
 #include "StoreDialect.h"
 
 // The SQLite file: the key as braced UUID text bytes, writes that take the
@@ -13,6 +14,7 @@ public:
     QList<SchemaPart> SpeedUps() const override;
     const char *SchemaNames() const override { return "SELECT name FROM sqlite_master"; }
     const char *InsertPatient() const override;
+    const char *SelectAllPatientBrief() const override { return kSqlSelectAllPatientBrief; }
     QVariant Key(const QUuid &id) const override;
     // The driver's own begin is a deferred one.
     const char *BeginWrite() const override { return "BEGIN IMMEDIATE"; }

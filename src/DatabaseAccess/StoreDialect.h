@@ -35,6 +35,7 @@ public:
     // Lists the names of the database's tables and indexes.
     virtual const char *SchemaNames() const = 0;
     virtual const char *InsertPatient() const = 0;
+    virtual const char *SelectAllPatientBrief() const = 0;
     // The patient key as every statement binds it.
     virtual QVariant Key(const QUuid &id) const = 0;
     // Begins a writing transaction; null for the driver's own begin.
