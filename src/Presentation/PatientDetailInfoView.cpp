@@ -5,6 +5,7 @@
 #include "PatientCodeWords.h"
 #include "PatientData.h"
 #include "PatientValueRules.h"
+#include "RecordChainPtr.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -28,12 +29,6 @@ constexpr int MaxTextLength(std::size_t fieldBytes)
 {
     return int(fieldBytes / sizeof(char16_t)) - 1;
 }
-
-struct ChainDeleter
-{
-    void operator()(STU_DB_PATIENT_LIST *chain) const { FreeRecordChain(chain); }
-};
-using PatientChain = std::unique_ptr<STU_DB_PATIENT_LIST, ChainDeleter>;
 
 // The editable fields are the form's rows 3 to 14, in record order.
 constexpr int kFirstEditableRow = 3;
@@ -422,7 +417,7 @@ void PatientDetailInfoView::ConfirmSave()
 
 void PatientDetailInfoView::OnSearchPatientToMergeSucc(STU_DB_PATIENT_LIST *pPatientList)
 {
-    const PatientChain candidates(pPatientList);
+    const RecordChainPtr<STU_DB_PATIENT_LIST> candidates(pPatientList);
     std::unique_ptr<STU_DB_PATIENT_LIST> saved;
     if (!m_pendingSaved.empty()) {
         saved = std::move(m_pendingSaved.front());
