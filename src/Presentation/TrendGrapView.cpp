@@ -35,6 +35,23 @@ void ShowSeries(QCustomPlot *pPlot, const QVector<TrendPagePoints::Series> &seri
     }
 }
 
+// The first and last valid measure time of a chain, widening [first, last].
+template <typename Record>
+void ExtendPeriod(const Record *pRecord, QDateTime &first, QDateTime &last)
+{
+    for (; pRecord != nullptr; pRecord = pRecord->pNext) {
+        const QDateTime &time = pRecord->MeasureTime;
+        if (!time.isValid())
+            continue;
+        if (!first.isValid() || time < first)
+            first = time;
+        if (!last.isValid() || time > last)
+            last = time;
+    }
+}
+
+constexpr int kWholeSetTicks = 4;
+
 void ClearGraphs(QCustomPlot *pPlot)
 {
     for (int i = 0; i < pPlot->graphCount(); ++i) {
@@ -240,8 +257,38 @@ void TrendGrapView::SetTimeAxis()
 
 void TrendGrapView::DrawPage()
 {
+    DrawPoints(TrendPageWindow::Keys(m_StartTime, m_EndTime));
+}
+
+void TrendGrapView::DrawWholeRecordSet()
+{
     const PatientData *pData = PatientData::GetInstance();
-    const TrendPageWindow::Keys keys(m_StartTime, m_EndTime);
+    QDateTime first;
+    QDateTime last;
+    ExtendPeriod(pData->GetNIBPDataList(), first, last);
+    ExtendPeriod(pData->GetSPO2DataList(), first, last);
+    ExtendPeriod(pData->GetTEMPDataList(), first, last);
+    if (!first.isValid())
+        return;
+    const QDateTime end = last.addSecs(1);
+    const TrendPageWindow::Keys keys(first, end);
+    const double length = keys.Key(end);
+    auto ticker = QSharedPointer<QCPAxisTickerText>::create();
+    for (int i = 0; i <= kWholeSetTicks; ++i) {
+        const double key = length * i / kWholeSetTicks;
+        ticker->addTick(key, first.addSecs(qint64(key)).toString(QStringLiteral("MM-dd hh:mm")));
+    }
+    for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
+        pPlot->xAxis->setTicker(ticker);
+        pPlot->xAxis->setRange(0, length);
+    }
+    DrawPoints(keys);
+    ReplotAligned();
+}
+
+void TrendGrapView::DrawPoints(const TrendPageWindow::Keys &keys)
+{
+    const PatientData *pData = PatientData::GetInstance();
     ShowSeries(NIBPTrendGrap, TrendPagePoints::Of(pData->GetNIBPDataList(), keys));
     PressureBand::Update(NIBPTrendGrap, NIBPTrendGrap->xAxis->range().size());
     RescaleValueAxes(NIBPTrendGrap, true);

@@ -32,6 +32,10 @@ public:
     // Whether the page was on screen since the current patient's records
     // arrived.
     bool HasBeenShown() const { return m_bShownSinceData; }
+    // Draws every record of the current patient, dates on the time axis, for
+    // a printed report of the whole record set; RedrawPage() brings the page back.
+    void DrawWholeRecordSet();
+    void RedrawPage() { UpdateTrendGraph(); }
     // The shown window in words, beside the paging buttons.
     QString PageRangeText() const;
 
@@ -66,6 +70,7 @@ private:
     void SetTimeAxis();
     void UpdateTrendGraph();
     void DrawPage();
+    void DrawPoints(const TrendPageWindow::Keys &keys);
     void OnDataListArrived();
     void ReplotAligned();
     void UpdatePageButtons();

@@ -357,11 +357,15 @@ void QuarvelPCSoftware::PrintButtonClicked()
         return;
     }
     // The period of the Trend page as the user left it; never opened, all records.
-    const TrendGrapView *graphs = m_pViews->GraphView();
+    TrendGrapView *graphs = m_pViews->GraphView();
     const bool paged = graphs->HasBeenShown();
+    if (!paged)
+        graphs->DrawWholeRecordSet(); // the graphs then cover what the tables list
     PatientReportPreview::Open(this, paged ? graphs->StartTime() : QDateTime(),
                                paged ? graphs->EndTime() : QDateTime(), graphs->NIBPPlot(),
                                graphs->SPO2Plot(), graphs->TEMPPlot());
+    if (!paged)
+        graphs->RedrawPage();
 }
 
 void QuarvelPCSoftware::SettingBrowseButtonClicked()

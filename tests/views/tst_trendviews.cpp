@@ -211,6 +211,14 @@ private slots:
                                   v->TEMPPlot()->yAxis->range()}),
                  QList<QCPRange>({{85, 140}, {74, 80}, {36.5, 37.5}}));
 
+        // A report of every record draws them all (two in one second are one
+        // point), dates on the axis; then the page comes back.
+        v->DrawWholeRecordSet();
+        QCOMPARE(Graphs(v->NIBPPlot())[0], QList<QPointF>({{0, 125}, {1795, 140}, {7495, 200}}));
+        QCOMPARE(v->NIBPPlot()->xAxis->range(), QCPRange(0, 7496));
+        v->RedrawPage();
+        QVERIFY(Graphs(v->NIBPPlot())[0].isEmpty());
+
         Click(*v, "LastPage");
         PatientData::GetInstance()->ClearPatientData(&uuid);
         QCOMPARE(State(*v), "2: 2022-03-02 11:00 - 2022-03-02 12:00 ----");
