@@ -10,16 +10,9 @@ inline void DeliverReportPatient(TrendGrapView &trend, int iRecords, int iStepSe
 {
     QObject::connect(PatientData::GetInstance(), &PatientData::OnPatientTEMPDataChanged, &trend,
                      &TrendGrapView::OnPatientTEMPDataChanged, Qt::UniqueConnection);
-    TrendPatient patient;
-    const QDateTime first(QDate(2026, 11, 24), QTime(10, 17, 0));
-    for (int i = 0; i < iRecords; ++i) {
-        const QDateTime time = first.addSecs(qint64(i) * iStepSeconds);
-        patient.nibp.push_back({time, quint16(120 + i % 20), quint16(80 + i % 40),
-                                quint16(93 + i % 30), quint16(75 + i % 10)});
-        patient.spo2.push_back({time, quint16(95 + i % 5), quint16(100 - i % 40)});
-        patient.temp.push_back({time, float(37.0 + 0.1 * (i % 40))});
-    }
-    const QUuid id = patient.Deliver();
+    const QUuid id =
+        RegularPatient(QDateTime(QDate(2026, 11, 24), QTime(10, 17, 0)), iRecords, iStepSeconds)
+            .Deliver();
     STU_DB_PATIENT_LIST *p = NewPatient(QStringLiteral("Maria Jensen"), id);
     SetRecordText(p->DeviceSN, QStringLiteral("VM20410017"));
     p->IdInDevice = 3;

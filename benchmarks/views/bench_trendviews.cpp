@@ -20,19 +20,7 @@ constexpr int kStepSeconds = 300;
 
 void DeliverPatient(int iRecords)
 {
-    TrendPatient patient;
-    const QDateTime first(QDate(2025, 1, 6), QTime(9, 13, 0));
-    patient.nibp.reserve(iRecords);
-    patient.spo2.reserve(iRecords);
-    patient.temp.reserve(iRecords);
-    for (int i = 0; i < iRecords; ++i) {
-        const QDateTime time = first.addSecs(qint64(i) * kStepSeconds);
-        patient.nibp.push_back({time, quint16(120 + i % 20), quint16(80 + i % 40),
-                                quint16(93 + i % 30), quint16(75 + i % 10)});
-        patient.spo2.push_back({time, quint16(95 + i % 5), quint16(100 - i % 40)});
-        patient.temp.push_back({time, float(37.0 + 0.1 * (i % 40))});
-    }
-    patient.Deliver();
+    RegularPatient(QDateTime(QDate(2025, 1, 6), QTime(9, 13, 0)), iRecords, kStepSeconds).Deliver();
 }
 
 void BM_TableRefill(benchmark::State &state)

@@ -21,16 +21,7 @@ const QSize kPageSize(1100, 820);
 
 void DeliverDemoLikePatient()
 {
-    TrendPatient patient;
-    const QDateTime first(QDate(2026, 11, 24), QTime(10, 17, 0));
-    for (int i = 0; i < 200; ++i) {
-        const QDateTime time = first.addSecs(qint64(i) * 1800);
-        patient.nibp.push_back({time, quint16(120 + i % 20), quint16(80 + i % 40),
-                                quint16(93 + i % 30), quint16(75 + i % 10)});
-        patient.spo2.push_back({time, quint16(95 + i % 5), quint16(100 - i % 40)});
-        patient.temp.push_back({time, float(37.0 + 0.1 * (i % 40))});
-    }
-    patient.Deliver();
+    RegularPatient(QDateTime(QDate(2026, 11, 24), QTime(10, 17, 0)), 200, 1800).Deliver();
 }
 
 void Dress(QWidget &view)

@@ -35,6 +35,24 @@ struct TrendPatient
     }
 };
 
+// A patient with iRecords of each kind from first, iStepSeconds apart, values
+// cycling through plausible ranges (the benchmarks' and pictures' patient).
+inline TrendPatient RegularPatient(const QDateTime &first, int iRecords, qint64 iStepSeconds)
+{
+    TrendPatient patient;
+    patient.nibp.reserve(size_t(iRecords));
+    patient.spo2.reserve(size_t(iRecords));
+    patient.temp.reserve(size_t(iRecords));
+    for (int i = 0; i < iRecords; ++i) {
+        const QDateTime time = first.addSecs(i * iStepSeconds);
+        patient.nibp.push_back({time, quint16(120 + i % 20), quint16(80 + i % 40),
+                                quint16(93 + i % 30), quint16(75 + i % 10)});
+        patient.spo2.push_back({time, quint16(95 + i % 5), quint16(100 - i % 40)});
+        patient.temp.push_back({time, float(37.0 + 0.1 * (i % 40))});
+    }
+    return patient;
+}
+
 // A local time written as "2022-03-02 09:30[:05]".
 inline QDateTime At(const QString &text)
 {
