@@ -35,21 +35,6 @@ void ShowSeries(QCustomPlot *pPlot, const QVector<TrendPagePoints::Series> &seri
     }
 }
 
-// The first and last valid measure time of a chain, widening [first, last].
-template <typename Record>
-void ExtendPeriod(const Record *pRecord, QDateTime &first, QDateTime &last)
-{
-    for (; pRecord != nullptr; pRecord = pRecord->pNext) {
-        const QDateTime &time = pRecord->MeasureTime;
-        if (!time.isValid())
-            continue;
-        if (!first.isValid() || time < first)
-            first = time;
-        if (!last.isValid() || time > last)
-            last = time;
-    }
-}
-
 constexpr int kWholeSetTicks = 4;
 
 void ClearGraphs(QCustomPlot *pPlot)
@@ -247,7 +232,11 @@ void TrendGrapView::SetTimeAxis()
     auto ticker = QSharedPointer<QCPAxisTickerText>::create();
     ticker->setTicks(TrendPageWindow::TickPositions(span, m_StartTime),
                      TrendPageWindow::TickLabels(span, m_StartTime));
-    const double length = TrendPageWindow::AxisLength(span, m_StartTime);
+    ShowTimeAxis(ticker, TrendPageWindow::AxisLength(span, m_StartTime));
+}
+
+void TrendGrapView::ShowTimeAxis(const QSharedPointer<QCPAxisTicker> &ticker, double length)
+{
     for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
         pPlot->xAxis->setVisible(true);
         pPlot->xAxis->setTicker(ticker);
@@ -263,13 +252,11 @@ void TrendGrapView::DrawPage()
 void TrendGrapView::DrawWholeRecordSet()
 {
     const PatientData *pData = PatientData::GetInstance();
-    QDateTime first;
-    QDateTime last;
-    ExtendPeriod(pData->GetNIBPDataList(), first, last);
-    ExtendPeriod(pData->GetSPO2DataList(), first, last);
-    ExtendPeriod(pData->GetTEMPDataList(), first, last);
-    if (!first.isValid())
+    const QDateTime last = TrendPageWindow::LatestTime(
+        pData->GetNIBPDataList(), pData->GetSPO2DataList(), pData->GetTEMPDataList());
+    if (!last.isValid())
         return;
+    const QDateTime first = ReferenceTime();
     const QDateTime end = last.addSecs(1);
     const TrendPageWindow::Keys keys(first, end);
     const double length = keys.Key(end);
@@ -278,10 +265,7 @@ void TrendGrapView::DrawWholeRecordSet()
         const double key = length * i / kWholeSetTicks;
         ticker->addTick(key, first.addSecs(qint64(key)).toString(QStringLiteral("MM-dd hh:mm")));
     }
-    for (QCustomPlot *pPlot : {NIBPTrendGrap, SPO2TrendGrap, TEMPTrendGrap}) {
-        pPlot->xAxis->setTicker(ticker);
-        pPlot->xAxis->setRange(0, length);
-    }
+    ShowTimeAxis(ticker, length);
     DrawPoints(keys);
     ReplotAligned();
 }

@@ -3,8 +3,10 @@
 #include "TrendPageWindow.h"
 
 #include <QDateTime>
+#include <QSharedPointer>
 #include <QWidget>
 
+class QCPAxisTicker;
 class QCustomPlot;
 class QHBoxLayout;
 class QLabel;
@@ -71,6 +73,7 @@ private:
     void UpdateTrendGraph();
     void DrawPage();
     void DrawPoints(const TrendPageWindow::Keys &keys);
+    void ShowTimeAxis(const QSharedPointer<QCPAxisTicker> &ticker, double length);
     void OnDataListArrived();
     void ReplotAligned();
     void UpdatePageButtons();

@@ -27,6 +27,14 @@ template <typename Record> void TakeEarlier(const Record *pHead, QDateTime &refe
     }
 }
 
+template <typename Record> void TakeLater(const Record *pHead, QDateTime &latest)
+{
+    const Record *pLast = LastRecord(pHead);
+    if (pLast != nullptr && (!latest.isValid() || pLast->MeasureTime > latest)) {
+        latest = pLast->MeasureTime;
+    }
+}
+
 QDateTime AtDayStart(const QDate &date, const QDateTime &like)
 {
     return QDateTime(date, QTime(kDayStartHour, 0), like.timeSpec());
@@ -148,6 +156,17 @@ QDateTime TrendPageWindow::ReferenceTime(const STU_DB_NIBP_DATA_LIST *pNIBP,
     TakeEarlier(pSPO2, reference);
     TakeEarlier(pTEMP, reference);
     return reference;
+}
+
+QDateTime TrendPageWindow::LatestTime(const STU_DB_NIBP_DATA_LIST *pNIBP,
+                                      const STU_DB_SPO2_DATA_LIST *pSPO2,
+                                      const STU_DB_TEMP_DATA_LIST *pTEMP)
+{
+    QDateTime latest;
+    TakeLater(pNIBP, latest);
+    TakeLater(pSPO2, latest);
+    TakeLater(pTEMP, latest);
+    return latest;
 }
 
 void TrendPageWindow::BaseTimeRange(Span span, const QDateTime &reference, QDateTime &start,

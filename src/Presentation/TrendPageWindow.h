@@ -42,6 +42,11 @@ public:
     static QDateTime ReferenceTime(const STU_DB_NIBP_DATA_LIST *pNIBP,
                                    const STU_DB_SPO2_DATA_LIST *pSPO2,
                                    const STU_DB_TEMP_DATA_LIST *pTEMP, const QDateTime &now);
+    // The patient's latest record over the three chains (each chain's last);
+    // invalid when all are empty.
+    static QDateTime LatestTime(const STU_DB_NIBP_DATA_LIST *pNIBP,
+                                const STU_DB_SPO2_DATA_LIST *pSPO2,
+                                const STU_DB_TEMP_DATA_LIST *pTEMP);
 
     // Page 0: the window of the given span that holds the reference time.
     static void BaseTimeRange(Span span, const QDateTime &reference, QDateTime &start,
