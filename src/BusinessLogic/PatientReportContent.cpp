@@ -1,5 +1,7 @@
 #include "PatientReportContent.h"
 
+#include "PatientCodeWords.h"
+
 #include "DatabaseRecords.h"
 #include "PatientData.h"
 
@@ -78,21 +80,19 @@ void PatientReportContent::ReadDetails(const STU_DB_PATIENT_LIST &p)
     m_bHasPatient = true;
     m_strPatientName = GetRecordText(p.Name);
     const auto number = [](double value) { return ValueText(value); };
-    const QString id =
-        p.IdInDevice == MONITOR_PSEUDO_PATIENT_ID ? tr("monitor") : QString::number(p.IdInDevice);
     m_details = {
         {tr("Device SN:"), GetRecordText(p.DeviceSN)},
-        {tr("ID:"), id},
+        {tr("ID:"), PatientCodeWords::IdInDevice(p.IdInDevice)},
         {tr("Name:"), m_strPatientName},
-        {tr("Gender:"), GenderWord(p.Gender)},
+        {tr("Gender:"), PatientCodeWords::Gender(p.Gender)},
         {tr("Height(cm):"), number(double(p.Height))},
         {tr("Weight(kg):"), number(double(p.Weight))},
         {tr("Mobile:"), GetRecordText(p.Mobile)},
         {tr("Doctor:"), GetRecordText(p.Doctor)},
-        {tr("Identity Type:"), IdentityTypeWord(p.IdentityType)},
+        {tr("Identity Type:"), PatientCodeWords::IdentityType(p.IdentityType)},
         {tr("Identity Code:"), GetRecordText(p.IdentityCode)},
         {tr("Society Code:"), GetRecordText(p.SocietyCode)},
-        {tr("Patient Type:"), PatientTypeWord(p.PatientType)},
+        {tr("Patient Type:"), PatientCodeWords::PatientType(p.PatientType)},
         {tr("Age:"), QString::number(p.Age)},
         {tr("Address:"), GetRecordText(p.Address)},
     };
@@ -145,24 +145,4 @@ bool PatientReportContent::IsEmpty() const
 QString PatientReportContent::TimeText(const QDateTime &time)
 {
     return time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-}
-
-// The coded fields hold the index of the detail form's combo box item; 0 and
-// unknown codes are shown empty.
-QString PatientReportContent::GenderWord(qint32 iCode)
-{
-    const QStringList words{QString(), tr("Male"), tr("Female")};
-    return words.value(iCode);
-}
-
-QString PatientReportContent::IdentityTypeWord(qint32 iCode)
-{
-    const QStringList words{QString(), tr("ID Card"), tr("SIN Card")};
-    return words.value(iCode);
-}
-
-QString PatientReportContent::PatientTypeWord(qint32 iCode)
-{
-    const QStringList words{QString(), tr("Adult"), tr("Ped"), tr("Neo")};
-    return words.value(iCode);
 }

@@ -52,9 +52,6 @@ public:
     bool IsEmpty() const;
 
     static QString TimeText(const QDateTime &time);
-    static QString GenderWord(qint32 iCode);
-    static QString IdentityTypeWord(qint32 iCode);
-    static QString PatientTypeWord(qint32 iCode);
 
 private:
     void ReadDetails(const STU_DB_PATIENT_LIST &patient);

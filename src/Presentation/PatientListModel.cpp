@@ -1,5 +1,7 @@
 #include "PatientListModel.h"
 
+#include "PatientCodeWords.h"
+
 #include <QCoreApplication>
 #include <QFont>
 
@@ -204,9 +206,7 @@ PatientListEntry PatientListModel::EntryOf(const STU_DB_PATIENT_LIST &record)
     PatientListEntry entry;
     entry.id = record.PatientID;
     entry.sn = GetRecordText(record.DeviceSN);
-    entry.idText = record.IdInDevice == MONITOR_PSEUDO_PATIENT_ID
-                       ? QCoreApplication::translate("QuarvelPCSoftware", "monitor")
-                       : QString::number(record.IdInDevice);
+    entry.idText = PatientCodeWords::IdInDevice(record.IdInDevice);
     entry.name = GetRecordText(record.Name);
     entry.identityCode = GetRecordText(record.IdentityCode);
     entry.lastUpdate = record.LastUpdateTime;
