@@ -1,6 +1,7 @@
 #include "PatientReportContent.h"
 
 #include "PatientCodeWords.h"
+#include "TrendTableColumns.h"
 
 #include "DatabaseRecords.h"
 #include "PatientData.h"
@@ -53,26 +54,13 @@ PatientReportContent::PatientReportContent(const PatientData &data, const QDateT
 {
     if (const STU_DB_PATIENT_LIST *pPatient = data.GetCurrentPatient())
         ReadDetails(*pPatient);
-    const auto nibp = [](const STU_DB_NIBP_DATA_LIST &r) {
-        return std::vector<double>{double(r.SysValue), double(r.DiaValue), double(r.MeanValue),
-                                   double(r.PrValue)};
-    };
-    const auto spo2 = [](const STU_DB_SPO2_DATA_LIST &r) {
-        return std::vector<double>{double(r.SPO2Value), double(r.PrValue)};
-    };
-    const auto temp = [](const STU_DB_TEMP_DATA_LIST &r) {
-        return std::vector<double>{double(r.TempValue)};
-    };
-    // Titles and headers as on the Table page.
-    m_sections << Collect(data.GetNIBPDataList(), nibp, 1);
+    // Titles, headers and cells as on the Table page.
+    m_sections << Collect(data.GetNIBPDataList(), 1);
     m_sections.last().strTitle = tr("NIBP");
-    m_sections.last().headers = QStringList{tr("Time"), tr("Sys"), tr("Dia"), tr("Mean"), tr("Pr")};
-    m_sections << Collect(data.GetSPO2DataList(), spo2, 1);
+    m_sections << Collect(data.GetSPO2DataList(), 1);
     m_sections.last().strTitle = tr("SPO2");
-    m_sections.last().headers = QStringList{tr("Time"), tr("SPO2"), tr("PR")};
-    m_sections << Collect(data.GetTEMPDataList(), temp, 2);
+    m_sections << Collect(data.GetTEMPDataList(), 2);
     m_sections.last().strTitle = tr("TEMP");
-    m_sections.last().headers = QStringList{tr("Time"), tr("Temp")};
 }
 
 void PatientReportContent::ReadDetails(const STU_DB_PATIENT_LIST &p)
@@ -98,18 +86,26 @@ void PatientReportContent::ReadDetails(const STU_DB_PATIENT_LIST &p)
     };
 }
 
-template <typename Record, typename Read>
-PatientReportSection PatientReportContent::Collect(const Record *pChain, Read read,
-                                                   int iMeanDecimals) const
+template <typename Record>
+PatientReportSection PatientReportContent::Collect(const Record *pChain, int iMeanDecimals) const
 {
+    const QVector<TrendTableColumn> &columns = TrendTableColumns::Of(pChain);
     PatientReportSection section;
+    for (const TrendTableColumn &column : columns)
+        section.headers << TrendTableColumns::Title(column, false);
     ColumnFigures figures;
     for (const Record *p = pChain; p; p = p->pNext) {
         if (!InPeriod(p->MeasureTime))
             continue;
-        const std::vector<double> values = read(*p);
+        std::vector<double> values;
+        QStringList row;
+        for (int i = 0; i < columns.size(); ++i) {
+            row << TrendTableColumns::Text(*p, i);
+            if (i > 0)
+                values.push_back(TrendTableColumns::Value(*p, i));
+        }
         figures.Add(values);
-        section.rows << (QStringList{TimeText(p->MeasureTime)} + Texts(values));
+        section.rows << row;
         if (!section.firstTime.isValid())
             section.firstTime = p->MeasureTime;
         section.lastTime = p->MeasureTime;

@@ -56,8 +56,8 @@ public:
 private:
     void ReadDetails(const STU_DB_PATIENT_LIST &patient);
     bool InPeriod(const QDateTime &time) const;
-    template <typename Record, typename Read>
-    PatientReportSection Collect(const Record *pChain, Read read, int iMeanDecimals) const;
+    template <typename Record>
+    PatientReportSection Collect(const Record *pChain, int iMeanDecimals) const;
 
     QDateTime m_from;
     QDateTime m_to;
