@@ -41,27 +41,38 @@ inline constexpr const char kSqlDeletePatient[] = "DELETE  FROM Patient WHERE Pa
 inline constexpr const char kSqlDeleteNibpData[] = "DELETE  FROM NIBPData WHERE PatientID = :id";
 inline constexpr const char kSqlDeleteSpo2Data[] = "DELETE  FROM SPO2Data WHERE PatientID = :id";
 inline constexpr const char kSqlDeleteTempData[] = "DELETE  FROM TEMPData WHERE PatientID = :id";
-// What a brief record adds to tell look-alike patients apart, after the
-// patient's own columns: his records of each kind, then the newest measure
-// time of each kind (each found in the (PatientID, MeasureTime) index).
-#define VM_SQL_RECORD_TALLY                                                                        \
-    ", (SELECT count(*) FROM NIBPData d WHERE d.PatientID = Patient.PatientID), "                  \
+// Each patient's records of each kind and his newest measure time, kept up
+// to date by triggers on every insert and delete of a record (whoever writes
+// them), so that the brief records, which show them to tell look-alike
+// patients apart, read one row per patient instead of counting his records.
+// A table of its own: older files gain it, filled once, and keep the rest.
+#define VM_SQL_NEWEST_OF(patient)                                                                  \
+    "(SELECT max(m) FROM (SELECT max(MeasureTime) AS m FROM NIBPData WHERE PatientID = " patient   \
+    " UNION ALL SELECT max(MeasureTime) FROM SPO2Data WHERE PatientID = " patient                  \
+    " UNION ALL SELECT max(MeasureTime) FROM TEMPData WHERE PatientID = " patient ") newest)"
+#define VM_SQL_NEWEST_OF_PATIENT VM_SQL_NEWEST_OF("Patient.PatientID")
+#define VM_SQL_FILL_TALLY                                                                          \
+    "INSERT INTO PatientTally (PatientID, NIBPCount, SPO2Count, TEMPCount, Newest) "               \
+    "SELECT PatientID, "                                                                           \
+    "(SELECT count(*) FROM NIBPData d WHERE d.PatientID = Patient.PatientID), "                    \
     "(SELECT count(*) FROM SPO2Data d WHERE d.PatientID = Patient.PatientID), "                    \
-    "(SELECT count(*) FROM TEMPData d WHERE d.PatientID = Patient.PatientID), "                    \
-    "(SELECT max(MeasureTime) FROM NIBPData d WHERE d.PatientID = Patient.PatientID), "            \
-    "(SELECT max(MeasureTime) FROM SPO2Data d WHERE d.PatientID = Patient.PatientID), "            \
-    "(SELECT max(MeasureTime) FROM TEMPData d WHERE d.PatientID = Patient.PatientID) "
-#define VM_SQL_ALL_PATIENT_BRIEF(where, ties)                                                      \
-    "Select PatientID, DeviceSN, IdInDevice, Name, ReadFlag, LastUpdateTime" VM_SQL_RECORD_TALLY   \
-    "FROM Patient " where "ORDER BY LastUpdateTime ASC " ties
-// The condition, true for every stored key (a blob sorts after any text),
-// makes SQLite visit the patients in key order, so that the counts' index
-// lookups follow each other through the indexes instead of jumping about:
-// half the time of a plain scan. Equal times keep the order of insertion.
+    "(SELECT count(*) FROM TEMPData d WHERE d.PatientID = "                                        \
+    "Patient.PatientID), " VM_SQL_NEWEST_OF_PATIENT " FROM Patient"
+// What a brief record adds after the patient's own columns, from the given
+// patient table.
+#define VM_SQL_RECORD_TALLY(patient)                                                               \
+    ", t.NIBPCount, t.SPO2Count, t.TEMPCount, t.Newest FROM " patient                              \
+    " LEFT JOIN PatientTally t ON t.PatientID = Patient.PatientID "
+#define VM_SQL_ALL_PATIENT_BRIEF(patient, ties)                                                    \
+    "Select Patient.PatientID, DeviceSN, IdInDevice, Name, ReadFlag, "                             \
+    "LastUpdateTime" VM_SQL_RECORD_TALLY(patient) "ORDER BY LastUpdateTime ASC" ties
+// A plain scan of the patients, with a lookup of each one's tally, takes a
+// third of the time of visiting them in key order. Equal times keep the
+// order of insertion.
 inline constexpr const char kSqlSelectAllPatientBrief[] =
-    VM_SQL_ALL_PATIENT_BRIEF("WHERE PatientID > '' ", ", rowid ASC");
+    VM_SQL_ALL_PATIENT_BRIEF("Patient NOT INDEXED", ", Patient.rowid ASC");
 inline constexpr const char kSqlSelectOnePatientBrief[] =
-    "Select *" VM_SQL_RECORD_TALLY "FROM Patient WHERE PatientID = :PatientID";
+    "Select Patient.*" VM_SQL_RECORD_TALLY("Patient") "WHERE Patient.PatientID = :PatientID";
 inline constexpr const char kSqlSelectPatientDetail[] =
     "Select * FROM Patient WHERE PatientID = :PatientID";
 inline constexpr const char kSqlSelectNibpList[] =
@@ -144,3 +155,32 @@ inline constexpr AliasStatements kSqlAlias = {
     "INSERT INTO PatientAlias (AliasID, PatientID) VALUES(:AliasID, :PatientID)",
     "UPDATE PatientAlias SET PatientID = :PatientID WHERE PatientID = :AliasID",
     "DELETE FROM PatientAlias WHERE PatientID = :id"};
+
+// The tally's table and triggers. A patient's row comes with the patient and
+// goes with him; records only ever come and go (nothing changes one), and
+// a record's removal looks for the newest left only when it was the newest.
+#define VM_SQL_TALLY_ADDED(kind)                                                                   \
+    "CREATE TRIGGER IF NOT EXISTS Tally_" kind "Data AFTER INSERT ON " kind "Data BEGIN "          \
+    "UPDATE PatientTally SET " kind "Count = " kind "Count + 1, Newest = CASE WHEN Newest >= "     \
+    "NEW.MeasureTime THEN Newest ELSE NEW.MeasureTime END WHERE PatientID = NEW.PatientID; END"
+#define VM_SQL_NEWEST_LEFT VM_SQL_NEWEST_OF("OLD.PatientID")
+#define VM_SQL_TALLY_REMOVED(kind)                                                                 \
+    "CREATE TRIGGER IF NOT EXISTS TallyGone_" kind "Data AFTER DELETE ON " kind "Data BEGIN "      \
+    "UPDATE PatientTally SET " kind "Count = " kind "Count - 1, Newest = CASE WHEN Newest > "      \
+    "OLD.MeasureTime THEN Newest ELSE " VM_SQL_NEWEST_LEFT " END WHERE PatientID = "               \
+    "OLD.PatientID; END"
+inline constexpr const char *const kSqlCreateTally[] = {
+    "CREATE TABLE IF NOT EXISTS PatientTally(PatientID UNIQUEIDENTIFIER PRIMARY KEY, "
+    "NIBPCount integer DEFAULT 0, SPO2Count integer DEFAULT 0, TEMPCount integer DEFAULT 0, "
+    "Newest DATETIME)",
+    VM_SQL_FILL_TALLY,
+    "CREATE TRIGGER IF NOT EXISTS Tally_Patient AFTER INSERT ON Patient BEGIN "
+    "INSERT OR IGNORE INTO PatientTally (PatientID) VALUES (NEW.PatientID); END",
+    "CREATE TRIGGER IF NOT EXISTS TallyGone_Patient AFTER DELETE ON Patient BEGIN "
+    "DELETE FROM PatientTally WHERE PatientID = OLD.PatientID; END",
+    VM_SQL_TALLY_ADDED("NIBP"),
+    VM_SQL_TALLY_ADDED("SPO2"),
+    VM_SQL_TALLY_ADDED("TEMP"),
+    VM_SQL_TALLY_REMOVED("NIBP"),
+    VM_SQL_TALLY_REMOVED("SPO2"),
+    VM_SQL_TALLY_REMOVED("TEMP")};

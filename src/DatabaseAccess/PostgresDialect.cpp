@@ -5,6 +5,8 @@
 #include "PostgresStatements.h"
 #include "QueryStatement.h"
 
+#include <iterator>
+
 namespace {
 
 const char *InsertOf(MeasureKind kind)
@@ -26,6 +28,11 @@ QList<const char *> PostgresDialect::CreateTables() const
 {
     return {kPgCreatePatientTable, kPgCreateNibpTable, kPgCreateSpo2Table, kPgCreateTempTable,
             kPgCreateAliasTable};
+}
+
+QList<const char *> PostgresDialect::CreateTally() const
+{
+    return QList<const char *>(std::begin(kPgCreateTally), std::end(kPgCreateTally));
 }
 
 const char *PostgresDialect::SchemaNames() const

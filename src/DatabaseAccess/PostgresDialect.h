@@ -11,6 +11,7 @@ class PostgresDialect : public StoreDialect
 public:
     const char *DriverName() const override { return "QPSQL"; }
     QList<const char *> CreateTables() const override;
+    QList<const char *> CreateTally() const override;
     const char *SchemaNames() const override;
     const char *InsertPatient() const override;
     const char *SelectAllPatientBrief() const override;

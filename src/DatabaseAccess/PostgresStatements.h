@@ -34,7 +34,47 @@ inline constexpr const char kPgSchemaNames[] =
 
 inline constexpr const char kPgInsertPatient[] =
     VM_SQL_INSERT_PATIENT " ON CONFLICT (PatientID) DO NOTHING";
-inline constexpr const char kPgSelectAllPatientBrief[] = VM_SQL_ALL_PATIENT_BRIEF("", "");
+// The server keeps no insertion order: equal times take the key's, so that
+// the list does not reorder itself from one read to the next.
+inline constexpr const char kPgSelectAllPatientBrief[] =
+    VM_SQL_ALL_PATIENT_BRIEF("Patient", ", Patient.PatientID ASC");
+// The tally's table and triggers, as in the file, each trigger once per
+// statement with the rows it added or removed: an import's chain costs one
+// update of its patient's row, not one per record.
+#define VM_PG_TALLY_TRIGGER(name, event, rows, table, body)                                        \
+    "CREATE OR REPLACE FUNCTION " name "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " body     \
+    "; RETURN NULL; END $$",                                                                       \
+        "CREATE OR REPLACE TRIGGER " name " AFTER " event " ON " table " REFERENCING " rows        \
+        " TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION " name "()"
+#define VM_PG_TALLY_ADDED(kind)                                                                    \
+    VM_PG_TALLY_TRIGGER("tally_" kind "data", "INSERT", "NEW", kind "Data",                        \
+                        "UPDATE PatientTally t SET " kind "Count = t." kind "Count + c.n, "        \
+                        "Newest = GREATEST(t.Newest, c.newest) FROM (SELECT PatientID, "           \
+                        "count(*) AS n, max(MeasureTime) AS newest FROM changed GROUP BY "         \
+                        "PatientID) c WHERE t.PatientID = c.PatientID")
+#define VM_PG_NEWEST_LEFT VM_SQL_NEWEST_OF("t.PatientID")
+#define VM_PG_TALLY_REMOVED(kind)                                                                  \
+    VM_PG_TALLY_TRIGGER("tallygone_" kind "data", "DELETE", "OLD", kind "Data",                    \
+                        "UPDATE PatientTally t SET " kind "Count = t." kind "Count - c.n, "        \
+                        "Newest = " VM_PG_NEWEST_LEFT " FROM (SELECT PatientID, count(*) AS n "    \
+                        "FROM changed GROUP BY PatientID) c WHERE t.PatientID = c.PatientID")
+inline constexpr const char *const kPgCreateTally[] = {
+    "CREATE TABLE PatientTally(PatientID uuid PRIMARY KEY, NIBPCount integer DEFAULT 0, "
+    "SPO2Count integer DEFAULT 0, TEMPCount integer DEFAULT 0, Newest timestamp(0))",
+    VM_SQL_FILL_TALLY,
+    VM_PG_TALLY_TRIGGER("tally_patient", "INSERT", "NEW", "Patient",
+                        "INSERT INTO PatientTally (PatientID) SELECT PatientID FROM changed "
+                        "ON CONFLICT DO NOTHING"),
+    VM_PG_TALLY_TRIGGER("tallygone_patient", "DELETE", "OLD", "Patient",
+                        "DELETE FROM PatientTally t USING changed c WHERE t.PatientID = "
+                        "c.PatientID"),
+    VM_PG_TALLY_ADDED("NIBP"),
+    VM_PG_TALLY_ADDED("SPO2"),
+    VM_PG_TALLY_ADDED("TEMP"),
+    VM_PG_TALLY_REMOVED("NIBP"),
+    VM_PG_TALLY_REMOVED("SPO2"),
+    VM_PG_TALLY_REMOVED("TEMP")};
+
 // A record chain is stored with one statement: its values come as arrays, in
 // chain order, and the rows whose time the patient has already are skipped.
 inline constexpr const char kPgInsertNibp[] =

@@ -5,6 +5,8 @@
 #include "DatabaseValueCodec.h"
 #include "SqliteStatement.h"
 
+#include <iterator>
+
 namespace {
 
 struct KindStatements
@@ -39,6 +41,11 @@ QList<const char *> SqliteDialect::CreateTables() const
 {
     return {kSqlCreatePatientTable, kSqlCreateNibpTable, kSqlCreateSpo2Table, kSqlCreateTempTable,
             kSqlAlias.createTable};
+}
+
+QList<const char *> SqliteDialect::CreateTally() const
+{
+    return QList<const char *>(std::begin(kSqlCreateTally), std::end(kSqlCreateTally));
 }
 
 QList<StoreDialect::SchemaPart> SqliteDialect::SpeedUps() const

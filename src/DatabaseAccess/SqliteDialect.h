@@ -11,6 +11,7 @@ class SqliteDialect : public StoreDialect
 public:
     const char *DriverName() const override { return "QSQLITE"; }
     QList<const char *> CreateTables() const override;
+    QList<const char *> CreateTally() const override;
     QList<SchemaPart> SpeedUps() const override;
     const char *SchemaNames() const override { return "SELECT name FROM sqlite_master"; }
     const char *InsertPatient() const override;

@@ -14,6 +14,7 @@ QList<StoreDialect::SchemaPart> StoreDialect::Tables() const
                                 {"NIBPData", {tables.value(1), kSqlCreateNibpIndex}},
                                 {"SPO2Data", {tables.value(2), kSqlCreateSpo2Index}},
                                 {"TEMPData", {tables.value(3), kSqlCreateTempIndex}},
-                                {"PatientAlias", {tables.value(4), kSqlAlias.createIndex}}};
+                                {"PatientAlias", {tables.value(4), kSqlAlias.createIndex}},
+                                {"PatientTally", CreateTally()}};
     return QList<SchemaPart>(std::begin(parts), std::end(parts));
 }

@@ -19,7 +19,7 @@ public:
     struct SchemaPart
     {
         const char *name;
-        const char *statements[2];
+        QList<const char *> statements;
     };
 
     virtual ~StoreDialect();
@@ -30,6 +30,9 @@ public:
     // The CREATE TABLE statements of Patient, NIBPData, SPO2Data, TEMPData
     // and PatientAlias, in this order (the indexes are the same everywhere).
     virtual QList<const char *> CreateTables() const = 0;
+    // Creates, fills and keeps up to date the table of each patient's record
+    // counts and newest times.
+    virtual QList<const char *> CreateTally() const = 0;
     // What only speeds the work up: a database that cannot take it goes without.
     virtual QList<SchemaPart> SpeedUps() const { return {}; }
     // Lists the names of the database's tables and indexes.

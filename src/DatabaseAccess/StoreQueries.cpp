@@ -87,13 +87,7 @@ void ReadRecordTally(const QSqlQuery &query, int first, STU_DB_PATIENT_LIST &pat
     patient.NIBPCount = query.value(first).toUInt();
     patient.SPO2Count = query.value(first + 1).toUInt();
     patient.TEMPCount = query.value(first + 2).toUInt();
-    patient.NewestMeasureTime = QDateTime();
-    for (int column = first + 3; column < first + 6; ++column) {
-        const QDateTime time = DatabaseValueCodec::DateTimeFromDb(query.value(column));
-        if (time.isValid() &&
-            (!patient.NewestMeasureTime.isValid() || time > patient.NewestMeasureTime))
-            patient.NewestMeasureTime = time;
-    }
+    patient.NewestMeasureTime = DatabaseValueCodec::DateTimeFromDb(query.value(first + 3));
 }
 
 bool ResolveAlias(StoreConnection &connection, const QUuid &id, QVariant &key)
