@@ -1,3 +1,4 @@
+#include "LocalTimeZone.h"
 #include "MLog.h"
 #include "MSettings.h"
 #include "ProgramShutdown.h"
@@ -7,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    LocalTimeZone::Pin();
     // Qt 6 reads tr() texts and C strings as UTF-8 already: no codec to set.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vantrel-monitor"));

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlError>
+#include <QSqlQuery>
 
 #include <sqlite3.h>
 
@@ -89,6 +90,8 @@ uint DatabaseAccessSQLite::OpenDatabase()
                                .arg(filePath, m_db.lastError().databaseText());
         return DB_ERR_OPEN;
     }
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+    QSqlQuery(m_db).exec(QStringLiteral("PRAGMA cache_size = -16384"));
     const uint code = PrepareFileSchema(filePath, isNewFile);
     return code != DB_OK ? code : SelfCheck();
 }
