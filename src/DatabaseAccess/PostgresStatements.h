@@ -40,12 +40,15 @@ inline constexpr const char kPgSelectAllPatientBrief[] =
     VM_SQL_ALL_PATIENT_BRIEF("Patient", ", Patient.PatientID ASC");
 // The tally's table and triggers, as in the file, each trigger once per
 // statement with the rows it added or removed: an import's chain costs one
-// update of its patient's row, not one per record.
+// update of its patient's row, not one per record. Servers from version 10
+// on run it: transition tables came with 10, CREATE OR REPLACE TRIGGER only
+// with 14.
 #define VM_PG_TALLY_TRIGGER(name, event, rows, table, body)                                        \
     "CREATE OR REPLACE FUNCTION " name "() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN " body     \
     "; RETURN NULL; END $$",                                                                       \
-        "CREATE OR REPLACE TRIGGER " name " AFTER " event " ON " table " REFERENCING " rows        \
-        " TABLE AS changed FOR EACH STATEMENT EXECUTE FUNCTION " name "()"
+        "DROP TRIGGER IF EXISTS " name " ON " table,                                               \
+        "CREATE TRIGGER " name " AFTER " event " ON " table " REFERENCING " rows                   \
+        " TABLE AS changed FOR EACH STATEMENT EXECUTE PROCEDURE " name "()"
 #define VM_PG_TALLY_ADDED(kind)                                                                    \
     VM_PG_TALLY_TRIGGER("tally_" kind "data", "INSERT", "NEW", kind "Data",                        \
                         "UPDATE PatientTally t SET " kind "Count = t." kind "Count + c.n, "        \
