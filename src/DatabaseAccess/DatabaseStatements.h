@@ -75,12 +75,11 @@ inline constexpr const char kSqlSelectOnePatientBrief[] =
     "Select Patient.*" VM_SQL_RECORD_TALLY("Patient") "WHERE Patient.PatientID = :PatientID";
 inline constexpr const char kSqlSelectPatientDetail[] =
     "Select * FROM Patient WHERE PatientID = :PatientID";
-inline constexpr const char kSqlSelectNibpList[] =
-    "Select * FROM NIBPData WHERE PatientID = :PatientID ORDER BY MeasureTime";
-inline constexpr const char kSqlSelectSpo2List[] =
-    "Select * FROM SPO2Data WHERE PatientID = :PatientID ORDER BY MeasureTime";
-inline constexpr const char kSqlSelectTempList[] =
-    "Select * FROM TEMPData WHERE PatientID = :PatientID ORDER BY MeasureTime";
+#define VM_SQL_RECORDS_OF(table)                                                                   \
+    "Select * FROM " table " WHERE PatientID = :PatientID ORDER BY MeasureTime"
+inline constexpr const char kSqlSelectNibpList[] = VM_SQL_RECORDS_OF("NIBPData");
+inline constexpr const char kSqlSelectSpo2List[] = VM_SQL_RECORDS_OF("SPO2Data");
+inline constexpr const char kSqlSelectTempList[] = VM_SQL_RECORDS_OF("TEMPData");
 inline constexpr const char kSqlUpdateLastImportTime[] =
     "UPDATE Patient SET LastUpdateTime = :LastUpdateTime WHERE PatientID = :id";
 inline constexpr const char kSqlUpdateReadFlag[] =
@@ -104,22 +103,19 @@ inline constexpr const char kSqlUpdatePatient[] =
 // as other writers store it). Such texts run from the second's text up to it
 // followed by '~', which sorts after every such ending; as a range the check
 // still uses the (PatientID, MeasureTime) index.
-inline constexpr const char kSqlSelectNibpAtTime[] =
-    "SELECT * FROM NIBPData WHERE PatientID = :PatientID AND MeasureTime >= :MeasureTime AND "
-    "MeasureTime < :MeasureTime || '~'";
+#define VM_SQL_RECORD_AT_TIME(table)                                                               \
+    "SELECT * FROM " table " WHERE PatientID = :PatientID AND MeasureTime >= :MeasureTime AND "    \
+    "MeasureTime < :MeasureTime || '~'"
+inline constexpr const char kSqlSelectNibpAtTime[] = VM_SQL_RECORD_AT_TIME("NIBPData");
 inline constexpr const char kSqlInsertNibp[] =
     "INSERT INTO NIBPData (PatientID, MeasureTime, SysValue,                                       "
     "     DiaValue, MeanValue, PrValue) VALUES(:PatientID, \t\t\t\t\t\t\t\t\t\t  :MeasureTime, "
     ":SysValue, :DiaValue, :MeanValue, :PrValue)";
-inline constexpr const char kSqlSelectSpo2AtTime[] =
-    "SELECT * FROM SPO2Data WHERE PatientID = :PatientID AND MeasureTime >= :MeasureTime AND "
-    "MeasureTime < :MeasureTime || '~'";
+inline constexpr const char kSqlSelectSpo2AtTime[] = VM_SQL_RECORD_AT_TIME("SPO2Data");
 inline constexpr const char kSqlInsertSpo2[] =
     "INSERT INTO SPO2Data (PatientID, MeasureTime, SPO2Value, \t\t\t\t\t\t\t\t\t\t   PrValue) "
     "VALUES(:PatientID, :MeasureTime, :SPO2Value, :PrValue)";
-inline constexpr const char kSqlSelectTempAtTime[] =
-    "SELECT * FROM TEMPData WHERE PatientID = :PatientID AND MeasureTime >= :MeasureTime AND "
-    "MeasureTime < :MeasureTime || '~'";
+inline constexpr const char kSqlSelectTempAtTime[] = VM_SQL_RECORD_AT_TIME("TEMPData");
 inline constexpr const char kSqlInsertTemp[] =
     "INSERT INTO TEMPData (PatientID, MeasureTime, TempValue) \t\t\t\t\t\t\t\t\t\t   "
     "VALUES(:PatientID, :MeasureTime, :TempValue)";
@@ -128,12 +124,11 @@ inline constexpr const char kSqlSelectMergeCandidates[] =
 
 // Added beside the (PatientID, ID) indexes so that the duplicate check of an
 // import finds a patient's row at a given time without scanning his rows.
-inline constexpr const char kSqlCreateNibpTimeIndex[] =
-    "CREATE INDEX IF NOT EXISTS NIBPTime_NIBPData ON NIBPData(PatientID, MeasureTime)";
-inline constexpr const char kSqlCreateSpo2TimeIndex[] =
-    "CREATE INDEX IF NOT EXISTS SPO2Time_SPO2Data ON SPO2Data(PatientID, MeasureTime)";
-inline constexpr const char kSqlCreateTempTimeIndex[] =
-    "CREATE INDEX IF NOT EXISTS TEMPTime_TEMPData ON TEMPData(PatientID, MeasureTime)";
+#define VM_SQL_TIME_INDEX(kind)                                                                    \
+    "CREATE INDEX IF NOT EXISTS " kind "Time_" kind "Data ON " kind "Data(PatientID, MeasureTime)"
+inline constexpr const char kSqlCreateNibpTimeIndex[] = VM_SQL_TIME_INDEX("NIBP");
+inline constexpr const char kSqlCreateSpo2TimeIndex[] = VM_SQL_TIME_INDEX("SPO2");
+inline constexpr const char kSqlCreateTempTimeIndex[] = VM_SQL_TIME_INDEX("TEMP");
 
 // The UUIDs of patients merged into another one, each naming the patient
 // that holds his records now, so that a later import of the same monitor

@@ -46,26 +46,16 @@ QString WithStateImages(const QString &base, const QString &style)
                      ImageUrl(base + "_Press.png"), ImageUrl(base + "_Invalid.png"));
 }
 
-QString HeaderTextButtonStyle(const QString &name)
+// A header button's style: its own properties, then the four pictures
+// named after the button.
+QString HeaderButtonStyle(const QString &name, const char *properties)
 {
-    const QString style =
-        QStringLiteral("QPushButton{border:none; color: rgb(207, 224, 243); text-align: right;"
-                       " padding-right: 3px; background-color: rgba(255, 255, 255, 0);"
-                       " background-image: %1;}"
-                       "QPushButton:hover{background-image: %2;}"
-                       "QPushButton:pressed{background-image: %3;}"
-                       "QPushButton:disabled{background-image: %4;}");
-    return WithStateImages(QStringLiteral("UI/Button/") + name, style);
-}
-
-QString HeaderIconButtonStyle(const QString &name)
-{
-    const QString style =
-        QStringLiteral("QPushButton{border:none; background-color: rgba(255, 255, 255, 0);"
-                       " background-image: %1;}"
-                       "QPushButton:hover{background-image: %2;}"
-                       "QPushButton:pressed{background-image: %3;}"
-                       "QPushButton:disabled{background-image: %4;}");
+    const QString style = QStringLiteral("QPushButton{border:none; ") + QLatin1String(properties) +
+                          QStringLiteral("background-color: rgba(255, 255, 255, 0);"
+                                         " background-image: %1;}"
+                                         "QPushButton:hover{background-image: %2;}"
+                                         "QPushButton:pressed{background-image: %3;}"
+                                         "QPushButton:disabled{background-image: %4;}");
     return WithStateImages(QStringLiteral("UI/Button/") + name, style);
 }
 
@@ -101,14 +91,33 @@ QString TabStyleSheet()
              ImageUrl(tab + "Unselected_Invalid.png"));
 }
 
-QPushButton *MakeHeaderButton(QWidget *parent, const char *objectName, int width)
+// A label of the title bar, spanning its two rows at the given column.
+QLabel *AddHeaderLabel(QGridLayout *grid, const char *objectName, int pointSize, int column)
 {
-    auto *button = new QPushButton(parent);
-    button->setObjectName(QString::fromLatin1(objectName));
-    button->setFixedSize(width, 30);
+    auto *label = new QLabel(grid->parentWidget());
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->setFont(ArialFont(pointSize));
+    label->setStyleSheet(QStringLiteral("color: rgb(207, 224, 243);"));
+    grid->addWidget(label, 0, column, 2, 1);
+    return label;
+}
+
+// A button of the title bar ("<name>Button", its pictures named after it):
+// Info and Help carry their text, the window buttons only a picture.
+QPushButton *AddHeaderButton(QGridLayout *grid, const char *name, int column, bool withText)
+{
+    auto *button = new QPushButton(grid->parentWidget());
+    button->setObjectName(QString::fromLatin1(name) + QStringLiteral("Button"));
+    button->setFixedSize(withText ? 55 : 29, 30);
     button->setFlat(true);
     button->setAutoDefault(false);
     button->setFocusPolicy(Qt::NoFocus);
+    if (withText)
+        button->setFont(ArialFont(11));
+    button->setStyleSheet(HeaderButtonStyle(
+        QString::fromLatin1(name),
+        withText ? "color: rgb(207, 224, 243); text-align: right; padding-right: 3px; " : ""));
+    grid->addWidget(button, 0, column, 2, 1);
     return button;
 }
 
@@ -143,6 +152,27 @@ QCheckBox *MakeKeyCheckBox(QWidget *parent, const char *objectName)
     box->setObjectName(QString::fromLatin1(objectName));
     box->setMinimumHeight(32);
     return box;
+}
+
+// A white group of the Settings tab, its widgets one below the other.
+QGroupBox *MakeSettingGroup(QWidget *parent, const char *objectName, QVBoxLayout *&layout,
+                            const char *layoutName)
+{
+    auto *group = new QGroupBox(parent);
+    const QString name = QString::fromLatin1(objectName);
+    group->setObjectName(name);
+    group->setStyleSheet(QStringLiteral("#%1{background-color: rgb(255, 255, 255);}").arg(name));
+    layout = new QVBoxLayout(group);
+    layout->setObjectName(QString::fromLatin1(layoutName));
+    return group;
+}
+
+QLabel *MakeGroupLabel(QWidget *parent, const char *objectName)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->setMinimumHeight(32);
+    return label;
 }
 
 QSpacerItem *ExpandingSpacer(int width, int height)
@@ -194,51 +224,29 @@ void Ui_PCViewer::setupHeader(QDialog *PCViewer)
     gridLayout->setSpacing(0);
     gridLayout->setContentsMargins(0, 0, 10, 0);
 
-    SoftwareLabel = new QLabel(Header);
-    SoftwareLabel->setObjectName(QStringLiteral("SoftwareLabel"));
-    SoftwareLabel->setFont(ArialFont(14));
-    SoftwareLabel->setStyleSheet(QStringLiteral("color: rgb(207, 224, 243);"));
-    gridLayout->addWidget(SoftwareLabel, 0, 0, 2, 1);
+    SoftwareLabel = AddHeaderLabel(gridLayout, "SoftwareLabel", 14, 0);
 
     horizontalSpacer = ExpandingSpacer(240, 20);
     gridLayout->addItem(horizontalSpacer, 0, 1, 2, 1);
 
-    PatientInfoLabel = new QLabel(Header);
-    PatientInfoLabel->setObjectName(QStringLiteral("PatientInfoLabel"));
-    PatientInfoLabel->setFont(ArialFont(12));
-    PatientInfoLabel->setStyleSheet(QStringLiteral("color: rgb(207, 224, 243);"));
-    gridLayout->addWidget(PatientInfoLabel, 0, 2, 2, 1);
+    PatientInfoLabel = AddHeaderLabel(gridLayout, "PatientInfoLabel", 12, 2);
 
     horizontalSpacer_2 = ExpandingSpacer(240, 20);
     gridLayout->addItem(horizontalSpacer_2, 0, 3, 2, 1);
 
-    InfoButton = MakeHeaderButton(Header, "InfoButton", 55);
-    InfoButton->setFont(ArialFont(11));
-    InfoButton->setStyleSheet(HeaderTextButtonStyle(QStringLiteral("Info")));
-    gridLayout->addWidget(InfoButton, 0, 4, 2, 1);
+    InfoButton = AddHeaderButton(gridLayout, "Info", 4, true);
 
     horizontalSpacer_3 = new QSpacerItem(13, 20, QSizePolicy::Fixed, QSizePolicy::Minimum);
     gridLayout->addItem(horizontalSpacer_3, 0, 5, 2, 1);
 
-    HelpButton = MakeHeaderButton(Header, "HelpButton", 55);
-    HelpButton->setFont(ArialFont(11));
-    HelpButton->setStyleSheet(HeaderTextButtonStyle(QStringLiteral("Help")));
-    gridLayout->addWidget(HelpButton, 0, 6, 2, 1);
+    HelpButton = AddHeaderButton(gridLayout, "Help", 6, true);
 
     horizontalSpacer_4 = new QSpacerItem(20, 20, QSizePolicy::Fixed, QSizePolicy::Minimum);
     gridLayout->addItem(horizontalSpacer_4, 0, 7, 2, 1);
 
-    MinButton = MakeHeaderButton(Header, "MinButton", 29);
-    MinButton->setStyleSheet(HeaderIconButtonStyle(QStringLiteral("Min")));
-    gridLayout->addWidget(MinButton, 0, 8, 2, 1);
-
-    MaxButton = MakeHeaderButton(Header, "MaxButton", 29);
-    MaxButton->setStyleSheet(HeaderIconButtonStyle(QStringLiteral("Max")));
-    gridLayout->addWidget(MaxButton, 0, 9, 2, 1);
-
-    CloseButton = MakeHeaderButton(Header, "CloseButton", 29);
-    CloseButton->setStyleSheet(HeaderIconButtonStyle(QStringLiteral("Close")));
-    gridLayout->addWidget(CloseButton, 0, 10, 2, 1);
+    MinButton = AddHeaderButton(gridLayout, "Min", 8, false);
+    MaxButton = AddHeaderButton(gridLayout, "Max", 9, false);
+    CloseButton = AddHeaderButton(gridLayout, "Close", 10, false);
 
     gridLayout_2->addWidget(Header, 0, 0, 1, 1);
 }
@@ -393,52 +401,40 @@ void Ui_PCViewer::setupSettingTab()
 
 void Ui_PCViewer::setupPatientKeyGroup()
 {
-    groupBox = new QGroupBox(SettingTab);
-    groupBox->setObjectName(QStringLiteral("groupBox"));
-    groupBox->setStyleSheet(QStringLiteral("#groupBox{background-color: rgb(255, 255, 255);}"));
-    verticalLayout_2 = new QVBoxLayout(groupBox);
-    verticalLayout_2->setObjectName(QStringLiteral("verticalLayout_2"));
-
+    groupBox = MakeSettingGroup(SettingTab, "groupBox", verticalLayout_2, "verticalLayout_2");
     horizontalLayout_4 = new QHBoxLayout();
     horizontalLayout_4->setObjectName(QStringLiteral("horizontalLayout_4"));
-    checkBox_DeviceSN = MakeKeyCheckBox(groupBox, "checkBox_DeviceSN");
-    horizontalLayout_4->addWidget(checkBox_DeviceSN);
-    horizontalSpacer_6 = ExpandingSpacer(134, 20);
-    horizontalLayout_4->addItem(horizontalSpacer_6);
-    checkBox_ID = MakeKeyCheckBox(groupBox, "checkBox_ID");
-    horizontalLayout_4->addWidget(checkBox_ID);
-    horizontalSpacer_7 = ExpandingSpacer(134, 20);
-    horizontalLayout_4->addItem(horizontalSpacer_7);
-    checkBox_Name = MakeKeyCheckBox(groupBox, "checkBox_Name");
-    horizontalLayout_4->addWidget(checkBox_Name);
-    horizontalSpacer_8 = ExpandingSpacer(134, 20);
-    horizontalLayout_4->addItem(horizontalSpacer_8);
-    checkBox_IdentityCode = MakeKeyCheckBox(groupBox, "checkBox_IdentityCode");
-    horizontalLayout_4->addWidget(checkBox_IdentityCode);
-    horizontalSpacer_9 = ExpandingSpacer(134, 20);
-    horizontalLayout_4->addItem(horizontalSpacer_9);
-    checkBox_SocietyCode = MakeKeyCheckBox(groupBox, "checkBox_SocietyCode");
-    horizontalLayout_4->addWidget(checkBox_SocietyCode);
+    // The five keys in a row, a spacer between each two.
+    const struct
+    {
+        QCheckBox *Ui_PCViewer::*box;
+        const char *name;
+        QSpacerItem *Ui_PCViewer::*spacerAfter;
+    } keys[] = {
+        {&Ui_PCViewer::checkBox_DeviceSN, "checkBox_DeviceSN", &Ui_PCViewer::horizontalSpacer_6},
+        {&Ui_PCViewer::checkBox_ID, "checkBox_ID", &Ui_PCViewer::horizontalSpacer_7},
+        {&Ui_PCViewer::checkBox_Name, "checkBox_Name", &Ui_PCViewer::horizontalSpacer_8},
+        {&Ui_PCViewer::checkBox_IdentityCode, "checkBox_IdentityCode",
+         &Ui_PCViewer::horizontalSpacer_9},
+        {&Ui_PCViewer::checkBox_SocietyCode, "checkBox_SocietyCode", nullptr}};
+    for (const auto &key : keys) {
+        this->*key.box = MakeKeyCheckBox(groupBox, key.name);
+        horizontalLayout_4->addWidget(this->*key.box);
+        if (key.spacerAfter) {
+            this->*key.spacerAfter = ExpandingSpacer(134, 20);
+            horizontalLayout_4->addItem(this->*key.spacerAfter);
+        }
+    }
     verticalLayout_2->addLayout(horizontalLayout_4);
-
-    label = new QLabel(groupBox);
-    label->setObjectName(QStringLiteral("label"));
-    label->setMinimumHeight(32);
+    label = MakeGroupLabel(groupBox, "label");
     verticalLayout_2->addWidget(label);
     verticalLayout_4->addWidget(groupBox);
 }
 
 void Ui_PCViewer::setupExportGroup()
 {
-    groupBox_2 = new QGroupBox(SettingTab);
-    groupBox_2->setObjectName(QStringLiteral("groupBox_2"));
-    groupBox_2->setStyleSheet(QStringLiteral("#groupBox_2{background-color: rgb(255, 255, 255);}"));
-    verticalLayout_3 = new QVBoxLayout(groupBox_2);
-    verticalLayout_3->setObjectName(QStringLiteral("verticalLayout_3"));
-
-    label_2 = new QLabel(groupBox_2);
-    label_2->setObjectName(QStringLiteral("label_2"));
-    label_2->setMinimumHeight(32);
+    groupBox_2 = MakeSettingGroup(SettingTab, "groupBox_2", verticalLayout_3, "verticalLayout_3");
+    label_2 = MakeGroupLabel(groupBox_2, "label_2");
     verticalLayout_3->addWidget(label_2);
 
     horizontalLayout_5 = new QHBoxLayout();
