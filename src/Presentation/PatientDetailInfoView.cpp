@@ -124,49 +124,7 @@ void PatientDetailInfoView::SetupUi()
     formLayout->setItem(2, QFormLayout::FieldRole,
                         new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Maximum));
 
-    label_Name = NewLabel("label_Name");
-    lineEdit_Name = NewLineEdit("lineEdit_Name", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Name)));
-    AddLabelledRow(3, label_Name, lineEdit_Name);
-    label_Gender = NewLabel("label_Gender");
-    comboBox_Gender = NewComboBox("comboBox_Gender", PatientCodeWords::GenderItems());
-    AddLabelledRow(4, label_Gender, comboBox_Gender);
-    label_Height = NewLabel("label_Height");
-    lineEdit_Height = NewLineEdit("lineEdit_Height", 0);
-    AddLabelledRow(5, label_Height, lineEdit_Height);
-    label_Weight = NewLabel("label_Weight");
-    lineEdit_Weight = NewLineEdit("lineEdit_Weight", 0);
-    AddLabelledRow(6, label_Weight, lineEdit_Weight);
-    label_Mobile = NewLabel("label_Mobile");
-    lineEdit_Mobile =
-        NewLineEdit("lineEdit_Mobile", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Mobile)));
-    AddLabelledRow(7, label_Mobile, lineEdit_Mobile);
-    label_Doctor = NewLabel("label_Doctor");
-    lineEdit_Doctor =
-        NewLineEdit("lineEdit_Doctor", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Doctor)));
-    AddLabelledRow(8, label_Doctor, lineEdit_Doctor);
-    label_IdentityType = NewLabel("label_IdentityType");
-    comboBox_IdentityType =
-        NewComboBox("comboBox_IdentityType", PatientCodeWords::IdentityTypeItems());
-    AddLabelledRow(9, label_IdentityType, comboBox_IdentityType);
-    label_IdentityCode = NewLabel("label_IdentityCode");
-    lineEdit_IdentityCode = NewLineEdit("lineEdit_IdentityCode",
-                                        MaxTextLength(sizeof(STU_DB_PATIENT_LIST::IdentityCode)));
-    AddLabelledRow(10, label_IdentityCode, lineEdit_IdentityCode);
-    label_SocietyCode = NewLabel("label_SocietyCode");
-    lineEdit_SocietyCode = NewLineEdit("lineEdit_SocietyCode",
-                                       MaxTextLength(sizeof(STU_DB_PATIENT_LIST::SocietyCode)));
-    AddLabelledRow(11, label_SocietyCode, lineEdit_SocietyCode);
-    label_PatientType = NewLabel("label_PatientType");
-    comboBox_PatientType =
-        NewComboBox("comboBox_PatientType", PatientCodeWords::PatientTypeItems());
-    AddLabelledRow(12, label_PatientType, comboBox_PatientType);
-    label_Age = NewLabel("label_Age");
-    lineEdit_Age = NewLineEdit("lineEdit_Age", 0);
-    AddLabelledRow(13, label_Age, lineEdit_Age);
-    label_Address = NewLabel("label_Address");
-    lineEdit_Address =
-        NewLineEdit("lineEdit_Address", MaxTextLength(sizeof(STU_DB_PATIENT_LIST::Address)));
-    AddLabelledRow(14, label_Address, lineEdit_Address);
+    AddPatientRows();
 
     pushButton_Save = new QPushButton(this);
     pushButton_Save->setObjectName(QStringLiteral("pushButton_Save"));
@@ -179,6 +137,56 @@ void PatientDetailInfoView::SetupUi()
         new QSpacerItem(133, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
 
     RetranslateUi();
+}
+
+// The patient's own fields, from row 3 down: a text field (its length the
+// record's) or a choice of coded words each.
+void PatientDetailInfoView::AddPatientRows()
+{
+    using Self = PatientDetailInfoView;
+    constexpr auto kNoEdit = static_cast<QLineEdit * Self::*>(nullptr);
+    constexpr auto kNoChoice = static_cast<QComboBox * Self::*>(nullptr);
+    using P = STU_DB_PATIENT_LIST;
+    const struct
+    {
+        const char *field;
+        QLabel *Self::*label;
+        QLineEdit *Self::*edit;
+        int maxLength;
+        QComboBox *Self::*choice;
+        QStringList (*items)();
+    } rows[] = {{"Name", &Self::label_Name, &Self::lineEdit_Name, MaxTextLength(sizeof(P::Name)),
+                 kNoChoice, nullptr},
+                {"Gender", &Self::label_Gender, kNoEdit, 0, &Self::comboBox_Gender,
+                 &PatientCodeWords::GenderItems},
+                {"Height", &Self::label_Height, &Self::lineEdit_Height, 0, kNoChoice, nullptr},
+                {"Weight", &Self::label_Weight, &Self::lineEdit_Weight, 0, kNoChoice, nullptr},
+                {"Mobile", &Self::label_Mobile, &Self::lineEdit_Mobile,
+                 MaxTextLength(sizeof(P::Mobile)), kNoChoice, nullptr},
+                {"Doctor", &Self::label_Doctor, &Self::lineEdit_Doctor,
+                 MaxTextLength(sizeof(P::Doctor)), kNoChoice, nullptr},
+                {"IdentityType", &Self::label_IdentityType, kNoEdit, 0,
+                 &Self::comboBox_IdentityType, &PatientCodeWords::IdentityTypeItems},
+                {"IdentityCode", &Self::label_IdentityCode, &Self::lineEdit_IdentityCode,
+                 MaxTextLength(sizeof(P::IdentityCode)), kNoChoice, nullptr},
+                {"SocietyCode", &Self::label_SocietyCode, &Self::lineEdit_SocietyCode,
+                 MaxTextLength(sizeof(P::SocietyCode)), kNoChoice, nullptr},
+                {"PatientType", &Self::label_PatientType, kNoEdit, 0, &Self::comboBox_PatientType,
+                 &PatientCodeWords::PatientTypeItems},
+                {"Age", &Self::label_Age, &Self::lineEdit_Age, 0, kNoChoice, nullptr},
+                {"Address", &Self::label_Address, &Self::lineEdit_Address,
+                 MaxTextLength(sizeof(P::Address)), kNoChoice, nullptr}};
+    int row = 3;
+    for (const auto &r : rows) {
+        const QByteArray field(r.field);
+        this->*r.label = NewLabel(("label_" + field).constData());
+        QWidget *widget = nullptr;
+        if (r.edit)
+            widget = this->*r.edit = NewLineEdit(("lineEdit_" + field).constData(), r.maxLength);
+        else
+            widget = this->*r.choice = NewComboBox(("comboBox_" + field).constData(), r.items());
+        AddLabelledRow(row++, this->*r.label, widget);
+    }
 }
 
 void PatientDetailInfoView::AddLabelledRow(int row, QLabel *label, QWidget *field)

@@ -53,6 +53,7 @@ public slots:
 
 private:
     void SetupUi();
+    void AddPatientRows();
     void AddLabelledRow(int row, QLabel *label, QWidget *field);
     QLineEdit *NewLineEdit(const char *objectName, int maxLength);
     QComboBox *NewComboBox(const char *objectName, const QStringList &items);
