@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <new>
+#include <type_traits>
 
 namespace {
 
@@ -27,6 +28,64 @@ template <typename Record> ChainPtr<Record> AdoptChain(quintptr value)
 UuidPtr AdoptUuid(quintptr value)
 {
     return UuidPtr(reinterpret_cast<QUuid *>(value));
+}
+
+using Store = IVirtualDataAccessInterface;
+
+// The holder of a work item's record or UUID.
+template <typename Item>
+using ItemPtr = std::conditional_t<std::is_same_v<Item, QUuid>, UuidPtr, ChainPtr<Item>>;
+
+// Runs one store operation on the record or UUID wParam points to and, when
+// it succeeds, hands that on with the success signal.
+template <typename Item>
+uint PassOnSuccess(MDatabaseService &service, void (MDatabaseService::*succeeded)(Item *),
+                   Store &store, uint (Store::*operation)(Item *), quintptr wParam,
+                   const char *caller)
+{
+    ItemPtr<Item> item(reinterpret_cast<Item *>(wParam));
+    if (!item) {
+        MLOG(QLatin1String(caller) + QLatin1String(", wParam is null"));
+        return DB_ERR_NULL_PARAMETER;
+    }
+    const uint code = (store.*operation)(item.get());
+    if (code == DB_OK)
+        emit(service.*succeeded)(item.release());
+    return code;
+}
+
+// Stores one kind of record chain under the patient wParam points to; both
+// are freed afterwards. The UUID is left to the caller.
+template <typename Record>
+uint InsertRecords(Store &store, uint (Store::*insert)(QUuid *, Record *), const UuidPtr &uuid,
+                   quintptr lParam, const char *caller)
+{
+    auto chain = AdoptChain<Record>(lParam);
+    if (!uuid || !chain) {
+        MLOG(QLatin1String(caller) + QLatin1String(", wParam is null"));
+        return DB_ERR_NULL_PARAMETER;
+    }
+    return (store.*insert)(uuid.get(), chain.get());
+}
+
+// Reads one kind of record list of the patient wParam points to and hands
+// the UUID and the list on with the success signal.
+template <typename Record>
+uint GetRecords(MDatabaseService &service, void (MDatabaseService::*succeeded)(QUuid *, Record *),
+                Store &store, uint (Store::*get)(QUuid *, Record **), quintptr wParam,
+                const char *caller)
+{
+    UuidPtr uuid = AdoptUuid(wParam);
+    if (!uuid || uuid->isNull()) {
+        MLOG(QLatin1String(caller) + QLatin1String(", wParam is null"));
+        return DB_ERR_NULL_PARAMETER;
+    }
+    Record *head = nullptr;
+    const uint code = (store.*get)(uuid.get(), &head);
+    ChainPtr<Record> chain(head);
+    if (code == DB_OK)
+        emit(service.*succeeded)(uuid.release(), chain.release());
+    return code;
 }
 
 // A server URI in the database setting chooses the shared server.
@@ -241,42 +300,21 @@ uint MDatabaseService::RunWorkItem(uint iWorkType, quintptr wParam, quintptr lPa
 
 uint MDatabaseService::ProcessInserNewPatient(quintptr wParam)
 {
-    auto patient = AdoptChain<STU_DB_PATIENT_LIST>(wParam);
-    if (!patient) {
-        MLOG("ProcessInserNewPatient, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    const uint code = m_pDataAccess->InsertNewPatient(patient.get());
     // A patient that is not stored must not be listed.
-    if (code == DB_OK)
-        emit OnDatabaseInsertNewPatientSucc(patient.release());
-    return code;
+    return PassOnSuccess(*this, &MDatabaseService::OnDatabaseInsertNewPatientSucc, *m_pDataAccess,
+                         &Store::InsertNewPatient, wParam, "ProcessInserNewPatient");
 }
 
 uint MDatabaseService::ProcessDeletePatient(quintptr wParam)
 {
-    UuidPtr uuid = AdoptUuid(wParam);
-    if (!uuid) {
-        MLOG("ProcessDeletePatient, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    const uint code = m_pDataAccess->DeletePatient(uuid.get());
-    if (code == DB_OK)
-        emit OnDatabaseDeletePatientSucc(uuid.release());
-    return code;
+    return PassOnSuccess(*this, &MDatabaseService::OnDatabaseDeletePatientSucc, *m_pDataAccess,
+                         &Store::DeletePatient, wParam, "ProcessDeletePatient");
 }
 
 uint MDatabaseService::ProcessUpdatePatient(quintptr wParam)
 {
-    auto patient = AdoptChain<STU_DB_PATIENT_LIST>(wParam);
-    if (!patient) {
-        MLOG("ProcessUpdatePatient, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    const uint code = m_pDataAccess->UpdatePatient(patient.get());
-    if (code == DB_OK)
-        emit OnDatabaseUpdateOnePatientDetailInfoSucc(patient.release());
-    return code;
+    return PassOnSuccess(*this, &MDatabaseService::OnDatabaseUpdateOnePatientDetailInfoSucc,
+                         *m_pDataAccess, &Store::UpdatePatient, wParam, "ProcessUpdatePatient");
 }
 
 uint MDatabaseService::ProcessGetAllPatientBrief()
@@ -291,84 +329,44 @@ uint MDatabaseService::ProcessGetAllPatientBrief()
 
 uint MDatabaseService::ProcessInsertNIBPData(quintptr wParam, quintptr lParam)
 {
-    UuidPtr uuid = AdoptUuid(wParam);
-    auto chain = AdoptChain<STU_DB_NIBP_DATA_LIST>(lParam);
-    if (!uuid || !chain) {
-        MLOG("ProcessInsertNIBPData, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    return m_pDataAccess->InsertNibpData(uuid.get(), chain.get());
+    return InsertRecords(*m_pDataAccess, &Store::InsertNibpData, AdoptUuid(wParam), lParam,
+                         "ProcessInsertNIBPData");
 }
 
 uint MDatabaseService::ProcessGetNIBPData(quintptr wParam)
 {
-    UuidPtr uuid = AdoptUuid(wParam);
-    if (!uuid || uuid->isNull()) {
-        MLOG("ProcessGetNIBPData, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    STU_DB_NIBP_DATA_LIST *head = nullptr;
-    const uint code = m_pDataAccess->GetNibpDataList(uuid.get(), &head);
-    ChainPtr<STU_DB_NIBP_DATA_LIST> chain(head);
-    if (code == DB_OK)
-        emit OnDatabaseGetNIBPDataListSucc(uuid.release(), chain.release());
-    return code;
+    return GetRecords(*this, &MDatabaseService::OnDatabaseGetNIBPDataListSucc, *m_pDataAccess,
+                      &Store::GetNibpDataList, wParam, "ProcessGetNIBPData");
 }
 
 uint MDatabaseService::ProcessInsertTEMPData(quintptr wParam, quintptr lParam)
 {
     UuidPtr uuid = AdoptUuid(wParam);
-    auto chain = AdoptChain<STU_DB_TEMP_DATA_LIST>(lParam);
-    if (!uuid || !chain) {
-        MLOG("ProcessInsertTEMPData, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    const uint code = m_pDataAccess->InsertTempData(uuid.get(), chain.get());
+    const uint code = InsertRecords(*m_pDataAccess, &Store::InsertTempData, uuid, lParam,
+                                    "ProcessInsertTEMPData");
     // The import waits for this signal to finish the patient, so it comes
     // whatever the store answered.
-    emit OnImportPatientDataFinished(uuid.release());
+    if (uuid && lParam != 0)
+        emit OnImportPatientDataFinished(uuid.release());
     return code;
 }
 
 uint MDatabaseService::ProcessGetTEMPData(quintptr wParam)
 {
-    UuidPtr uuid = AdoptUuid(wParam);
-    if (!uuid || uuid->isNull()) {
-        MLOG("ProcessGetTEMPData, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    STU_DB_TEMP_DATA_LIST *head = nullptr;
-    const uint code = m_pDataAccess->GetTempDataList(uuid.get(), &head);
-    ChainPtr<STU_DB_TEMP_DATA_LIST> chain(head);
-    if (code == DB_OK)
-        emit OnDatabaseGetTEMPDataListSucc(uuid.release(), chain.release());
-    return code;
+    return GetRecords(*this, &MDatabaseService::OnDatabaseGetTEMPDataListSucc, *m_pDataAccess,
+                      &Store::GetTempDataList, wParam, "ProcessGetTEMPData");
 }
 
 uint MDatabaseService::ProcessInsertSPO2Data(quintptr wParam, quintptr lParam)
 {
-    UuidPtr uuid = AdoptUuid(wParam);
-    auto chain = AdoptChain<STU_DB_SPO2_DATA_LIST>(lParam);
-    if (!uuid || !chain) {
-        MLOG("ProcessInsertSPO2Data, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    return m_pDataAccess->InsertSPO2Data(uuid.get(), chain.get());
+    return InsertRecords(*m_pDataAccess, &Store::InsertSPO2Data, AdoptUuid(wParam), lParam,
+                         "ProcessInsertSPO2Data");
 }
 
 uint MDatabaseService::ProcessGetSPO2Data(quintptr wParam)
 {
-    UuidPtr uuid = AdoptUuid(wParam);
-    if (!uuid || uuid->isNull()) {
-        MLOG("ProcessGetSPO2Data, wParam is null");
-        return DB_ERR_NULL_PARAMETER;
-    }
-    STU_DB_SPO2_DATA_LIST *head = nullptr;
-    const uint code = m_pDataAccess->GetSPO2DataList(uuid.get(), &head);
-    ChainPtr<STU_DB_SPO2_DATA_LIST> chain(head);
-    if (code == DB_OK)
-        emit OnDatabaseGetSPO2DataListSucc(uuid.release(), chain.release());
-    return code;
+    return GetRecords(*this, &MDatabaseService::OnDatabaseGetSPO2DataListSucc, *m_pDataAccess,
+                      &Store::GetSPO2DataList, wParam, "ProcessGetSPO2Data");
 }
 
 uint MDatabaseService::ProcessGetOnePatientDetail(quintptr wParam)
