@@ -26,17 +26,19 @@ bool ReadRecords(StoreConnection &connection, const QVariant &key,
                  RecordChainBuilder<Record> &chain)
 {
     using Table = MeasureTable<Record>;
-    QSqlQuery query = StoreQueries::MakeQuery(connection);
-    if (!StoreQueries::ExecWithId(query, Table::kTexts.select, ":PatientID", key))
+    const std::unique_ptr<PreparedStatement> rows =
+        connection.Dialect().Prepare(connection.db, Table::kTexts.select);
+    if (!rows->IsValid() || !rows->Bind(0, key))
         return false;
-    while (query.next()) {
+    PreparedStatement::StepResult step;
+    while ((step = rows->Step()) == PreparedStatement::Row) {
         Record *record = new Record();
         chain.Append(record);
-        record->ID = query.value(kDataColID).toInt();
-        record->MeasureTime = DatabaseValueCodec::DateTimeFromDb(query.value(kDataColMeasureTime));
-        Table::ReadValues(query, *record);
+        record->ID = rows->Value(kDataColID).toInt();
+        record->MeasureTime = DatabaseValueCodec::DateTimeFromDb(rows->Value(kDataColMeasureTime));
+        Table::ReadValues(*rows, *record);
     }
-    return StoreQueries::RowsReadCompletely(query);
+    return step == PreparedStatement::Done;
 }
 
 // Stores the chain's new records under the patient, or under the patient he

@@ -5,8 +5,7 @@
 #include "DatabaseValueCodec.h"
 #include "MeasureRecords.h"
 #include "ParameterSink.h"
-
-#include <QSqlQuery>
+#include "PreparedStatement.h"
 
 // What differs between the three measurement tables, by record type.
 template <typename Record> struct MeasureTable;
@@ -62,12 +61,12 @@ template <> struct MeasureTable<STU_DB_NIBP_DATA_LIST>
                insert.Bind(4, static_cast<int>(record.MeanValue)) &&
                insert.Bind(5, static_cast<int>(record.PrValue));
     }
-    static void ReadValues(const QSqlQuery &query, STU_DB_NIBP_DATA_LIST &record)
+    static void ReadValues(const PreparedStatement &row, STU_DB_NIBP_DATA_LIST &record)
     {
-        record.SysValue = static_cast<quint16>(query.value(kDataColFirstValue).toUInt());
-        record.DiaValue = static_cast<quint16>(query.value(kDataColFirstValue + 1).toUInt());
-        record.MeanValue = static_cast<quint16>(query.value(kDataColFirstValue + 2).toUInt());
-        record.PrValue = static_cast<quint16>(query.value(kDataColFirstValue + 3).toUInt());
+        record.SysValue = static_cast<quint16>(row.Value(kDataColFirstValue).toUInt());
+        record.DiaValue = static_cast<quint16>(row.Value(kDataColFirstValue + 1).toUInt());
+        record.MeanValue = static_cast<quint16>(row.Value(kDataColFirstValue + 2).toUInt());
+        record.PrValue = static_cast<quint16>(row.Value(kDataColFirstValue + 3).toUInt());
     }
 };
 
@@ -80,10 +79,10 @@ template <> struct MeasureTable<STU_DB_SPO2_DATA_LIST>
         return insert.Bind(2, static_cast<int>(record.SPO2Value)) &&
                insert.Bind(3, static_cast<int>(record.PrValue));
     }
-    static void ReadValues(const QSqlQuery &query, STU_DB_SPO2_DATA_LIST &record)
+    static void ReadValues(const PreparedStatement &row, STU_DB_SPO2_DATA_LIST &record)
     {
-        record.SPO2Value = static_cast<quint16>(query.value(kDataColFirstValue).toUInt());
-        record.PrValue = static_cast<quint16>(query.value(kDataColFirstValue + 1).toUInt());
+        record.SPO2Value = static_cast<quint16>(row.Value(kDataColFirstValue).toUInt());
+        record.PrValue = static_cast<quint16>(row.Value(kDataColFirstValue + 1).toUInt());
     }
 };
 
@@ -95,9 +94,9 @@ template <> struct MeasureTable<STU_DB_TEMP_DATA_LIST>
     {
         return insert.Bind(2, record.TempValue);
     }
-    static void ReadValues(const QSqlQuery &query, STU_DB_TEMP_DATA_LIST &record)
+    static void ReadValues(const PreparedStatement &row, STU_DB_TEMP_DATA_LIST &record)
     {
-        record.TempValue = query.value(kDataColFirstValue).toFloat();
+        record.TempValue = row.Value(kDataColFirstValue).toFloat();
     }
 };
 

@@ -50,6 +50,12 @@ const char *PostgresDialect::InsertPatient() const
     return kPgInsertPatient;
 }
 
+std::unique_ptr<PreparedStatement> PostgresDialect::Prepare(const QSqlDatabase &db,
+                                                            const char *sql) const
+{
+    return std::make_unique<QueryStatement>(db, sql);
+}
+
 QVariant PostgresDialect::Key(const QUuid &id) const
 {
     return id.toString(QUuid::WithoutBraces);

@@ -16,6 +16,8 @@ public:
     const char *InsertPatient() const override;
     const char *SelectAllPatientBrief() const override;
     QVariant Key(const QUuid &id) const override;
+    std::unique_ptr<PreparedStatement> Prepare(const QSqlDatabase &db,
+                                               const char *sql) const override;
     const char *NotifyChange() const override;
     const char *NotifyPatientChange() const override;
     bool StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &transaction, const QVariant &key,

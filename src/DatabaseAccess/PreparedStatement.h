@@ -19,5 +19,8 @@ public:
     virtual StepResult Step() = 0;
     // How many rows the last Step() of a writing statement wrote.
     virtual int ChangedRows() const = 0;
+    // A column of the row the last Step() reached (0 = first column), as the
+    // Qt driver gives it: integers as 64 bits, text as text, NULL as null.
+    virtual QVariant Value(int column) const = 0;
     virtual void Reset() = 0;
 };

@@ -16,10 +16,13 @@ bool QueryStatement::Bind(int position, const QVariant &value)
     return true;
 }
 
+// Runs the statement at the first step; a query's later steps go on to its
+// next rows.
 PreparedStatement::StepResult QueryStatement::Step()
 {
-    if (!m_bValid || !m_query.exec())
+    if (!m_bValid || (!m_bRan && !m_query.exec()))
         return Error;
+    m_bRan = true;
     if (!m_query.isSelect())
         return Done;
     if (m_query.next())
@@ -34,5 +37,6 @@ int QueryStatement::ChangedRows() const
 
 void QueryStatement::Reset()
 {
+    m_bRan = false;
     m_query.finish();
 }

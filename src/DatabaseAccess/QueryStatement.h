@@ -16,9 +16,11 @@ public:
     bool Bind(int position, const QVariant &value) override;
     StepResult Step() override;
     int ChangedRows() const override;
+    QVariant Value(int column) const override { return m_query.value(column); }
     void Reset() override;
 
 private:
     QSqlQuery m_query;
     bool m_bValid = false;
+    bool m_bRan = false;
 };

@@ -60,6 +60,12 @@ const char *SqliteDialect::InsertPatient() const
     return kSqlInsertPatient;
 }
 
+std::unique_ptr<PreparedStatement> SqliteDialect::Prepare(const QSqlDatabase &db,
+                                                          const char *sql) const
+{
+    return std::make_unique<SqliteStatement>(db, sql);
+}
+
 QVariant SqliteDialect::Key(const QUuid &id) const
 {
     return DatabaseValueCodec::UuidToDb(id);

@@ -17,6 +17,8 @@ public:
     const char *InsertPatient() const override;
     const char *SelectAllPatientBrief() const override { return kSqlSelectAllPatientBrief; }
     QVariant Key(const QUuid &id) const override;
+    std::unique_ptr<PreparedStatement> Prepare(const QSqlDatabase &db,
+                                               const char *sql) const override;
     // The driver's own begin is a deferred one.
     const char *BeginWrite() const override { return "BEGIN IMMEDIATE"; }
     // Each commit of a file waits for the disk: sharing one pays that once.

@@ -76,6 +76,28 @@ int SqliteStatement::ChangedRows() const
     return m_pStatement ? sqlite3_changes(sqlite3_db_handle(m_pStatement)) : 0;
 }
 
+QVariant SqliteStatement::Value(int column) const
+{
+    if (!m_pStatement)
+        return QVariant();
+    switch (sqlite3_column_type(m_pStatement, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(m_pStatement, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_pStatement, column));
+    case SQLITE_BLOB:
+        return QVariant(
+            QByteArray(static_cast<const char *>(sqlite3_column_blob(m_pStatement, column)),
+                       sqlite3_column_bytes(m_pStatement, column)));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf16(
+            static_cast<const char16_t *>(sqlite3_column_text16(m_pStatement, column)),
+            sqlite3_column_bytes16(m_pStatement, column) / int(sizeof(char16_t))));
+    default:
+        return QVariant();
+    }
+}
+
 void SqliteStatement::Reset()
 {
     if (!m_pStatement)

@@ -29,6 +29,7 @@ public:
     // Runs to the next row; afterwards Reset() before binding again.
     StepResult Step() override;
     int ChangedRows() const override;
+    QVariant Value(int column) const override;
     void Reset() override;
 
     // The connection's sqlite3 handle, or null when it is not an open

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "MeasureRecords.h"
+#include "PreparedStatement.h"
 
 #include <QList>
 #include <QSqlDatabase>
 #include <QUuid>
 #include <QVariant>
+
+#include <memory>
 
 class DatabaseTransaction;
 
@@ -51,6 +54,10 @@ public:
     // Whether several work items may share one transaction: a lost
     // connection would lose what earlier items of it stored.
     virtual bool SharesTransactions() const { return false; }
+    // A statement run once per record, or read row by row, in the way that
+    // costs this driver least.
+    virtual std::unique_ptr<PreparedStatement> Prepare(const QSqlDatabase &db,
+                                                       const char *sql) const = 0;
 
     // Stores the records whose MeasureTime (to the second) the patient does
     // not hold yet, inside the caller's transaction; rolls it back on failure.
