@@ -267,20 +267,24 @@ uint PatientStore::GetAllPatientBrief(STU_DB_PATIENT_LIST **result)
             *result = nullptr;
         RecordChainBuilder<STU_DB_PATIENT_LIST> chain;
         DatabaseTransaction transaction(m_connection, DatabaseTransaction::Deferred);
-        QSqlQuery query = MakeQuery(m_connection);
-        bool ok = result && transaction.IsBegun() &&
-                  query.exec(QLatin1String(m_connection.Dialect().SelectAllPatientBrief()));
-        // The brief query's columns, mapped onto the table's.
+        const StoreDialect &dialect = m_connection.Dialect();
+        const std::unique_ptr<PreparedStatement> rows =
+            dialect.Prepare(m_connection.db, dialect.SelectAllPatientBrief());
+        bool ok = result && transaction.IsBegun() && rows->IsValid();
+        // The brief query's columns, mapped onto the table's, then the tally's.
         const int columns[] = {Codec::ColPatientID, Codec::ColDeviceSN, Codec::ColIdInDevice,
                                Codec::ColName,      Codec::ColReadFlag, Codec::ColLastUpdateTime};
-        while (ok && query.next()) {
+        const int tally = static_cast<int>(std::size(columns));
+        PreparedStatement::StepResult step = PreparedStatement::Error;
+        while (ok && (step = rows->Step()) == PreparedStatement::Row) {
             STU_DB_PATIENT_LIST *patient = new STU_DB_PATIENT_LIST();
             chain.Append(patient);
-            for (int i = 0; i < static_cast<int>(std::size(columns)); ++i)
-                Codec::FromDb(*patient, columns[i], query.value(i));
-            ReadRecordTally(query, static_cast<int>(std::size(columns)), *patient);
+            for (int i = 0; i < tally; ++i)
+                Codec::FromDb(*patient, columns[i], rows->Value(i));
+            ReadRecordTally(*patient, rows->Value(tally), rows->Value(tally + 1),
+                            rows->Value(tally + 2), rows->Value(tally + 3));
         }
-        ok = ok && RowsReadCompletely(query) && transaction.Commit();
+        ok = ok && step == PreparedStatement::Done && transaction.Commit();
         if (!ok) {
             MLOG("Get Patient Brief failed.");
             return static_cast<uint>(DB_ERR_GET_ALL_PATIENT_BRIEF);
@@ -343,7 +347,9 @@ bool PatientStore::ReadPatientRow(STU_DB_PATIENT_LIST &patient, bool complete)
         ReadPatientColumns(query, row,
                            {Codec::ColPatientID, Codec::ColDeviceSN, Codec::ColIdInDevice,
                             Codec::ColName, Codec::ColReadFlag, Codec::ColLastUpdateTime});
-        ReadRecordTally(query, Codec::ColumnCount, row);
+        const int tally = Codec::ColumnCount;
+        ReadRecordTally(row, query.value(tally), query.value(tally + 1), query.value(tally + 2),
+                        query.value(tally + 3));
     }
     query.finish();
     ok = ok && transaction.Commit();

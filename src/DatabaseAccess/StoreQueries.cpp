@@ -82,12 +82,13 @@ bool MarkPatientUpdated(StoreConnection &connection, const QVariant &key)
     return timeOk && flagOk;
 }
 
-void ReadRecordTally(const QSqlQuery &query, int first, STU_DB_PATIENT_LIST &patient)
+void ReadRecordTally(STU_DB_PATIENT_LIST &patient, const QVariant &nibp, const QVariant &spo2,
+                     const QVariant &temp, const QVariant &newest)
 {
-    patient.NIBPCount = query.value(first).toUInt();
-    patient.SPO2Count = query.value(first + 1).toUInt();
-    patient.TEMPCount = query.value(first + 2).toUInt();
-    patient.NewestMeasureTime = DatabaseValueCodec::DateTimeFromDb(query.value(first + 3));
+    patient.NIBPCount = nibp.toUInt();
+    patient.SPO2Count = spo2.toUInt();
+    patient.TEMPCount = temp.toUInt();
+    patient.NewestMeasureTime = DatabaseValueCodec::DateTimeFromDb(newest);
 }
 
 bool ResolveAlias(StoreConnection &connection, const QUuid &id, QVariant &key)

@@ -32,7 +32,8 @@ bool MarkPatientUpdated(StoreConnection &connection, const QVariant &key);
 
 // Reads the record counts and the newest measure time that a brief query
 // gives from the column first on.
-void ReadRecordTally(const QSqlQuery &query, int first, STU_DB_PATIENT_LIST &patient);
+void ReadRecordTally(STU_DB_PATIENT_LIST &patient, const QVariant &nibp, const QVariant &spo2,
+                     const QVariant &temp, const QVariant &newest);
 
 // The patient whose records the given UUID's records are: the one a merged
 // patient was merged into, else the UUID itself.
