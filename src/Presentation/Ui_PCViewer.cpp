@@ -146,12 +146,13 @@ QToolButton *MakeToolButton(QWidget *parent, const char *objectName, const QStri
     return button;
 }
 
-QCheckBox *MakeKeyCheckBox(QWidget *parent, const char *objectName)
+// A check box or label of the Settings tab, at least a button's height.
+template <typename Widget> Widget *MakeSettingWidget(QWidget *parent, const char *objectName)
 {
-    auto *box = new QCheckBox(parent);
-    box->setObjectName(QString::fromLatin1(objectName));
-    box->setMinimumHeight(32);
-    return box;
+    auto *widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(objectName));
+    widget->setMinimumHeight(32);
+    return widget;
 }
 
 // A white group of the Settings tab, its widgets one below the other.
@@ -165,14 +166,6 @@ QGroupBox *MakeSettingGroup(QWidget *parent, const char *objectName, QVBoxLayout
     layout = new QVBoxLayout(group);
     layout->setObjectName(QString::fromLatin1(layoutName));
     return group;
-}
-
-QLabel *MakeGroupLabel(QWidget *parent, const char *objectName)
-{
-    auto *label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(objectName));
-    label->setMinimumHeight(32);
-    return label;
 }
 
 QSpacerItem *ExpandingSpacer(int width, int height)
@@ -418,7 +411,7 @@ void Ui_PCViewer::setupPatientKeyGroup()
          &Ui_PCViewer::horizontalSpacer_9},
         {&Ui_PCViewer::checkBox_SocietyCode, "checkBox_SocietyCode", nullptr}};
     for (const auto &key : keys) {
-        this->*key.box = MakeKeyCheckBox(groupBox, key.name);
+        this->*key.box = MakeSettingWidget<QCheckBox>(groupBox, key.name);
         horizontalLayout_4->addWidget(this->*key.box);
         if (key.spacerAfter) {
             this->*key.spacerAfter = ExpandingSpacer(134, 20);
@@ -426,7 +419,7 @@ void Ui_PCViewer::setupPatientKeyGroup()
         }
     }
     verticalLayout_2->addLayout(horizontalLayout_4);
-    label = MakeGroupLabel(groupBox, "label");
+    label = MakeSettingWidget<QLabel>(groupBox, "label");
     verticalLayout_2->addWidget(label);
     verticalLayout_4->addWidget(groupBox);
 }
@@ -434,7 +427,7 @@ void Ui_PCViewer::setupPatientKeyGroup()
 void Ui_PCViewer::setupExportGroup()
 {
     groupBox_2 = MakeSettingGroup(SettingTab, "groupBox_2", verticalLayout_3, "verticalLayout_3");
-    label_2 = MakeGroupLabel(groupBox_2, "label_2");
+    label_2 = MakeSettingWidget<QLabel>(groupBox_2, "label_2");
     verticalLayout_3->addWidget(label_2);
 
     horizontalLayout_5 = new QHBoxLayout();
