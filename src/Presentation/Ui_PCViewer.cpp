@@ -322,22 +322,26 @@ void Ui_PCViewer::setupPatientList()
     PatientCountLabel->setObjectName(QStringLiteral("PatientCountLabel"));
     verticalLayout->addWidget(PatientCountLabel);
 
-    horizontalLayout = new QHBoxLayout();
-    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
-    ImportButton = MakeLongButton(PatientListWidget, "ImportButton", 13);
-    horizontalLayout->addWidget(ImportButton);
-    DeleteButton = MakeLongButton(PatientListWidget, "DeleteButton", 13);
-    horizontalLayout->addWidget(DeleteButton);
-    verticalLayout->addLayout(horizontalLayout);
-
-    horizontalLayout_2 = new QHBoxLayout();
-    horizontalLayout_2->setObjectName(QStringLiteral("horizontalLayout_2"));
-    ExportButton = MakeLongButton(PatientListWidget, "ExportButton", 13);
-    horizontalLayout_2->addWidget(ExportButton);
-    PrintButton = MakeLongButton(PatientListWidget, "PrintButton", 13);
-    horizontalLayout_2->addWidget(PrintButton);
-    verticalLayout->addLayout(horizontalLayout_2);
+    horizontalLayout = AddButtonPair("horizontalLayout", ImportButton, "ImportButton", DeleteButton,
+                                     "DeleteButton");
+    horizontalLayout_2 = AddButtonPair("horizontalLayout_2", ExportButton, "ExportButton",
+                                       PrintButton, "PrintButton");
     SetPageFont(PatientListWidget, listFont);
+}
+
+// A row of two buttons under the patient list.
+QHBoxLayout *Ui_PCViewer::AddButtonPair(const char *layoutName, QPushButton *&left,
+                                        const char *leftName, QPushButton *&right,
+                                        const char *rightName)
+{
+    auto *row = new QHBoxLayout();
+    row->setObjectName(QString::fromLatin1(layoutName));
+    left = MakeLongButton(PatientListWidget, leftName, 13);
+    right = MakeLongButton(PatientListWidget, rightName, 13);
+    row->addWidget(left);
+    row->addWidget(right);
+    verticalLayout->addLayout(row);
+    return row;
 }
 
 void Ui_PCViewer::setupToolBar()

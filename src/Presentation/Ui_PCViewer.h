@@ -93,6 +93,8 @@ private:
     void setupHeader(QDialog *PCViewer);
     void setupTabs(QDialog *PCViewer);
     void setupPatientList();
+    QHBoxLayout *AddButtonPair(const char *layoutName, QPushButton *&left, const char *leftName,
+                               QPushButton *&right, const char *rightName);
     void setupToolBar();
     void setupSettingTab();
     void setupPatientKeyGroup();
