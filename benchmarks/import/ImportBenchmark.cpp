@@ -5,6 +5,7 @@
 //   vm_import_benchmark [patients] [records per kind]   (default 100 and 1000)
 
 #include "ImportTestRig.h"
+#include "LocalTimeZone.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -81,6 +82,7 @@ void Report(const char *name, const Result &r)
 
 int main(int argc, char *argv[])
 {
+    LocalTimeZone::Pin(); // as the program does
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     GenerationOptions options;
