@@ -106,6 +106,10 @@ inline constexpr const char kSqlUpdatePatient[] =
 #define VM_SQL_RECORD_AT_TIME(table)                                                               \
     "SELECT * FROM " table " WHERE PatientID = :PatientID AND MeasureTime >= :MeasureTime AND "    \
     "MeasureTime < :MeasureTime || '~'"
+// The newest time text of a patient's records of one kind, from the same
+// index: an import skips the duplicate check of times after it.
+#define VM_SQL_NEWEST_RECORD(table)                                                                \
+    "SELECT max(MeasureTime) FROM " table " WHERE PatientID = :PatientID"
 inline constexpr const char kSqlSelectNibpAtTime[] = VM_SQL_RECORD_AT_TIME("NIBPData");
 inline constexpr const char kSqlInsertNibp[] =
     "INSERT INTO NIBPData (PatientID, MeasureTime, SysValue,                                       "

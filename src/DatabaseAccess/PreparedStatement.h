@@ -22,5 +22,7 @@ public:
     // A column of the row the last Step() reached (0 = first column), as the
     // Qt driver gives it: integers as 64 bits, text as text, NULL as null.
     virtual QVariant Value(int column) const = 0;
+    // Readies the statement to run again; its bound values stay bound, so a
+    // value the same for every record is bound once.
     virtual void Reset() = 0;
 };

@@ -103,7 +103,6 @@ void SqliteStatement::Reset()
     if (!m_pStatement)
         return;
     sqlite3_reset(m_pStatement);
-    sqlite3_clear_bindings(m_pStatement);
 }
 
 sqlite3 *SqliteStatement::NativeHandle(const QSqlDatabase &db)

@@ -276,6 +276,15 @@ private slots:
         QCOMPARE(f.s.InsertNibpData(&id, Chain<STU_DB_NIBP_DATA_LIST>({90, 100}).get()),
                  uint(DB_OK));
         QCOMPARE(f.db.Count(kCount.arg("NIBPData") + f.db.Where(id)), 5);
+        // A file's time may be anything, even a blob, which sorts after every text.
+        if (!f.db.IsServer()) {
+            const QString blob = "INSERT INTO NIBPData(PatientID, MeasureTime) VALUES(%1, X'01')";
+            QVERIFY(f.db.Sql(blob.arg(key)).isValid());
+            QCOMPARE(f.s.InsertNibpData(&id, Chain<STU_DB_NIBP_DATA_LIST>({60}).get()),
+                     uint(DB_OK));
+            QVERIFY(f.db.Sql("DELETE FROM NIBPData WHERE typeof(MeasureTime) = 'blob'").isValid());
+            QCOMPARE(f.db.Count(kCount.arg("NIBPData") + f.db.Where(id)), 5);
+        }
 
         QCOMPARE(f.s.InsertTempData(&id, nullptr), uint(DB_OK));
         QVERIFY(f.db.Env().LogText().contains("No TEMP data has been saved to database."));
