@@ -2,6 +2,7 @@
 #include "MLog.h"
 #include "MSettings.h"
 #include "ProgramShutdown.h"
+#include "SqliteLibrary.h"
 #include "quarvelpcsoftware.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 int main(int argc, char *argv[])
 {
     LocalTimeZone::Pin();
+    SqliteLibrary::Configure();
     // Qt 6 reads tr() texts and C strings as UTF-8 already: no codec to set.
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vantrel-monitor"));

@@ -10,6 +10,7 @@
 #include "IVirtualDataAccessInterface.h"
 #include "LocalTimeZone.h"
 #include "RecordChainPtr.h"
+#include "SqliteLibrary.h"
 #include "TestDatabase.h"
 #include "TestEnvironment.h"
 
@@ -397,6 +398,7 @@ BENCHMARK(StoreManyPatients<TestDatabase::PostgreSQL>)
 int main(int argc, char **argv)
 {
     LocalTimeZone::Pin(); // as the program does
+    SqliteLibrary::Configure();
     QCoreApplication app(argc, argv);
     // The commit-for-commit baseline doubles the run; it is asked for by name.
     for (int i = 1; i < argc; ++i) {

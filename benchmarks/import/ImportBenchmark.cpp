@@ -6,6 +6,7 @@
 
 #include "ImportTestRig.h"
 #include "LocalTimeZone.h"
+#include "SqliteLibrary.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -83,6 +84,7 @@ void Report(const char *name, const Result &r)
 int main(int argc, char *argv[])
 {
     LocalTimeZone::Pin(); // as the program does
+    SqliteLibrary::Configure();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     GenerationOptions options;
