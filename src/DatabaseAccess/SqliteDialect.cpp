@@ -56,11 +56,8 @@ public:
         const auto ascii = [](char c) { return (c & 0x80) == 0; };
         return m_bKnown && time > m_text && std::all_of(time.cbegin(), time.cend(), ascii);
     }
-    void Note(const QByteArray &time)
-    {
-        if (IsAfter(time))
-            m_text = time;
-    }
+    // A time after it, now stored, is the newest.
+    void Raise(const QByteArray &time) { m_text = time; }
 
 private:
     bool m_bKnown = false;
@@ -130,7 +127,8 @@ bool SqliteDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &trans
     while (records.Next()) {
         const QVariant time = records.Time();
         const QByteArray text = time.toString().toUtf8();
-        if (!newest.IsAfter(text)) {
+        const bool after = newest.IsAfter(text);
+        if (!after) {
             const PreparedStatement::StepResult found =
                 check.Bind(1, time) ? check.Step() : PreparedStatement::Error;
             check.Reset();
@@ -144,7 +142,8 @@ bool SqliteDialect::StoreNewRecords(QSqlDatabase &db, DatabaseTransaction &trans
         insert.Reset();
         if (!stored)
             return Abandon(transaction);
-        newest.Note(text);
+        if (after)
+            newest.Raise(text);
         ++inserted;
     }
     return true;
